@@ -1,0 +1,13 @@
+# Warnings and sanitizers shared by every target of the project.
+function(av_warnings target)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX,C>:-Wall -Wextra -Wno-unused-parameter>)
+  if(AV_WERROR)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX,C>:-Werror>)
+  endif()
+endfunction()
+
+if(AV_SANITIZE)
+  add_compile_options(-fsanitize=${AV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${AV_SANITIZE})
+endif()
