@@ -11,3 +11,9 @@ if(AV_SANITIZE)
   add_compile_options(-fsanitize=${AV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${AV_SANITIZE})
 endif()
+
+if(AV_FUZZ)
+  # The libraries the fuzzers reach are instrumented for coverage and checked.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
