@@ -1,0 +1,81 @@
+#pragma once
+// The game's shared state: settings, counters, the single world objects, the object
+// lists, the pictures and the sounds. Made at start-up, kept for the whole run.
+#include <memory>
+#include <string>
+
+#include "world/objlist.h"
+
+class TImage;
+class TImageFont;
+class TSound;
+class TChannel;
+
+class qndraw_tag;
+class player_tag;
+class mountain_tag;
+class pshot_tag;
+class cloud_tag;
+class ebplane_tag;
+class balloon_tag;
+class smoke_tag;
+class particle_tag;
+class explode_tag;
+class bpop_tag;
+class points_tag;
+
+// Game state: 2 play, 3 pause menu, 4 title menu, 5 game over, 6 dying.
+extern int game_state;
+// While playing: 0 fly-in, 1 in control, 2 stage cleared.
+extern int play_phase;
+extern int state_timer;
+extern int quit_flag;
+extern int first_run;
+
+// Settings.
+extern int mode3d;          // glasses type 0..4
+extern int retro_fx;        // retro lines 0/1
+extern float sfx_volume;
+extern int sfx_step;
+extern float engine_volume;
+extern int engine_step;
+
+// Stage counters and the player's shield.
+extern int ebplane_num;
+extern int balloon_num;
+extern int shield_tmr;
+extern int flash_ctr;
+
+// Joystick axis values that count as left, right, up, down.
+extern float joy_left, joy_right, joy_up, joy_down;
+
+// Single world objects.
+extern std::shared_ptr<qndraw_tag> draw3d;
+extern std::shared_ptr<player_tag> player;
+extern std::shared_ptr<mountain_tag> mountains;
+
+// Object lists.
+extern obj_list<pshot_tag> pshot_list;
+extern obj_list<cloud_tag> cloud_list;
+extern obj_list<ebplane_tag> ebplane_list;
+extern obj_list<balloon_tag> balloon_list;
+extern obj_list<smoke_tag> smoke_list;
+extern obj_list<particle_tag> particle_list;
+extern obj_list<explode_tag> explode_list;
+extern obj_list<bpop_tag> bpop_list;
+extern obj_list<points_tag> points_list;
+
+// Pictures and the font.
+extern std::shared_ptr<TImage> left_bar_img, right_bar_img, cloud_img, sprites, blimp_hit_img;
+extern std::shared_ptr<TImage> backdrop_img, title_img, pointer_img, mts1_img, mts2_img;
+extern std::shared_ptr<TImageFont> font;
+
+// Sounds.
+extern std::shared_ptr<TSound> snd_fire, snd_balloonpop, snd_blimphit, snd_startstage, snd_endstage,
+    snd_explode, snd_pldeath;
+extern std::shared_ptr<TChannel> engine_chan;
+
+// Plays an effect once on a new channel at sfx_volume.
+int play_sfx(const std::shared_ptr<TSound>& sound);
+// Starts the looping engine sound on a new engine_chan at engine_volume.
+int engine_loop(int start);
