@@ -1,0 +1,66 @@
+#pragma once
+// The game program: start-up and shutdown, the main loop and its states, the menus,
+// the frame around every pass (backdrop, score display, retro lines, side bars) and
+// the two data files. The stage flow itself is in game/stage.h.
+#include <string>
+#include <vector>
+
+// ---- start-up (startup.cpp) ----
+
+// Loads the font, the pictures and the sounds, and cuts the sprite sheet.
+int load_resources();
+// The opening logo, dy pixels from the vertical centre; ends early on a key or click.
+int splash(int dy);
+
+// ---- main loop (mainloop.cpp) ----
+
+// Runs passes until quit_flag is set; one pass is one presented frame.
+int main_loop();
+// Escape, Space, joystick button 2 and the close request.
+int global_keys();
+// Holds everything while the window is inactive.
+int suspend_wait();
+// Presents the finished frame (paced to 60 Hz) after giving the run's frame hook a look.
+int present_frame();
+
+// ---- menus (menu.cpp) ----
+
+// Built once at start-up.
+extern std::vector<std::string> menu_items;
+extern std::vector<std::string> glasses_labels;
+extern std::vector<std::string> onoff_labels;
+extern std::vector<std::string> volume_labels;
+// Where the joystick last put the pointer.
+extern int menu_mx, menu_my;
+// The version and credit line under the menu.
+extern const char* const version_line;
+
+int build_menu_labels();
+// One frame of the title menu (game_state 4) or the pause menu (3).
+int run_menu();
+// Moves the system pointer 6 pixels a frame with the joystick held to an end stop.
+int menu_joystick_pointer();
+
+// ---- frame drawing (frame.cpp) ----
+
+// Clears the back buffer and draws the sky.
+int draw_backdrop();
+// Score, best score, stage and the spare planes.
+int draw_hud();
+// Darkens every odd screen row with the given grey when the retro option is on.
+int retro_lines(int grey);
+// grab non-zero: captures the two black bar images; 0: draws them.
+int side_bars(int grab);
+// "00", "07", "150": numbers under 10 get a leading zero.
+std::string hud_number(int value);
+
+// ---- data files (datafiles.cpp) ----
+
+// Path names as the game writes them; the stream layer maps them onto the data folder.
+extern const char* const hiscore_path;
+extern const char* const anaglyph_path;
+
+// save 0 loads player->best_sc, non-zero saves it.
+int hiscore_file(int save);
+// 1 load mode3d, 2 save it; then (and with 0 only) apply its eye colours to draw3d.
+int anaglyph_file(int mode);
