@@ -1,0 +1,63 @@
+#pragma once
+// The OpenGL 2D renderer: immediate mode, geometry transformed on the CPU and sent as
+// screen-space vertices. One renderer for the program.
+
+#include <memory>
+#include <vector>
+
+#include "graphics/draw/draw2d.h"
+
+class TGLGraphicsDriver;
+
+// One image frame as one texture, its picture at the top-left of a power-of-two texture.
+class TGLImageFrame : public TImageFrame {
+ public:
+  float u0 = 0.0f, v0 = 0.0f, u1 = 0.0f, v1 = 0.0f;
+  int name = 0;  // texture name
+  int seq = 0;   // graphics generation at creation; 0 once released
+
+  ~TGLImageFrame() override;
+  void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  // Throws std::runtime_error("Unable to calculate tex size") when the GL refuses even 1 x 1.
+  static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const std::shared_ptr<TPixmap>& source,
+                                                         int flags);
+};
+
+class TGL2DDriver : public T2DDriver {
+ public:
+  std::vector<TGraphicsMode> GraphicsModes() override;
+  std::shared_ptr<TGraphics> AttachGraphics(void* widget, int flags) override;
+  std::shared_ptr<TGraphics> CreateGraphics(int width, int height, int depth, int hertz,
+                                            int flags) override;
+  void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
+  void Flip(int sync) override;
+
+  std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
+                                                     int flags) override;
+  void SetBlend(int mode) override;
+  void SetAlpha(float alpha) override;
+  void SetColor(int red, int green, int blue) override;
+  void SetClsColor(int red, int green, int blue) override;
+  void SetViewport(int x, int y, int width, int height) override;
+  void SetTransform(float ix, float iy, float jx, float jy) override;
+  void SetLineWidth(float width) override;
+  void Cls() override;
+  void Plot(float x, float y) override;
+  void DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) override;
+  void DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
+                float ty) override;
+  void DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) override;
+  std::shared_ptr<TPixmap> GrabPixmap(int x, int y, int width, int height) override;
+
+  // Clears the state caches and sets up the pixel projection for the graphics.
+  virtual void ResetGLContext(const std::shared_ptr<TGraphics>& graphics);
+
+  // The renderer's cached state, as last sent to the GL.
+  int CachedBlend() const;
+  void CachedColor(unsigned char rgba[4]) const;
+};
+
+// The one OpenGL renderer (made on first use).
+std::shared_ptr<TGL2DDriver> GLMax2DDriver();
