@@ -95,13 +95,8 @@ class T2DGraphics : public TGraphics, public std::enable_shared_from_this<T2DGra
 T2DDriver* Current2DDriver();
 
 // Recomputes the matrix from rotation and scale and hands it to the renderer and to
-// the collision system.
+// the collision system (SetCollisionTransform, image.h).
 void UpdateTransform();
-
-// The collision system keeps its own copy of the matrix; it installs this hook to be told
-// of every change (and is told the current matrix at once when installed).
-using TransformHook = void (*)(float ix, float iy, float jx, float jy);
-void SetCollisionTransformHook(TransformHook hook);
 
 // Free operations on the current context. Drawing with no current context is a caller
 // error.
@@ -128,8 +123,8 @@ void GetOrigin(float& x, float& y);
 // The point (x, y) of a primitive lands on its drawing position. Images keep their own.
 void SetHandle(float x, float y);
 void GetHandle(float& x, float& y);
-// None selects the built-in font.
-void SetImageFont(const std::shared_ptr<TImageFont>& font);
+// None selects the built-in font (DefaultImageFont, font.h).
+void SetImageFont(std::shared_ptr<TImageFont> font);
 std::shared_ptr<TImageFont> GetImageFont();
 
 void Cls();
