@@ -1,0 +1,190 @@
+// Joysticks over SDL's joystick API. Each query samples the device on the spot;
+// there is no event path.
+#include "platform/joystick.h"
+
+#include <SDL.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr int kStatePorts = 16;   // ports with state tables
+constexpr int kMaxPorts = 256;    // entries of the port table
+constexpr int kHitButtons = 16;
+constexpr int kHatAxis = 9;
+
+struct PortState {
+  std::uint32_t buttons = 0;
+  std::array<float, 16> axes{};
+  std::array<int, kHitButtons> hits{};
+};
+
+struct Port {
+  SDL_JoystickID id = -1;
+  SDL_Joystick* joy = nullptr;  // nullptr once the device has gone
+};
+
+std::array<PortState, kStatePorts> g_state;
+std::vector<Port> g_ports;
+int g_init = 0;  // 0 not tried, 1 running, -1 unavailable
+
+bool ensure_init() {
+  if (g_init == 0) {
+    // The pad is read whatever window has the focus, as the game always did.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    g_init = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0 ? 1 : -1;
+    // We sample; SDL need not queue joystick events nobody takes.
+    if (g_init == 1) SDL_JoystickEventState(SDL_IGNORE);
+  }
+  return g_init == 1;
+}
+
+void drop_port(std::size_t p) {
+  SDL_JoystickClose(g_ports[p].joy);
+  g_ports[p].joy = nullptr;
+  // A pulled-out pad leaves its port at rest, not frozen at its last reading.
+  if (p < kStatePorts) g_state[p] = PortState{};
+}
+
+bool has_device(SDL_JoystickID id) {
+  for (const Port& port : g_ports)
+    if (port.joy && port.id == id) return true;
+  return false;
+}
+
+// Drops ports whose device has gone and gives new devices a port: the first freed
+// one, else a new one at the end.
+void refresh_devices() {
+  for (std::size_t p = 0; p < g_ports.size(); ++p)
+    if (g_ports[p].joy && !SDL_JoystickGetAttached(g_ports[p].joy)) drop_port(p);
+  const int n = SDL_NumJoysticks();
+  for (int i = 0; i < n; ++i) {
+    SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
+    if (id < 0 || has_device(id)) continue;
+    std::size_t p = 0;
+    while (p < g_ports.size() && g_ports[p].joy) ++p;
+    if (p == g_ports.size()) {
+      if (g_ports.size() >= kMaxPorts) continue;
+      g_ports.push_back(Port{});
+    }
+    SDL_Joystick* joy = SDL_JoystickOpen(i);
+    if (!joy) continue;
+    g_ports[p].id = id;
+    g_ports[p].joy = joy;
+    if (p < kStatePorts) g_state[p] = PortState{};
+  }
+}
+
+float axis_value(Sint16 raw) {
+  // -32768..32767 onto -1..1 with both end stops exact.
+  return static_cast<float>((raw + 32768) * 2.0 / 65535.0 - 1.0);
+}
+
+float hat_value(Uint8 hat) {
+  switch (hat) {
+    case SDL_HAT_UP: return 0.0f;
+    case SDL_HAT_RIGHTUP: return 0.125f;
+    case SDL_HAT_RIGHT: return 0.25f;
+    case SDL_HAT_RIGHTDOWN: return 0.375f;
+    case SDL_HAT_DOWN: return 0.5f;
+    case SDL_HAT_LEFTDOWN: return 0.625f;
+    case SDL_HAT_LEFT: return 0.75f;
+    case SDL_HAT_LEFTUP: return 0.875f;
+    default: return -1.0f;  // centred
+  }
+}
+
+// Reads the device of a port into its state; false for a port beyond the tables.
+bool sample(int port) {
+  if (port < 0 || port >= kStatePorts) return false;
+  if (!ensure_init()) return true;
+  SDL_JoystickUpdate();
+  refresh_devices();
+  if (static_cast<std::size_t>(port) >= g_ports.size() || !g_ports[port].joy) return true;
+  SDL_Joystick* joy = g_ports[port].joy;
+  PortState& st = g_state[port];
+  const std::uint32_t before = st.buttons;
+
+  std::uint32_t mask = 0;
+  const int nb = SDL_JoystickNumButtons(joy);
+  for (int b = 0; b < nb && b < 32; ++b)
+    if (SDL_JoystickGetButton(joy, b)) mask |= 1u << b;
+  st.buttons = mask;
+
+  const int na = SDL_JoystickNumAxes(joy);
+  for (int a = 0; a < na && a < 6; ++a) st.axes[a] = axis_value(SDL_JoystickGetAxis(joy, a));
+  if (SDL_JoystickNumHats(joy) > 0) st.axes[kHatAxis] = hat_value(SDL_JoystickGetHat(joy, 0));
+
+  for (int b = 0; b < kHitButtons; ++b) {
+    const std::uint32_t bit = 1u << b;
+    if (!(before & bit) && (mask & bit)) ++st.hits[b];
+  }
+  return true;
+}
+
+float axis(int port, int index) { return sample(port) ? g_state[port].axes[index] : 0.0f; }
+
+SDL_Joystick* device(int port) {
+  if (port < 0 || port >= kStatePorts || !ensure_init()) return nullptr;
+  SDL_JoystickUpdate();
+  refresh_devices();
+  if (static_cast<std::size_t>(port) >= g_ports.size()) return nullptr;
+  return g_ports[port].joy;
+}
+
+}  // namespace
+
+int joystick_count() {
+  if (!ensure_init()) return 0;
+  SDL_JoystickUpdate();
+  refresh_devices();
+  return static_cast<int>(g_ports.size());
+}
+
+int joy_down(int button, int port) {
+  if (button < 0 || button >= kHitButtons || !sample(port)) return 0;
+  return (g_state[port].buttons >> button) & 1;
+}
+
+int joy_hits(int button, int port) {
+  if (button < 0 || button >= kHitButtons || !sample(port)) return 0;
+  int n = g_state[port].hits[button];
+  g_state[port].hits[button] = 0;
+  return n;
+}
+
+float joy_x(int port) { return axis(port, 0); }
+float joy_y(int port) { return axis(port, 1); }
+float joy_z(int port) { return axis(port, 2); }
+float joy_r(int port) { return axis(port, 3); }
+float joy_u(int port) { return axis(port, 4); }
+float joy_v(int port) { return axis(port, 5); }
+float joy_hat(int port) { return axis(port, kHatAxis); }
+
+int joy_buttons(int port) { return sample(port) ? static_cast<int>(g_state[port].buttons) : 0; }
+
+std::string joy_name(int port) {
+  SDL_Joystick* joy = device(port);
+  const char* name = joy ? SDL_JoystickName(joy) : nullptr;
+  return name ? name : "";
+}
+
+int joy_button_caps(int port) {
+  SDL_Joystick* joy = device(port);
+  if (!joy) return 0;
+  const int n = SDL_JoystickNumButtons(joy);
+  if (n <= 0) return 0;
+  return n >= 32 ? -1 : static_cast<int>((1u << n) - 1);
+}
+
+int joy_axis_caps(int port) {
+  SDL_Joystick* joy = device(port);
+  if (!joy) return 0;
+  const int n = SDL_JoystickNumAxes(joy);
+  int mask = 0;
+  for (int a = 0; a < n && a < 6; ++a) mask |= 1 << a;
+  if (SDL_JoystickNumHats(joy) > 0) mask |= 1 << kHatAxis;
+  return mask;
+}
