@@ -45,8 +45,18 @@ extern int ebplane_num;
 extern int balloon_num;
 extern int shield_tmr;
 extern int flash_ctr;
+// Enemy planes visited so far in the current pass of ebplane_tag::update_all.
+extern int ebplane_ctr;
 
-// Joystick axis values that count as left, right, up, down.
+// The blimp: 1 flying, 0 hit and drifting away, 2 gone for the rest of the stage.
+extern int blimp_state;
+extern int blimp_x, blimp_y;      // centre; blimp_x loops from -6000 to 6640
+extern int blimp_frame;           // sprites 10/11 while flying, blimp_hit_img 0/2 after the hit
+extern int blimp_anim;            // 0/1, added to blimp_frame while drifting
+extern int blimp_anim_tick;       // passes since the last drift picture
+
+// Joystick axis values that count as left, right, up, down. The button query joy_down of
+// platform/joystick.h clashes with the last name; read the stick through world/joyread.h.
 extern float joy_left, joy_right, joy_up, joy_down;
 
 // Single world objects.
