@@ -11,6 +11,8 @@
 int load_resources();
 // The opening logo, dy pixels from the vertical centre; ends early on a key or click.
 int splash(int dy);
+// Enumerates the joysticks (joycount.cpp); start-up does not use the count.
+int count_joysticks();
 
 // ---- main loop (mainloop.cpp) ----
 
