@@ -76,7 +76,7 @@ std::shared_ptr<TImageFont> DefaultImageFont();
 
 // Source: a file path or a stream address such as "incbin::skyfont.ttf".
 std::shared_ptr<TImageFont> LoadImageFont(const std::string& source, int size, int style = 0);
-// The current context's font; none selects the built-in font.
+// The current context's font; none selects the built-in font (kept with the context, draw2d.cpp).
 void SetImageFont(std::shared_ptr<TImageFont> font);
 std::shared_ptr<TImageFont> GetImageFont();
 void DrawText(const std::string& text, float x, float y);

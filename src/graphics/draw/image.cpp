@@ -1,8 +1,6 @@
 // Images: frames of pixels with lazily made textures, and the free image operations.
 #include "graphics/draw/image.h"
 
-#include <cmath>
-
 #include "graphics/draw/draw2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
@@ -190,48 +188,13 @@ void GrabImage(const std::shared_ptr<TImage>& image, int x, int y, int frame) {
 }
 
 void DrawImage(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
-    if (!image) return;
-    DrawImageStretched(image, x, y, static_cast<float>(image->width),
-                       static_cast<float>(image->height), frame);
-}
-
-void DrawImageStretched(const std::shared_ptr<TImage>& image, float x, float y, float width,
-                        float height, int frame) {
     std::shared_ptr<T2DGraphics> g = T2DGraphics::Current();
     if (!image || !g) return;
     std::shared_ptr<TImageFrame> f = image->Frame(frame);
     if (!f) return;
     const float x0 = -image->handle_x, y0 = -image->handle_y;
-    f->Draw(x0, y0, x0 + width, y0 + height, x + g->origin_x, y + g->origin_y);
-}
-
-void DrawImageTiled(const std::shared_ptr<TImage>& image, float x, float y, int frame) {
-    std::shared_ptr<T2DGraphics> g = T2DGraphics::Current();
-    T2DDriver* driver = Current2DDriver();
-    if (!image || !g || !driver || image->width < 1 || image->height < 1) return;
-    std::shared_ptr<TImageFrame> f = image->Frame(frame);
-    if (!f) return;
-    const int w = image->width, h = image->height;
-    const float fx = x + g->origin_x - image->handle_x;
-    const float fy = y + g->origin_y - image->handle_y;
-    const double flx = std::floor(fx), fly = std::floor(fy);
-    // First tile at or left of (above) the viewport edge, in step with (fx, fy).
-    auto first = [](double fl, int v, int size) {
-        const int base = v - size + 1;
-        long long m = (static_cast<long long>(fl) - base) % size;
-        if (m < 0) m += size;
-        return base + static_cast<int>(m);
-    };
-    const int vx = g->viewport_x, vy = g->viewport_y;
-    const int vw = g->viewport_w, vh = g->viewport_h;
-    const int col0 = first(flx, vx, w), row0 = first(fly, vy, h);
-    const float ox = static_cast<float>(fx - flx), oy = static_cast<float>(fy - fly);
-    driver->SetTransform(1.0f, 0.0f, 0.0f, 1.0f);
-    for (int row = row0; row < vy + vh; row += h)
-        for (int col = col0; col < vx + vw; col += w)
-            f->Draw(0.0f, 0.0f, static_cast<float>(w), static_cast<float>(h),
-                    static_cast<float>(col) + ox, static_cast<float>(row) + oy);
-    UpdateTransform();
+    f->Draw(x0, y0, x0 + static_cast<float>(image->width), y0 + static_cast<float>(image->height),
+            x + g->origin_x, y + g->origin_y);
 }
 
 void CentreImageHandle(const std::shared_ptr<TImage>& image) {

@@ -84,12 +84,7 @@ std::shared_ptr<TImage> CreateImage(int width, int height, int frames = 1, int f
 void GrabImage(const std::shared_ptr<TImage>& image, int x, int y, int frame = 0);
 // Draws the frame with its handle on (x, y), under the current drawing state.
 void DrawImage(const std::shared_ptr<TImage>& image, float x, float y, int frame = 0);
-// The frame stretched to width x height, the handle still landing on (x, y).
-void DrawImageStretched(const std::shared_ptr<TImage>& image, float x, float y, float width,
-                        float height, int frame = 0);
-// Covers the whole viewport with unrotated, unscaled copies of the frame, one of
-// them placed at (x, y) by the handle.
-void DrawImageTiled(const std::shared_ptr<TImage>& image, float x, float y, int frame = 0);
+// DrawImageStretched and DrawImageTiled live with the drawing context (draw2d.h).
 
 void CentreImageHandle(const std::shared_ptr<TImage>& image);
 void SetImageHandle(const std::shared_ptr<TImage>& image, float x, float y);
