@@ -1,0 +1,352 @@
+// The system driver: SDL events through the real pump into the game's event stream.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <stdexcept>
+
+#include "platform/input.h"
+#include "platform/sdl_bridge.h"
+#include "platform/system.h"
+#include "sdl_events.h"
+
+namespace {
+
+class Events : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    start_dummy_video();
+    poll_system();  // drain whatever SDL queued at start
+    start_recording();
+  }
+  void TearDown() override {
+    stop_recording();
+    platform_set_window_handler(nullptr);
+    platform_attach_window(nullptr);
+    platform_set_screen_area(0, 0, 640, 480, 640, 480);
+    if (window_) SDL_DestroyWindow(window_);
+    poll_system();
+  }
+  // A window of w x h showing the 640 x 480 screen at (ax, ay, aw, ah).
+  void open_window(int w, int h, int ax, int ay, int aw, int ah) {
+    window_ = SDL_CreateWindow("events", 0, 0, w, h, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window_, nullptr) << SDL_GetError();
+    platform_attach_window(window_);
+    platform_set_screen_area(ax, ay, aw, ah, 640, 480);
+    poll_system();
+    seen().clear();
+  }
+  SDL_Window* window_ = nullptr;
+};
+
+int key_code(SDL_Scancode sc) {
+  push_key(sc, true);
+  push_key(sc, false);
+  auto ev = pump_and_take();
+  if (ev.size() < 2 || ev[0].id != KeyDown || ev.back().id != KeyUp) return -1;
+  return ev[0].data;
+}
+
+TEST_F(Events, KeysBecomeWindowsCodes) {
+  EXPECT_EQ(key_code(SDL_SCANCODE_A), 65);
+  EXPECT_EQ(key_code(SDL_SCANCODE_Z), 90);
+  EXPECT_EQ(key_code(SDL_SCANCODE_0), 48);
+  EXPECT_EQ(key_code(SDL_SCANCODE_9), 57);
+  EXPECT_EQ(key_code(SDL_SCANCODE_LEFT), 37);
+  EXPECT_EQ(key_code(SDL_SCANCODE_UP), 38);
+  EXPECT_EQ(key_code(SDL_SCANCODE_RIGHT), 39);
+  EXPECT_EQ(key_code(SDL_SCANCODE_DOWN), 40);
+  EXPECT_EQ(key_code(SDL_SCANCODE_SPACE), 32);
+  EXPECT_EQ(key_code(SDL_SCANCODE_F1), 112);
+  EXPECT_EQ(key_code(SDL_SCANCODE_F12), 123);
+  EXPECT_EQ(key_code(SDL_SCANCODE_DELETE), 46);
+  EXPECT_EQ(key_code(SDL_SCANCODE_KP_5), 101);
+  EXPECT_EQ(key_code(SDL_SCANCODE_SEMICOLON), 186);
+  EXPECT_EQ(key_code(SDL_SCANCODE_LGUI), 91);
+}
+
+TEST_F(Events, ModifiersAreSidedAndSetTheMask) {
+  const struct { SDL_Scancode sc; int code; int mask; } mods[] = {
+      {SDL_SCANCODE_LSHIFT, 160, ModShift}, {SDL_SCANCODE_RSHIFT, 161, ModShift},
+      {SDL_SCANCODE_LCTRL, 162, ModControl}, {SDL_SCANCODE_RCTRL, 163, ModControl},
+      {SDL_SCANCODE_LALT, 164, ModAlt},     {SDL_SCANCODE_RALT, 165, ModAlt},
+      {SDL_SCANCODE_RGUI, 92, ModSystem},
+  };
+  for (auto m : mods) {
+    push_key(m.sc, true);
+    push_key(SDL_SCANCODE_X, true);
+    push_key(SDL_SCANCODE_X, false);
+    push_key(m.sc, false);
+    auto ev = pump_and_take();
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0].data, m.code);
+    EXPECT_EQ(ev[1].mods, m.mask) << m.code;  // X typed with the modifier held
+    EXPECT_EQ(ev[3].mods, 0);
+  }
+  EXPECT_EQ(current_modifiers(), 0);
+}
+
+TEST_F(Events, EveryScancodeGivesACodeInRangeAndNeverTheGenericModifiers) {
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+    push_key(static_cast<SDL_Scancode>(sc), true);
+    push_key(static_cast<SDL_Scancode>(sc), false);
+    for (const Seen& e : pump_and_take()) {
+      if (e.id != KeyDown && e.id != KeyUp) continue;
+      EXPECT_GE(e.data, 1) << sc;
+      EXPECT_LE(e.data, 255) << sc;
+      EXPECT_TRUE(e.data < 16 || e.data > 18) << "scancode " << sc << " gave " << e.data;
+    }
+  }
+  // A key without a code makes no event at all.
+  push_key(SDL_SCANCODE_INTERNATIONAL1, true);
+  EXPECT_TRUE(pump_and_take().empty());
+}
+
+TEST_F(Events, RepeatTextAndControlCharacters) {
+  push_key(SDL_SCANCODE_B, true);
+  push_key(SDL_SCANCODE_B, true, true);
+  push_key(SDL_SCANCODE_B, true, true);
+  auto ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(ev[0].id, KeyDown);
+  EXPECT_EQ(ev[1].id, KeyRepeat);
+  EXPECT_EQ(ev[2].id, KeyRepeat);
+  EXPECT_EQ(ev[2].data, 66);
+
+  push_text("a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
+  push_key(SDL_SCANCODE_RETURN, true);
+  ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 5u);
+  EXPECT_EQ(ev[0].id, KeyChar);
+  EXPECT_EQ(ev[0].data, 'a');
+  EXPECT_EQ(ev[1].data, 0xE9);
+  EXPECT_EQ(ev[2].data, 0x20AC);
+  EXPECT_EQ(ev[3].id, KeyDown);
+  EXPECT_EQ(ev[4].id, KeyChar);
+  EXPECT_EQ(ev[4].data, 13);
+}
+
+TEST_F(Events, CloseRequestsFromButtonAltF4QuitAndSignals) {
+  push_window(SDL_WINDOWEVENT_CLOSE);
+  auto ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].id, AppTerminate);
+
+  push_key(SDL_SCANCODE_LALT, true);
+  push_key(SDL_SCANCODE_F4, true);
+  push_key(SDL_SCANCODE_F4, true, true);  // held: still one request
+  ev = pump_and_take();
+  int closes = 0;
+  for (auto& e : ev) closes += e.id == AppTerminate;
+  EXPECT_EQ(closes, 1);
+  push_key(SDL_SCANCODE_F4, false);
+  push_key(SDL_SCANCODE_LALT, false);
+  push_key(SDL_SCANCODE_F4, true);  // F4 alone is just a key
+  for (auto& e : pump_and_take()) EXPECT_NE(e.id, AppTerminate);
+
+  push_quit();
+  ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].id, AppTerminate);
+
+  for (int sig : {SIGTERM, SIGINT}) {
+    std::raise(sig);  // our handler only notes it
+    ev = pump_and_take();
+    ASSERT_EQ(ev.size(), 1u) << sig;
+    EXPECT_EQ(ev[0].id, AppTerminate);
+    EXPECT_TRUE(pump_and_take().empty());
+  }
+}
+
+TEST_F(Events, FocusIsSuspendAndResume) {
+  push_window(SDL_WINDOWEVENT_FOCUS_LOST);
+  push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
+  auto ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 2u);
+  EXPECT_EQ(ev[0].id, AppSuspend);
+  EXPECT_EQ(ev[1].id, AppResume);
+}
+
+TEST_F(Events, PointerInScreenCoordinatesOfALargerWindow) {
+  // 1600 x 960 window, the screen scaled x2 between 160-pixel side bars.
+  open_window(1600, 960, 160, 0, 1280, 960);
+  push_motion(160 + 2 * 100 + 1, 2 * 50 + 1);
+  push_button(SDL_BUTTON_RIGHT, true, 160 + 2 * 100 + 1, 2 * 50 + 1);
+  push_motion(1599, 959);  // held: captured moves keep coming
+  push_button(SDL_BUTTON_RIGHT, false, 1599, 959);
+  push_motion(20, 10);  // in the left bar
+  auto ev = pump_and_take();
+  std::vector<Seen> moves, buttons;
+  for (auto& e : ev) {
+    if (e.id == MouseMove) moves.push_back(e);
+    if (e.id == MouseDown || e.id == MouseUp) buttons.push_back(e);
+  }
+  ASSERT_EQ(moves.size(), 3u);
+  EXPECT_EQ(moves[0].x, 100);
+  EXPECT_EQ(moves[0].y, 50);
+  EXPECT_EQ(moves[1].x, 719);
+  EXPECT_EQ(moves[1].y, 479);
+  EXPECT_EQ(moves[1].data, 2);  // the held button
+  EXPECT_EQ(moves[2].x, -70);
+  EXPECT_EQ(moves[2].y, 5);
+  ASSERT_EQ(buttons.size(), 2u);
+  EXPECT_EQ(buttons[0].id, MouseDown);
+  EXPECT_EQ(buttons[0].data, 2);
+  EXPECT_EQ(buttons[0].x, 100);
+  EXPECT_EQ(buttons[1].id, MouseUp);
+  EXPECT_EQ(buttons[1].x, 719);
+}
+
+TEST_F(Events, ClickAwayFromThePointerMovesItFirst) {
+  push_motion(10, 10);
+  push_button(SDL_BUTTON_MIDDLE, true, 30, 40);
+  auto ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 4u);
+  EXPECT_EQ(ev[0].id, MouseEnter);  // the first move brings the pointer onto the screen
+  EXPECT_EQ(ev[1].id, MouseMove);
+  EXPECT_EQ(ev[2].id, MouseMove);
+  EXPECT_EQ(ev[2].x, 30);
+  EXPECT_EQ(ev[3].id, MouseDown);
+  EXPECT_EQ(ev[3].data, 3);
+  EXPECT_EQ(ev[3].y, 40);
+}
+
+TEST_F(Events, LeavingShowsAHiddenPointerAndComingBackHidesIt) {
+  open_window(640, 480, 0, 0, 640, 480);
+  hide_mouse();
+  push_motion(100, 100);
+  auto ev = pump_and_take();
+  ASSERT_GE(ev.size(), 2u);
+  EXPECT_EQ(ev[0].id, MouseEnter);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+
+  push_window(SDL_WINDOWEVENT_LEAVE);
+  ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].id, MouseLeave);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+
+  push_motion(200, 100);
+  ev = pump_and_take();
+  EXPECT_EQ(ev[0].id, MouseEnter);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  show_mouse();
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+TEST_F(Events, MoveMouseReadsBackExactlyAtAnyScale) {
+  open_window(320, 240, 0, 0, 320, 240);  // smaller than the screen: pixels merge
+  enable_polled_input();
+  move_mouse(317, 243);
+  EXPECT_EQ(mouse_x(), 317);
+  EXPECT_EQ(mouse_y(), 243);
+  disable_polled_input();
+  SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  open_window(1000, 750, 0, 0, 1000, 750);
+  enable_polled_input();
+  for (int x : {0, 316, 639}) {
+    move_mouse(x, 242);
+    EXPECT_EQ(mouse_x(), x);
+    EXPECT_EQ(mouse_y(), 242);
+  }
+  disable_polled_input();
+}
+
+TEST_F(Events, WheelAndWindowHandlerAfterTranslation) {
+  static std::vector<Seen>* log = &seen();
+  static int handled = 0;
+  handled = 0;
+  platform_set_window_handler([](const SDL_Event& e) {
+    if (e.type == SDL_MOUSEWHEEL) {
+      EXPECT_FALSE(log->empty());  // the event was emitted before the display saw it
+      ++handled;
+    }
+  });
+  push_wheel(-2);
+  auto ev = pump_and_take();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].id, MouseWheel);
+  EXPECT_EQ(ev[0].data, -2);
+  EXPECT_EQ(handled, 1);
+}
+
+// ---- hooks and the pump's re-entry guard
+
+std::vector<int> g_order;
+
+TObjectPtr hook_a(int, TObjectPtr d, TObjectPtr) { g_order.push_back(1); return d; }
+TObjectPtr hook_b(int, TObjectPtr d, TObjectPtr) { g_order.push_back(2); return d; }
+TObjectPtr hook_c(int, TObjectPtr d, TObjectPtr) { g_order.push_back(3); return d; }
+TObjectPtr hook_swap(int, TObjectPtr, TObjectPtr ctx) { return ctx; }
+
+TEST(Hooks, PriorityOrderRemovalAndChainedData) {
+  const int id = alloc_hook_id();
+  auto ctx = std::make_shared<int>(7);
+  add_hook(id, hook_a, nullptr, 0);
+  add_hook(id, hook_b, nullptr, 5);
+  add_hook(id, hook_c, nullptr, 0);  // equal priority goes after
+  add_hook(id, hook_c, ctx, 5);
+  g_order.clear();
+  run_hooks(id, nullptr);
+  EXPECT_EQ(g_order, (std::vector<int>{2, 3, 1, 3}));
+
+  remove_hook(id, hook_c, nullptr);  // only the one with that context
+  g_order.clear();
+  run_hooks(id, nullptr);
+  EXPECT_EQ(g_order, (std::vector<int>{2, 3, 1}));
+
+  add_hook(id, hook_swap, ctx, -1);
+  auto out = run_hooks(id, std::make_shared<int>(1));
+  EXPECT_EQ(*static_cast<int*>(out.get()), 7);
+}
+
+TEST(Hooks, RunningOutOfIdsThrows) {
+  EXPECT_EXIT(
+      {
+        emit_event_hook();
+        try {
+          for (int i = 0; i < 300; ++i) alloc_hook_id();
+        } catch (const std::runtime_error& e) {
+          std::exit(std::string(e.what()) == "Too many hook ids" ? 0 : 2);
+        }
+        std::exit(1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(EventNames, ToString) {
+  EXPECT_EQ(TEvent::Create(KeyRepeat)->ToString(), "KeyRepeat");
+  EXPECT_EQ(TEvent::Create(AppTerminate)->ToString(), "AppTerminate");
+  EXPECT_EQ(TEvent::Create(TimerTick)->ToString(), "TimerTick");
+  EXPECT_EQ(TEvent::Create(12345)->ToString(), "Unknown Event, id=12345");
+  int user = TEvent::AllocUserId();
+  EXPECT_LT(user, 0);
+  EXPECT_EQ(TEvent::Create(user)->ToString(), "UserEvent" + std::to_string(user - INT32_MIN));
+}
+
+int g_depth = 0;
+int g_nested_keys = 0;
+TObjectPtr reentrant(int, TObjectPtr d, TObjectPtr) {
+  auto* ev = static_cast<TEvent*>(d.get());
+  if (ev->id != KeyDown) return d;
+  if (g_depth) ++g_nested_keys;
+  ++g_depth;
+  if (ev->data == 'Q') push_key(SDL_SCANCODE_W, true);
+  poll_system();  // must return at once
+  --g_depth;
+  return d;
+}
+
+TEST_F(Events, PumpInsideAPumpReturnsAtOnce) {
+  add_hook(emit_event_hook(), reentrant, nullptr, 0);
+  push_key(SDL_SCANCODE_Q, true);
+  auto ev = pump_and_take();
+  auto later = pump_and_take();  // SDL hands out events queued mid-pump on the next pump
+  ev.insert(ev.end(), later.begin(), later.end());
+  remove_hook(emit_event_hook(), reentrant, nullptr);
+  EXPECT_EQ(g_nested_keys, 0);
+  ASSERT_EQ(ev.size(), 2u);  // W was not lost, just not taken inside the hook
+  EXPECT_EQ(ev[1].data, 'W');
+}
+
+}  // namespace
