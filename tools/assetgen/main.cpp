@@ -1,0 +1,81 @@
+// assetgen: writes every picture, the font and every sound of the game.
+//
+//   assetgen <root>
+//
+// Pictures and the font go to <root>/assets, sounds to <root>/data and the
+// review sheet to <root>/docs/assets.png. The output depends on nothing but
+// this source and the font file, so a rerun reproduces the committed files.
+#include "art.h"
+#include "sound.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+// The game's lettering is a free font from the system's font package; its
+// licence allows embedding as long as the font itself is not altered.
+#ifndef AV_FONT_SOURCE
+#define AV_FONT_SOURCE "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+#endif
+#ifndef AV_FONT_LICENCE
+#define AV_FONT_LICENCE "/usr/share/doc/fonts-dejavu-core/copyright"
+#endif
+
+static void copy_bytes(const fs::path& from, const fs::path& to) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + from.string());
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    out << in.rdbuf();
+    if (!out) throw std::runtime_error("cannot write " + to.string());
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: assetgen <output root>\n";
+        return 2;
+    }
+    try {
+        const fs::path root = argv[1];
+        const fs::path font_src = AV_FONT_SOURCE;
+        const fs::path assets = root / "assets", data = root / "data", docs = root / "docs";
+        fs::create_directories(assets);
+        fs::create_directories(data);
+        fs::create_directories(docs);
+
+        // The font ships unchanged; its licence text sits beside it in assets/.
+        copy_bytes(font_src, assets / "skyfont.ttf");
+        copy_bytes(AV_FONT_LICENCE, assets / "skyfont-LICENCE.txt");
+        ag::Lettering font((assets / "skyfont.ttf").string());
+
+        ag::SheetParts parts = ag::make_sprites();
+        ag::Canvas sheet = ag::assemble_sheet(parts);
+        ag::Canvas backdrop = ag::make_backdrop();
+        ag::Canvas m1 = ag::make_mountains(1), m2 = ag::make_mountains(2);
+        ag::Canvas pointer = ag::make_pointer();
+        ag::Canvas title = ag::make_title(font);
+        ag::Canvas logo = ag::make_logo(font);
+
+        ag::write_png(sheet, (assets / "aerovane_sf1.png").string());
+        ag::write_png(backdrop, (assets / "aerovane_bkgr.png").string());
+        ag::write_png(m1, (assets / "aerovane_mts1.png").string());
+        ag::write_png(m2, (assets / "aerovane_mts2.png").string());
+        ag::write_png(pointer, (assets / "dmpointer2.png").string());
+        ag::write_png(title, (assets / "aerovane_ttl.png").string());
+        ag::write_png(logo, (assets / "qnlogo.png").string());
+
+        int serial = 0x41560001;
+        for (const ag::SoundFile& s : ag::make_sounds())
+            ag::write_ogg(s.samples, ag::sample_rate(), (data / s.name).string(), serial++);
+
+        ag::write_png(ag::make_contact_sheet(parts, sheet, backdrop, title, logo, m1, m2, pointer, font),
+                      (docs / "assets.png").string());
+    } catch (const std::exception& e) {
+        std::cerr << "assetgen: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
