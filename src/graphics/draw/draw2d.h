@@ -6,8 +6,8 @@
 // Coordinates are pixels, (0,0) top-left, y down. Angles in degrees, positive turns
 // clockwise on screen. Colour components 0..255, alpha 0.0..1.0.
 //
-// Lives elsewhere: DrawImage, DrawImageStretched, DrawImageTiled, SetMaskColor
-// (graphics/draw/image.h); DrawText, TextWidth, TextHeight (graphics/draw/font.h).
+// Lives elsewhere: DrawImage, SetMaskColor (graphics/draw/image.h); DrawText,
+// TextWidth, TextHeight (graphics/draw/font.h).
 
 #include <memory>
 #include <vector>
@@ -15,6 +15,7 @@
 #include "graphics/gl/graphics.h"
 
 class TPixmap;
+class TImage;
 class TImageFont;
 
 // Blend modes. Any other value draws like SolidBlend.
@@ -136,6 +137,12 @@ void DrawLine(float x, float y, float x2, float y2, int draw_last_pixel = 1);
 void DrawOval(float x, float y, float width, float height);
 // Pairs x, y; fewer than 3 points or an odd count draw nothing.
 void DrawPoly(const std::vector<float>& xy);
+// The frame stretched to width x height, placed by the image's handle.
+void DrawImageStretched(const std::shared_ptr<TImage>& image, float x, float y, float width,
+                        float height, int frame = 0);
+// Covers the whole viewport with untransformed copies of the frame, one of them placed
+// by the image's handle at (x, y).
+void DrawImageTiled(const std::shared_ptr<TImage>& image, float x, float y, int frame = 0);
 // Unscaled, untransformed, top-left at (x, y).
 void DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y);
 std::shared_ptr<TPixmap> GrabPixmap(int x, int y, int width, int height);

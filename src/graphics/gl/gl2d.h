@@ -15,6 +15,7 @@ class TGLImageFrame : public TImageFrame {
   float u0 = 0.0f, v0 = 0.0f, u1 = 0.0f, v1 = 0.0f;
   int name = 0;  // texture name
   int seq = 0;   // graphics generation at creation; 0 once released
+  int _gl_serial = 0;  // the GL context the texture was made in (see GLContextSerial)
 
   ~TGLImageFrame() override;
   void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;

@@ -97,9 +97,9 @@ std::string GraphicsError();
 // Creation code reports its failure here; the next CreateGraphics starts with it cleared.
 void SetGraphicsError(const std::string& why);
 
-// Called at the start of every Flip (none registered by the game). Returns an id for removal.
-int AddFlipHook(void (*hook)(void* context), void* context);
-void RemoveFlipHook(int id);
+// The hook id (platform/system.h add_hook) run at the start of every Flip; the game
+// registers none.
+int FlipHook();
 
 // Frame pacing, as Flip(-1) sees it (ms); readable for tests and probes.
 struct TGraphicsSync {

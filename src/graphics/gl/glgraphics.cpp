@@ -1,0 +1,524 @@
+#include "graphics/gl/glgraphics.h"
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/sdl_bridge.h"
+
+// One record per window we draw into, newest first, as the driver keeps them.
+struct TGLContextRecord {
+  TGLContextRecord* next = nullptr;
+  int type = 0;  // 0 shared hidden, 1 attached, 2 windowed, 3 full screen
+  int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+  SDL_Window* window = nullptr;
+  bool own_window = false;
+  // The game's screen lives in a framebuffer object and is scaled into the window when
+  // presented; without one we draw into the window itself.
+  GLuint fbo = 0;
+  GLuint color_rb = 0;
+  GLuint depth_rb = 0;
+  bool offscreen = false;
+  bool minimised_by_us = false;
+  int area[4] = {-1, -1, -1, -1};  // last screen area told to the platform layer
+};
+
+namespace {
+
+constexpr const char* kWindowClass = "Vantor GLGraphics";
+
+PFNGLGENFRAMEBUFFERSPROC p_glGenFramebuffers = nullptr;
+PFNGLDELETEFRAMEBUFFERSPROC p_glDeleteFramebuffers = nullptr;
+PFNGLBINDFRAMEBUFFERPROC p_glBindFramebuffer = nullptr;
+PFNGLFRAMEBUFFERRENDERBUFFERPROC p_glFramebufferRenderbuffer = nullptr;
+PFNGLCHECKFRAMEBUFFERSTATUSPROC p_glCheckFramebufferStatus = nullptr;
+PFNGLGENRENDERBUFFERSPROC p_glGenRenderbuffers = nullptr;
+PFNGLDELETERENDERBUFFERSPROC p_glDeleteRenderbuffers = nullptr;
+PFNGLBINDRENDERBUFFERPROC p_glBindRenderbuffer = nullptr;
+PFNGLRENDERBUFFERSTORAGEPROC p_glRenderbufferStorage = nullptr;
+PFNGLBLITFRAMEBUFFERPROC p_glBlitFramebuffer = nullptr;
+bool have_fbo = false;
+
+bool video_started = false;
+SDL_Window* shared_window = nullptr;
+SDL_GLContext shared_gl = nullptr;
+int context_serial = 0;
+
+TGLContextRecord* records = nullptr;  // newest first
+TGLContextRecord* current_record = nullptr;
+TGLContextRecord* fullscreen_record = nullptr;
+int flip_interval = -1;  // last swap interval set by Flip; -1 before the first
+
+std::shared_ptr<TGLGraphicsDriver> the_driver;
+
+void fail(const std::string& why) { SetGraphicsError(why); }
+
+bool env_names_driver(const char* name) {
+  const char* want = std::getenv("SDL_VIDEODRIVER");
+  if (!want) return false;
+  // SDL accepts a comma separated list.
+  std::string list(want);
+  size_t pos = 0;
+  while (pos <= list.size()) {
+    size_t comma = list.find(',', pos);
+    if (comma == std::string::npos) comma = list.size();
+    if (SDL_strcasecmp(list.substr(pos, comma - pos).c_str(), name) == 0) return true;
+    pos = comma + 1;
+  }
+  return false;
+}
+
+bool start_video() {
+  if (video_started) return true;
+  // The class must be known before SDL opens the X display.
+  setenv("SDL_VIDEO_X11_WMCLASS", kWindowClass, 1);
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");  // we minimise ourselves
+  if (!platform_init_video()) {
+    fail(std::string("no display: ") + SDL_GetError());
+    return false;
+  }
+  // Without a display SDL quietly picks an invisible driver; a game nobody can see is
+  // a failure unless someone asked for exactly that.
+  const char* name = SDL_GetCurrentVideoDriver();
+  if (!name) {
+    platform_quit_video();
+    fail("no display: SDL has no video driver");
+    return false;
+  }
+  if ((SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0) &&
+      !env_names_driver(name)) {
+    platform_quit_video();
+    fail(std::string("no display (no X11 or Wayland server; SDL offered only its '") + name +
+         "' driver)");
+    return false;
+  }
+  video_started = true;
+  return true;
+}
+
+void set_gl_attributes() {
+  // The same attributes for every window, so that the one context fits them all.
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+template <typename F>
+void load_proc(F& fn, const char* name) {
+  fn = reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
+}
+
+void load_fbo_functions() {
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  const bool gl3 = version && version[0] >= '3' && version[0] <= '9' && version[1] == '.';
+  if (!gl3 && !SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object")) return;
+  load_proc(p_glGenFramebuffers, "glGenFramebuffers");
+  load_proc(p_glDeleteFramebuffers, "glDeleteFramebuffers");
+  load_proc(p_glBindFramebuffer, "glBindFramebuffer");
+  load_proc(p_glFramebufferRenderbuffer, "glFramebufferRenderbuffer");
+  load_proc(p_glCheckFramebufferStatus, "glCheckFramebufferStatus");
+  load_proc(p_glGenRenderbuffers, "glGenRenderbuffers");
+  load_proc(p_glDeleteRenderbuffers, "glDeleteRenderbuffers");
+  load_proc(p_glBindRenderbuffer, "glBindRenderbuffer");
+  load_proc(p_glRenderbufferStorage, "glRenderbufferStorage");
+  load_proc(p_glBlitFramebuffer, "glBlitFramebuffer");
+  have_fbo = p_glGenFramebuffers && p_glDeleteFramebuffers && p_glBindFramebuffer &&
+             p_glFramebufferRenderbuffer && p_glCheckFramebufferStatus && p_glGenRenderbuffers &&
+             p_glDeleteRenderbuffers && p_glBindRenderbuffer && p_glRenderbufferStorage &&
+             p_glBlitFramebuffer;
+}
+
+// The one GL context, made once on a hidden window; every texture lives in it and it
+// outlives the game windows, so closing and reopening graphics keeps working.
+bool ensure_shared_context() {
+  if (shared_gl) return true;
+  if (!start_video()) return false;
+  set_gl_attributes();
+  shared_window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!shared_window) {
+    fail(std::string("no OpenGL window: ") + SDL_GetError());
+    return false;
+  }
+  shared_gl = SDL_GL_CreateContext(shared_window);
+  if (!shared_gl) {
+    fail(std::string("no OpenGL context: ") + SDL_GetError());
+    SDL_DestroyWindow(shared_window);
+    shared_window = nullptr;
+    return false;
+  }
+  SDL_GL_MakeCurrent(shared_window, shared_gl);
+  load_fbo_functions();
+  ++context_serial;
+  return true;
+}
+
+TGLContextRecord* find_record(Uint32 window_id) {
+  for (TGLContextRecord* r = records; r; r = r->next) {
+    if (r->window && SDL_GetWindowID(r->window) == window_id) return r;
+  }
+  return nullptr;
+}
+
+// Where the screen sits in the drawable: the largest rectangle of the screen's shape,
+// centred. Pixels stay sharp when the scale is a whole number.
+void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4], bool& integer_scale) {
+  if (r.width <= 0 || r.height <= 0 || dw <= 0 || dh <= 0) {
+    out[0] = out[1] = 0;
+    out[2] = std::max(dw, 0);
+    out[3] = std::max(dh, 0);
+    integer_scale = true;
+    return;
+  }
+  const double s = std::min(static_cast<double>(dw) / r.width, static_cast<double>(dh) / r.height);
+  int rw = static_cast<int>(r.width * s);
+  int rh = static_cast<int>(r.height * s);
+  rw = std::clamp(rw, 1, dw);
+  rh = std::clamp(rh, 1, dh);
+  out[0] = (dw - rw) / 2;
+  out[1] = (dh - rh) / 2;
+  out[2] = rw;
+  out[3] = rh;
+  integer_scale = rw % r.width == 0 && rh % r.height == 0 && rw / r.width == rh / r.height;
+}
+
+// Tells the platform layer where the screen shows in window coordinates (pointer mapping).
+void update_screen_area(TGLContextRecord& r) {
+  if (!r.window) return;
+  int ww = 0, wh = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(r.window, &ww, &wh);
+  SDL_GL_GetDrawableSize(r.window, &dw, &dh);
+  int a[4] = {0, 0, ww, wh};
+  if (r.offscreen && dw > 0 && dh > 0) {
+    int d[4];
+    bool integer_scale = false;
+    screen_rect(r, dw, dh, d, integer_scale);
+    // GL counts rows from the bottom; the rectangle is centred, so only scale.
+    a[0] = d[0] * ww / dw;
+    a[1] = (dh - d[1] - d[3]) * wh / dh;
+    a[2] = d[2] * ww / dw;
+    a[3] = d[3] * wh / dh;
+  }
+  if (std::equal(a, a + 4, r.area)) return;
+  std::copy(a, a + 4, r.area);
+  platform_set_screen_area(a[0], a[1], a[2], a[3], r.width, r.height);
+}
+
+void bind_screen(TGLContextRecord* r) {
+  if (!have_fbo) return;
+  p_glBindFramebuffer(GL_FRAMEBUFFER, r && r->offscreen ? r->fbo : 0);
+}
+
+void handle_window_event(const SDL_Event& e) {
+  if (e.type != SDL_WINDOWEVENT) return;
+  TGLContextRecord* r = find_record(e.window.windowID);
+  if (!r) return;
+  switch (e.window.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      if (r->type == 3 && fullscreen_record != r) {
+        if (r->minimised_by_us) {
+          SDL_RestoreWindow(r->window);
+          r->minimised_by_us = false;
+        }
+        if ((SDL_GetWindowFlags(r->window) & SDL_WINDOW_FULLSCREEN_DESKTOP) !=
+                SDL_WINDOW_FULLSCREEN_DESKTOP &&
+            SDL_SetWindowFullscreen(r->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+          throw std::runtime_error("GLGraphicsDriver failed to set display mode");
+        }
+        fullscreen_record = r;
+        SDL_GL_SetSwapInterval(r->hertz != 0 ? 1 : 0);
+      }
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      if (fullscreen_record == r) {
+        // Alt+Tab away: get out of the way of the desktop.
+        SDL_MinimizeWindow(r->window);
+        r->minimised_by_us = true;
+        SDL_GL_SetSwapInterval(0);
+        fullscreen_record = nullptr;
+      }
+      break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+      update_screen_area(*r);
+      break;
+    default:
+      break;
+  }
+}
+
+void unlink_record(TGLContextRecord* r) {
+  for (TGLContextRecord** p = &records; *p; p = &(*p)->next) {
+    if (*p == r) {
+      *p = r->next;
+      break;
+    }
+  }
+  r->next = nullptr;
+}
+
+bool make_screen_fbo(TGLContextRecord& r) {
+  if (!have_fbo) return false;
+  p_glGenFramebuffers(1, &r.fbo);
+  p_glGenRenderbuffers(1, &r.color_rb);
+  p_glBindFramebuffer(GL_FRAMEBUFFER, r.fbo);
+  p_glBindRenderbuffer(GL_RENDERBUFFER, r.color_rb);
+  p_glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, r.width, r.height);
+  p_glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, r.color_rb);
+  if (r.flags & (8 | 16)) {  // depth or stencil buffer asked for
+    p_glGenRenderbuffers(1, &r.depth_rb);
+    p_glBindRenderbuffer(GL_RENDERBUFFER, r.depth_rb);
+    p_glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, r.width, r.height);
+    p_glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                r.depth_rb);
+  }
+  p_glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  if (p_glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    p_glDeleteFramebuffers(1, &r.fbo);
+    p_glDeleteRenderbuffers(1, &r.color_rb);
+    if (r.depth_rb) p_glDeleteRenderbuffers(1, &r.depth_rb);
+    r.fbo = r.color_rb = r.depth_rb = 0;
+    return false;
+  }
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  r.offscreen = true;
+  return true;
+}
+
+void release_screen_fbo(TGLContextRecord& r) {
+  if (!r.fbo || !shared_gl) return;
+  p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  p_glDeleteFramebuffers(1, &r.fbo);
+  p_glDeleteRenderbuffers(1, &r.color_rb);
+  if (r.depth_rb) p_glDeleteRenderbuffers(1, &r.depth_rb);
+  r.fbo = r.color_rb = r.depth_rb = 0;
+  r.offscreen = false;
+}
+
+void present(TGLContextRecord& r) {
+  if (!r.offscreen) {
+    SDL_GL_SwapWindow(r.window);
+    return;
+  }
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(r.window, &dw, &dh);
+  int d[4];
+  bool integer_scale = false;
+  screen_rect(r, dw, dh, d, integer_scale);
+
+  // The blit obeys the scissor; the borders are cleared black whatever the clear colour.
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  glDisable(GL_SCISSOR_TEST);
+  p_glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  p_glBindFramebuffer(GL_READ_FRAMEBUFFER, r.fbo);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  p_glBlitFramebuffer(0, 0, r.width, r.height, d[0], d[1], d[0] + d[2], d[1] + d[3],
+                      GL_COLOR_BUFFER_BIT, integer_scale ? GL_NEAREST : GL_LINEAR);
+  SDL_GL_SwapWindow(r.window);
+  p_glBindFramebuffer(GL_FRAMEBUFFER, r.fbo);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+  update_screen_area(r);
+}
+
+}  // namespace
+
+// ---- TGLGraphics ----
+
+TGLGraphics::~TGLGraphics() { Close(); }
+
+TGraphicsDriver* TGLGraphics::Driver() { return GLGraphicsDriver(); }
+
+void TGLGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) {
+  if (!_context) {
+    width = height = depth = hertz = flags = 0;
+    return;
+  }
+  TGLContextRecord& r = *_context;
+  if (r.type == 1 && r.window) SDL_GL_GetDrawableSize(r.window, &r.width, &r.height);
+  width = r.width;
+  height = r.height;
+  depth = r.depth;
+  hertz = r.hertz;
+  flags = r.flags;
+}
+
+void TGLGraphics::Close() {
+  if (!_context) return;
+  std::shared_ptr<TGLContextRecord> r = std::move(_context);
+  unlink_record(r.get());
+  if (fullscreen_record == r.get()) fullscreen_record = nullptr;
+  if (current_record == r.get()) {
+    current_record = nullptr;
+    if (shared_gl) SDL_GL_MakeCurrent(shared_window, shared_gl);
+  }
+  release_screen_fbo(*r);
+  if (r->window) {
+    platform_attach_window(current_record ? current_record->window : nullptr);
+    if (r->own_window) SDL_DestroyWindow(r->window);
+    r->window = nullptr;
+  }
+  if (!records) platform_set_window_handler(nullptr);
+}
+
+// ---- TGLGraphicsDriver ----
+
+std::vector<TGraphicsMode> TGLGraphicsDriver::GraphicsModes() {
+  std::vector<TGraphicsMode> out;
+  if (!start_video()) return out;
+  const int n = SDL_GetNumDisplayModes(0);
+  for (int i = 0; i < n && out.size() < 1024; ++i) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
+    // Bits of storage per pixel: an X8R8G8B8 mode counts as 32, as the game asks for.
+    const int bpp = static_cast<int>(SDL_BYTESPERPIXEL(m.format)) * 8;
+    if (bpp < 16) continue;
+    out.push_back({m.w, m.h, bpp, m.refresh_rate});
+  }
+  return out;
+}
+
+std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* widget, int flags) {
+  auto* window = static_cast<SDL_Window*>(widget);
+  if (!window) return nullptr;
+  if (!ensure_shared_context()) return nullptr;
+  if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) {
+    fail("the window was not made for OpenGL");
+    return nullptr;
+  }
+  auto r = std::make_shared<TGLContextRecord>();
+  r->type = 1;
+  r->flags = flags;
+  r->window = window;
+  SDL_GL_GetDrawableSize(window, &r->width, &r->height);
+  r->next = records;
+  records = r.get();
+  if (current_record) SDL_GL_MakeCurrent(current_record->window, shared_gl);
+  auto g = std::make_shared<TGLGraphics>();
+  g->_context = r;
+  return g;
+}
+
+std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int height, int depth,
+                                                              int hertz, int flags) {
+  if (width <= 0 || height <= 0) {
+    fail("graphics need a positive size");
+    return nullptr;
+  }
+  if (!ensure_shared_context()) return nullptr;
+  set_gl_attributes();
+
+  // Full screen keeps the desktop's resolution and scales the screen into it; a window
+  // shows it 1:1. Without framebuffer objects only a window of the screen's size works.
+  const bool full = depth != 0 && have_fbo;
+  Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  const int pos = full ? 0 : 32;
+  SDL_Window* window = SDL_CreateWindow(AppTitle().c_str(), pos, pos, width, height, wflags);
+  if (!window) {
+    fail(std::string("could not open a window: ") + SDL_GetError());
+    return nullptr;
+  }
+  if (SDL_GL_MakeCurrent(window, shared_gl) != 0) {
+    fail(std::string("the OpenGL context does not fit the window: ") + SDL_GetError());
+    SDL_GL_MakeCurrent(shared_window, shared_gl);
+    SDL_DestroyWindow(window);
+    return nullptr;
+  }
+
+  auto r = std::make_shared<TGLContextRecord>();
+  r->type = depth != 0 ? 3 : 2;
+  r->width = width;
+  r->height = height;
+  r->depth = depth;
+  r->hertz = hertz;
+  r->flags = flags;
+  r->window = window;
+  r->own_window = true;
+  if (!make_screen_fbo(*r) && full) {
+    // Framebuffer objects exist but this one would not complete: fall back to a window.
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, 32, 32);
+    r->type = 2;
+  }
+  if (!r->offscreen) SDL_GL_GetDrawableSize(window, &r->width, &r->height);
+
+  // Leave the previous binding as it was; SetGraphics chooses what is current.
+  if (current_record) {
+    SDL_GL_MakeCurrent(current_record->window, shared_gl);
+    bind_screen(current_record);
+  } else {
+    SDL_GL_MakeCurrent(shared_window, shared_gl);
+    bind_screen(nullptr);
+  }
+
+  r->next = records;
+  records = r.get();
+  platform_set_window_handler(handle_window_event);
+  platform_attach_window(window);
+  SDL_ShowWindow(window);
+  if (r->type == 3) {
+    fullscreen_record = r.get();
+    SDL_RaiseWindow(window);
+  }
+  update_screen_area(*r);
+
+  auto g = std::make_shared<TGLGraphics>();
+  g->_context = r;
+  return g;
+}
+
+void TGLGraphicsDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
+  auto g = std::dynamic_pointer_cast<TGLGraphics>(graphics);
+  TGLContextRecord* r = g ? g->_context.get() : nullptr;
+  if (r == current_record) return;
+  current_record = r;
+  if (!shared_gl) return;
+  SDL_GL_MakeCurrent(r ? r->window : shared_window, shared_gl);
+  bind_screen(r);
+  if (r) {
+    platform_attach_window(r->window);
+    update_screen_area(*r);
+  }
+}
+
+void TGLGraphicsDriver::Flip(int sync) {
+  if (!current_record || !current_record->window) return;
+  const int want = sync != 0 ? 1 : 0;
+  if (want != flip_interval) {
+    SDL_GL_SetSwapInterval(want);
+    flip_interval = want;
+  }
+  present(*current_record);
+}
+
+void TGLGraphicsDriver::SwapSharedContext() {
+  // One context holds everything; only make sure it is current somewhere.
+  if (shared_gl && SDL_GL_GetCurrentContext() != shared_gl) {
+    SDL_GL_MakeCurrent(current_record ? current_record->window : shared_window, shared_gl);
+  }
+}
+
+TGLGraphicsDriver* GLGraphicsDriver() {
+  if (!the_driver) the_driver = std::make_shared<TGLGraphicsDriver>();
+  return the_driver.get();
+}
+
+bool GLContextLive() { return shared_gl != nullptr; }
+int GLContextSerial() { return context_serial; }
+bool GLScreenIsOffscreen() { return current_record && current_record->offscreen; }
