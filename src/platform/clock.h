@@ -13,6 +13,7 @@ inline int clock_diff(int later, int earlier) {
   return static_cast<int>(static_cast<std::uint32_t>(later) - static_cast<std::uint32_t>(earlier));
 }
 
-// Replaces the clock and the sleep (tests, the deterministic harness);
+// Replaces the clock and the sleep (tests, the deterministic harness); safe while
+// other threads read the clock, so the hooks themselves must be thread-safe.
 // nullptr restores the real one for that half.
 void set_clock_hooks(int (*now)(), void (*sleep)(int));

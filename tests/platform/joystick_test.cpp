@@ -1,0 +1,152 @@
+// Joysticks: SDL virtual devices read through the sampling queries.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include "platform/joystick.h"
+
+namespace {
+
+// A virtual pad, attached on construction and pulled out on destruction.
+class Pad {
+ public:
+  Pad(int axes, int buttons, int hats) {
+    index_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
+    if (index_ >= 0) joy_ = SDL_JoystickOpen(index_);
+  }
+  ~Pad() { unplug(); }
+  bool ok() const { return joy_ != nullptr; }
+  void axis(int a, Sint16 v) { SDL_JoystickSetVirtualAxis(joy_, a, v); }
+  void button(int b, bool down) { SDL_JoystickSetVirtualButton(joy_, b, down ? 1 : 0); }
+  void hat(Uint8 v) { SDL_JoystickSetVirtualHat(joy_, 0, v); }
+  void unplug() {
+    if (!joy_) return;
+    SDL_JoystickID id = SDL_JoystickInstanceID(joy_);
+    SDL_JoystickClose(joy_);
+    joy_ = nullptr;
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+  }
+
+ private:
+  int index_ = -1;
+  SDL_Joystick* joy_ = nullptr;
+};
+
+class Joystick : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Real devices on the test machine would take port 0.
+    joystick_count();
+    if (SDL_NumJoysticks() != 0) GTEST_SKIP() << "a joystick is attached";
+  }
+};
+
+// First in the file: the port table only grows within one process.
+TEST_F(Joystick, NoJoystickReadsZeros) {
+  EXPECT_EQ(joystick_count(), 0);
+  for (int port : {0, 1, 15}) {
+    EXPECT_EQ(joy_x(port), 0.0f);
+    EXPECT_EQ(joy_y(port), 0.0f);
+    EXPECT_EQ(joy_hat(port), 0.0f);
+    EXPECT_EQ(joy_down(0, port), 0);
+    EXPECT_EQ(joy_hits(2, port), 0);
+    EXPECT_EQ(joy_name(port), "");
+  }
+}
+
+TEST_F(Joystick, EndStopsReadExactlyMinusOneAndOne) {
+  Pad pad(6, 16, 1);
+  ASSERT_TRUE(pad.ok()) << SDL_GetError();
+  EXPECT_EQ(joystick_count(), 1);
+  pad.axis(0, -32768);
+  pad.axis(1, 32767);
+  EXPECT_EQ(joy_x(0), -1.0f);
+  EXPECT_EQ(joy_y(0), 1.0f);
+  pad.axis(0, -32440);  // about -0.99: not a press of left
+  pad.axis(1, 32767);
+  EXPECT_NE(joy_x(0), -1.0f);
+  EXPECT_NEAR(joy_x(0), -0.99f, 0.001f);
+  EXPECT_EQ(joy_y(0), 1.0f);
+  pad.axis(5, 32767);
+  EXPECT_EQ(joy_v(0), 1.0f);
+  EXPECT_EQ(joy_axis_caps(0), 0x3F | 1 << 9);
+}
+
+TEST_F(Joystick, HeldButtonGivesOneHit) {
+  Pad pad(2, 16, 0);
+  ASSERT_TRUE(pad.ok()) << SDL_GetError();
+  joystick_count();
+  pad.button(2, true);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(joy_down(2, 0), 1);
+  EXPECT_EQ(joy_hits(2, 0), 1);
+  EXPECT_EQ(joy_hits(2, 0), 0);
+  pad.button(2, false);
+  EXPECT_EQ(joy_down(2, 0), 0);
+  pad.button(2, true);
+  EXPECT_EQ(joy_down(2, 0), 1);
+  pad.button(2, false);
+  EXPECT_EQ(joy_down(2, 0), 0);
+  pad.button(15, true);
+  EXPECT_EQ(joy_hits(2, 0), 1);
+  EXPECT_EQ(joy_hits(15, 0), 1);
+  EXPECT_EQ(joy_buttons(0), 1 << 15);
+}
+
+TEST_F(Joystick, HatCentredReadsMinusOne) {
+  Pad pad(2, 4, 1);
+  ASSERT_TRUE(pad.ok()) << SDL_GetError();
+  pad.hat(SDL_HAT_CENTERED);
+  EXPECT_EQ(joy_hat(0), -1.0f);
+  pad.hat(SDL_HAT_UP);
+  EXPECT_EQ(joy_hat(0), 0.0f);
+  pad.hat(SDL_HAT_RIGHT);
+  EXPECT_EQ(joy_hat(0), 0.25f);
+  pad.hat(SDL_HAT_LEFTUP);
+  EXPECT_EQ(joy_hat(0), 0.875f);
+}
+
+TEST_F(Joystick, PortsAndButtonsBeyondFifteenAreRefused) {
+  Pad pad(2, 20, 0);
+  ASSERT_TRUE(pad.ok()) << SDL_GetError();
+  pad.button(16, true);
+  pad.button(0, true);
+  EXPECT_EQ(joy_down(0, 0), 1);
+  EXPECT_EQ(joy_down(16, 0), 0);
+  EXPECT_EQ(joy_hits(16, 0), 0);
+  EXPECT_EQ(joy_down(-1, 0), 0);
+  EXPECT_EQ(joy_down(0, 16), 0);
+  EXPECT_EQ(joy_hits(0, -1), 0);
+  EXPECT_EQ(joy_down(0, 300), 0);
+  EXPECT_EQ(joy_x(16), 0.0f);
+  EXPECT_EQ(joy_x(-3), 0.0f);
+}
+
+TEST_F(Joystick, PadsJoinWhenPluggedAndRestWhenPulled) {
+  Pad first(2, 4, 1);
+  ASSERT_TRUE(first.ok()) << SDL_GetError();
+  first.axis(0, 32767);
+  first.button(0, true);
+  EXPECT_EQ(joy_x(0), 1.0f);
+  EXPECT_EQ(joy_down(0, 0), 1);
+
+  Pad second(2, 4, 0);  // plugged in later: next port
+  ASSERT_TRUE(second.ok());
+  second.axis(1, -32768);
+  EXPECT_EQ(joy_y(1), -1.0f);
+  EXPECT_EQ(joystick_count(), 2);
+
+  first.unplug();  // its port reads the initial values, not the last ones
+  EXPECT_EQ(joy_x(0), 0.0f);
+  EXPECT_EQ(joy_down(0, 0), 0);
+  EXPECT_EQ(joy_hat(0), 0.0f);
+  EXPECT_EQ(joy_y(1), -1.0f);  // the other pad keeps its port
+
+  Pad third(2, 4, 0);  // takes the freed port
+  ASSERT_TRUE(third.ok());
+  third.axis(0, -32768);
+  EXPECT_EQ(joy_x(0), -1.0f);
+  EXPECT_EQ(joystick_count(), 2);
+}
+
+}  // namespace
