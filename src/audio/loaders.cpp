@@ -1,0 +1,156 @@
+// The RIFF WAVE and Ogg Vorbis sample loaders. Both decline anything they cannot
+// read whole, so a damaged sound file gives no sound rather than noise or a crash.
+#include <vorbis/vorbisfile.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "audio/sample.h"
+#include "stream/stream.h"
+
+namespace {
+
+bool read_tag(TStream& s, const char* want) {
+  char tag[4] = {};
+  s.ReadBytes(tag, 4);
+  return std::memcmp(tag, want, 4) == 0;
+}
+
+int64_t remaining(TStream& s) { return static_cast<int64_t>(s.Size()) - s.Pos(); }
+
+}  // namespace
+
+std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
+    const std::shared_ptr<TStream>& stream) {
+  TStream& s = *stream;
+  if (!read_tag(s, "RIFF")) return nullptr;
+  s.ReadInt();
+  if (!read_tag(s, "WAVE") || !read_tag(s, "fmt ")) return nullptr;
+
+  const uint32_t fmt_size = static_cast<uint32_t>(s.ReadInt());
+  if (fmt_size < 16) return nullptr;  // too short to hold what is read below
+  if (s.ReadShort() != 1) return nullptr;
+  const int channels = s.ReadShort();
+  const int hertz = s.ReadInt();
+  s.ReadInt();    // bytes per second
+  s.ReadShort();  // block align
+  const int bits = s.ReadShort();
+  int format = 0;
+  if (channels == 1 && bits == 8) format = SF_MONO8;
+  if (channels == 2 && bits == 8) format = SF_STEREO8;
+  if (channels == 1 && bits == 16) format = SF_MONO16LE;
+  if (channels == 2 && bits == 16) format = SF_STEREO16LE;
+  if (format == 0 || hertz <= 0) return nullptr;
+  if (fmt_size > 16) {
+    if (fmt_size - 16 > remaining(s)) return nullptr;
+    s.Seek(s.Pos() + static_cast<int>(fmt_size - 16));
+  }
+
+  while (!s.Eof()) {
+    char tag[4] = {};
+    s.ReadBytes(tag, 4);
+    const uint32_t size = static_cast<uint32_t>(s.ReadInt());
+    // A chunk that claims more than the file holds means a cut-off file.
+    if (size > remaining(s)) return nullptr;
+    if (std::memcmp(tag, "data", 4) == 0) {
+      const int bpf = audio_sample_bytes_per_frame[format];
+      auto sample = TAudioSample::Create(static_cast<int>(size / bpf), hertz, format);
+      if (!sample) return nullptr;
+      // Only whole frames: a size that is not a multiple of the frame would overrun.
+      s.ReadBytes(sample->samples, sample->ByteCount());
+      return sample;
+    }
+    s.Seek(s.Pos() + static_cast<int>(size));
+  }
+  return nullptr;
+}
+
+namespace {
+
+struct ogg_source {
+  TStream* stream;
+  bool failed = false;  // a stream error inside a callback
+};
+
+size_t ogg_read(void* buf, size_t size, size_t count, void* data) {
+  auto* src = static_cast<ogg_source*>(data);
+  if (size == 0 || count == 0) return 0;
+  const size_t want = size * count > static_cast<size_t>(INT_MAX) ? INT_MAX : size * count;
+  try {
+    const int n = src->stream->Read(buf, static_cast<int>(want));
+    return n > 0 ? static_cast<size_t>(n) / size : 0;
+  } catch (...) {
+    // Nothing may be thrown through the decoder; it sees a read error instead.
+    src->failed = true;
+    errno = EIO;
+    return 0;
+  }
+}
+
+int ogg_seek(void* data, ogg_int64_t offset, int whence) {
+  auto* src = static_cast<ogg_source*>(data);
+  try {
+    int64_t to;
+    switch (whence) {
+      case SEEK_SET: to = offset; break;
+      case SEEK_CUR: to = src->stream->Pos() + offset; break;
+      case SEEK_END: to = src->stream->Size() + offset; break;
+      default: return -1;
+    }
+    if (to < 0 || to > INT_MAX) return -1;
+    return src->stream->Seek(static_cast<int>(to)) < 0 ? -1 : 0;
+  } catch (...) {
+    src->failed = true;
+    return -1;
+  }
+}
+
+int ogg_close(void*) { return 0; }  // the stream belongs to the loading operation
+
+long ogg_tell(void* data) {
+  auto* src = static_cast<ogg_source*>(data);
+  try {
+    return src->stream->Pos();
+  } catch (...) {
+    src->failed = true;
+    return -1;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(
+    const std::shared_ptr<TStream>& stream) {
+  ogg_source src{stream.get()};
+  const ov_callbacks callbacks{ogg_read, ogg_seek, ogg_close, ogg_tell};
+  OggVorbis_File vf;
+  if (ov_open_callbacks(&src, &vf, nullptr, 0, callbacks) < 0) return nullptr;
+  struct clear_at_end {
+    OggVorbis_File* vf;
+    ~clear_at_end() { ov_clear(vf); }
+  } clear{&vf};
+
+  const vorbis_info* info = ov_info(&vf, -1);
+  // More than two channels would not fit the stereo format.
+  if (!info || info->channels < 1 || info->channels > 2 || info->rate <= 0 || info->rate > INT_MAX)
+    return nullptr;
+  const int channels = info->channels;
+  const ogg_int64_t frames = ov_pcm_total(&vf, -1);
+  if (frames < 0 || frames > INT_MAX / (2 * channels)) return nullptr;
+
+  auto sample = TAudioSample::Create(static_cast<int>(frames), static_cast<int>(info->rate),
+                                     channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
+  if (!sample) return nullptr;
+  const int bytes = static_cast<int>(frames) * 2 * channels;
+  int filled = 0;
+  while (filled < bytes) {
+    int section = 0;
+    const long n = ov_read(&vf, reinterpret_cast<char*>(sample->samples) + filled, bytes - filled,
+                           0, 2, 1, &section);
+    // An error, or an end before the promised length (a cut-off file), fails the load.
+    if (n <= 0 || src.failed) return nullptr;
+    filled += static_cast<int>(n);
+  }
+  return sample;
+}
