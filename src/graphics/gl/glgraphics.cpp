@@ -319,18 +319,34 @@ void present(TGLContextRecord& r) {
 
   // The blit obeys the scissor; the borders are cleared black whatever the clear colour.
   const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  GLint scissor_box[4];
+  glGetIntegerv(GL_SCISSOR_BOX, scissor_box);
   GLfloat clear[4];
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
   glDisable(GL_SCISSOR_TEST);
   p_glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   p_glBindFramebuffer(GL_READ_FRAMEBUFFER, r.fbo);
+  // Only the borders need clearing; the screen covers the rest.
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  const int bars[4][4] = {{0, 0, dw, d[1]},
+                          {0, d[1] + d[3], dw, dh - d[1] - d[3]},
+                          {0, d[1], d[0], d[3]},
+                          {d[0] + d[2], d[1], dw - d[0] - d[2], d[3]}};
+  bool scissoring = false;
+  for (const auto& b : bars) {
+    if (b[2] <= 0 || b[3] <= 0) continue;
+    if (!scissoring) glEnable(GL_SCISSOR_TEST);
+    scissoring = true;
+    glScissor(b[0], b[1], b[2], b[3]);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  if (scissoring) glDisable(GL_SCISSOR_TEST);
   p_glBlitFramebuffer(0, 0, r.width, r.height, d[0], d[1], d[0] + d[2], d[1] + d[3],
                       GL_COLOR_BUFFER_BIT, integer_scale ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(r.window);
   p_glBindFramebuffer(GL_FRAMEBUFFER, r.fbo);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  glScissor(scissor_box[0], scissor_box[1], scissor_box[2], scissor_box[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
   update_screen_area(r);
 }
@@ -426,9 +442,15 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
   // shows it 1:1. Without framebuffer objects only a window of the screen's size works.
   const bool full = depth != 0 && have_fbo;
   Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  if (full) wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  const int pos = full ? 0 : 32;
-  SDL_Window* window = SDL_CreateWindow(AppTitle().c_str(), pos, pos, width, height, wflags);
+  SDL_Rect place = {32, 32, width, height};
+  if (full) {
+    // Borderless at the desktop's size as well: without a window manager nobody else
+    // would make the window cover the screen.
+    wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    if (SDL_GetDisplayBounds(0, &place) != 0) place = {0, 0, width, height};
+  }
+  SDL_Window* window =
+      SDL_CreateWindow(AppTitle().c_str(), place.x, place.y, place.w, place.h, wflags);
   if (!window) {
     fail(std::string("could not open a window: ") + SDL_GetError());
     return nullptr;
@@ -452,6 +474,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
   if (!make_screen_fbo(*r) && full) {
     // Framebuffer objects exist but this one would not complete: fall back to a window.
     SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowSize(window, width, height);
     SDL_SetWindowPosition(window, 32, 32);
     r->type = 2;
