@@ -1,0 +1,321 @@
+// The committed pictures, font and sounds: that they are what the generator
+// makes, and that they have the shapes the game relies on when it cuts,
+// masks and plays them.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSource = AV_SOURCE_DIR;
+const fs::path kGenerator = fs::path(AV_BINARY_DIR) / "tools" / "assetgen" / "assetgen";
+
+struct Picture {
+    int w = 0, h = 0, depth = 0, type = -1;
+    std::vector<unsigned char> rgb;
+    bool black(int x, int y) const {
+        const unsigned char* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+        return p[0] == 0 && p[1] == 0 && p[2] == 0;
+    }
+    int r(int x, int y) const { return rgb[(static_cast<size_t>(y) * w + x) * 3]; }
+    int g(int x, int y) const { return rgb[(static_cast<size_t>(y) * w + x) * 3 + 1]; }
+    int b(int x, int y) const { return rgb[(static_cast<size_t>(y) * w + x) * 3 + 2]; }
+};
+
+Picture load_png(const fs::path& path) {
+    Picture pic;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return pic;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(f);
+        return Picture{};
+    }
+    png_init_io(png, f);
+    png_read_info(png, info);
+    pic.w = static_cast<int>(png_get_image_width(png, info));
+    pic.h = static_cast<int>(png_get_image_height(png, info));
+    pic.depth = png_get_bit_depth(png, info);
+    pic.type = png_get_color_type(png, info);
+    if (pic.depth == 8 && pic.type == PNG_COLOR_TYPE_RGB) {
+        pic.rgb.resize(static_cast<size_t>(pic.w) * pic.h * 3);
+        for (int y = 0; y < pic.h; ++y) png_read_row(png, &pic.rgb[static_cast<size_t>(y) * pic.w * 3], nullptr);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    return pic;
+}
+
+std::vector<char> read_bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Picture asset(const std::string& name) { return load_png(kSource / "assets" / name); }
+
+struct Window {
+    int x, y, w, h;
+    std::string what;
+};
+
+// Every grab window of the sprite sheet, as the game cuts it.
+std::vector<Window> sheet_windows() {
+    std::vector<Window> v;
+    for (int i = 0; i < 26; ++i) v.push_back({1 + 49 * (i % 13), 1 + 34 * (i / 13), 48, 33, "frame " + std::to_string(i)});
+    for (int j = 0; j < 4; ++j) v.push_back({1 + 81 * j, 71, 80, 33, "blimp hit " + std::to_string(j)});
+    v.push_back({393, 79, 116, 78, "cloud"});
+    return v;
+}
+
+struct Box {
+    int x0 = 1 << 20, y0 = 1 << 20, x1 = -1, y1 = -1, count = 0;
+};
+
+Box visible_box(const Picture& p, const Window& w) {
+    Box b;
+    for (int y = w.y; y < w.y + w.h; ++y)
+        for (int x = w.x; x < w.x + w.w; ++x)
+            if (!p.black(x, y)) {
+                b.x0 = std::min(b.x0, x - w.x);
+                b.y0 = std::min(b.y0, y - w.y);
+                b.x1 = std::max(b.x1, x - w.x);
+                b.y1 = std::max(b.y1, y - w.y);
+                ++b.count;
+            }
+    return b;
+}
+
+struct Decoded {
+    bool ok = false;
+    long rate = 0;
+    int channels = 0;
+    std::vector<short> pcm;  // interleaved
+};
+
+Decoded decode(const fs::path& path) {
+    Decoded d;
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return d;
+    vorbis_info* vi = ov_info(&vf, -1);
+    d.rate = vi->rate;
+    d.channels = vi->channels;
+    char buf[8192];
+    int section = 0;
+    for (;;) {
+        long n = ov_read(&vf, buf, sizeof buf, 0, 2, 1, &section);
+        if (n < 0) {
+            ov_clear(&vf);
+            return d;
+        }
+        if (n == 0) break;
+        const short* s = reinterpret_cast<const short*>(buf);
+        d.pcm.insert(d.pcm.end(), s, s + n / 2);
+    }
+    ov_clear(&vf);
+    d.ok = true;
+    return d;
+}
+
+}  // namespace
+
+// Running the generator again must reproduce the committed files exactly, and
+// nothing in assets/ or data/ may be left over from an older generator.
+TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
+    ASSERT_TRUE(fs::exists(kGenerator)) << kGenerator;
+    fs::path out = fs::temp_directory_path() / ("assetgen-test-" + std::to_string(::getpid()));
+    fs::remove_all(out);
+    std::string cmd = "\"" + kGenerator.string() + "\" \"" + out.string() + "\"";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    int compared = 0;
+    for (const char* dir : {"assets", "data"}) {
+        std::set<std::string> made, committed;
+        for (const auto& e : fs::directory_iterator(out / dir)) made.insert(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(kSource / dir)) {
+            std::string name = e.path().filename().string();
+            if (name == "hiscore.dat" || name == "anaglyph3d.dat") continue;  // the game's own saves
+            committed.insert(name);
+        }
+        EXPECT_EQ(made, committed) << dir;
+        for (const std::string& name : made) {
+            EXPECT_TRUE(read_bytes(out / dir / name) == read_bytes(kSource / dir / name)) << dir << "/" << name;
+            ++compared;
+        }
+    }
+    EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") == read_bytes(kSource / "docs" / "assets.png"));
+    EXPECT_EQ(compared, 17);
+    fs::remove_all(out);
+}
+
+TEST(GeneratedAssets, PicturesHaveTheirSizesAsEightBitRgb) {
+    const std::map<std::string, std::pair<int, int>> sizes = {
+        {"qnlogo.png", {420, 236}},        {"aerovane_bkgr.png", {460, 480}}, {"aerovane_ttl.png", {347, 124}},
+        {"aerovane_sf1.png", {640, 171}},  {"aerovane_mts1.png", {416, 147}}, {"aerovane_mts2.png", {416, 147}},
+        {"dmpointer2.png", {20, 20}},
+    };
+    for (const auto& [name, wh] : sizes) {
+        Picture p = asset(name);
+        EXPECT_EQ(p.w, wh.first) << name;
+        EXPECT_EQ(p.h, wh.second) << name;
+        EXPECT_EQ(p.depth, 8) << name;
+        EXPECT_EQ(p.type, PNG_COLOR_TYPE_RGB) << name;
+    }
+    // The font is a TrueType file.
+    std::vector<char> ttf = read_bytes(kSource / "assets" / "skyfont.ttf");
+    ASSERT_GE(ttf.size(), 4u);
+    EXPECT_EQ(std::string(ttf.begin(), ttf.begin() + 4), std::string("\0\1\0\0", 4));
+    EXPECT_TRUE(fs::exists(kSource / "assets" / "skyfont-LICENCE.txt"));
+}
+
+// Pictures that fill their whole rectangle must not contain the mask colour,
+// or the game would punch holes in them.
+TEST(GeneratedAssets, FullPicturesHaveNoMaskColour) {
+    for (const char* name : {"qnlogo.png", "aerovane_bkgr.png", "aerovane_ttl.png"}) {
+        Picture p = asset(name);
+        ASSERT_FALSE(p.rgb.empty()) << name;
+        int holes = 0;
+        for (int y = 0; y < p.h; ++y)
+            for (int x = 0; x < p.w; ++x) holes += p.black(x, y);
+        EXPECT_EQ(holes, 0) << name;
+    }
+    // The pointer is an arrow whose tip is its top-left pixel.
+    Picture ptr = asset("dmpointer2.png");
+    ASSERT_FALSE(ptr.rgb.empty());
+    EXPECT_FALSE(ptr.black(0, 0));
+    EXPECT_TRUE(ptr.black(19, 0));
+    EXPECT_TRUE(ptr.black(0, 19));
+}
+
+TEST(GeneratedAssets, SheetFramesSitInsideTheirGrabWindows) {
+    Picture p = asset("aerovane_sf1.png");
+    ASSERT_FALSE(p.rgb.empty());
+    std::vector<Window> wins = sheet_windows();
+    std::vector<char> inside(static_cast<size_t>(p.w) * p.h, 0);
+    for (const Window& w : wins)
+        for (int y = w.y; y < w.y + w.h; ++y)
+            for (int x = w.x; x < w.x + w.w; ++x) inside[static_cast<size_t>(y) * p.w + x] = 1;
+    // Outside the windows (which includes the ring around each) all is black,
+    // so a grab never picks up a neighbour's edge.
+    int stray = 0;
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x)
+            if (!inside[static_cast<size_t>(y) * p.w + x] && !p.black(x, y)) ++stray;
+    EXPECT_EQ(stray, 0);
+
+    for (const Window& w : wins) {
+        Box b = visible_box(p, w);
+        EXPECT_GT(b.count, 8) << w.what << " is empty";
+        // Frames turn and scale about their centre, so the drawing must be centred.
+        if (w.w == 48) {
+            EXPECT_NEAR((b.x0 + b.x1) / 2.0, 23.5, 4.0) << w.what;
+            EXPECT_NEAR((b.y0 + b.y1) / 2.0, 16.0, 4.0) << w.what;
+        }
+    }
+    // The shot is what every hit test uses: small, but solid.
+    Box shot = visible_box(p, wins[21]);
+    EXPECT_LE(shot.x1 - shot.x0 + 1, 16);
+    EXPECT_LE(shot.y1 - shot.y0 + 1, 8);
+}
+
+// The player must never be mistaken for an enemy: the player's plane reads
+// red, the enemies' planes do not.
+TEST(GeneratedAssets, PlayerAndEnemyPlanesDifferInColour) {
+    Picture p = asset("aerovane_sf1.png");
+    ASSERT_FALSE(p.rgb.empty());
+    auto red_share = [&](int frame) {
+        Window w = sheet_windows()[frame];
+        double red = 0, n = 0;
+        for (int y = w.y; y < w.y + w.h; ++y)
+            for (int x = w.x; x < w.x + w.w; ++x)
+                if (!p.black(x, y)) {
+                    red += p.r(x, y) > p.g(x, y) + 80 && p.r(x, y) > p.b(x, y) + 80;
+                    ++n;
+                }
+        return red / n;
+    };
+    for (int pl : {0, 1}) EXPECT_GT(red_share(pl), 0.25) << "frame " << pl;
+    for (int en : {12, 13}) EXPECT_LT(red_share(en), 0.05) << "frame " << en;
+}
+
+TEST(GeneratedAssets, MountainStripsAreSolidBelowTheRidgeAndJoin) {
+    Picture m[2] = {asset("aerovane_mts1.png"), asset("aerovane_mts2.png")};
+    std::vector<int> ridge[2];
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_FALSE(m[k].rgb.empty());
+        int highest = m[k].h;
+        for (int x = 0; x < m[k].w; ++x) {
+            int top = 0;
+            while (top < m[k].h && m[k].black(x, top)) ++top;
+            ASSERT_LT(top, m[k].h - 20) << "strip " << k + 1 << " column " << x << " has no ground";
+            // No holes below the skyline: a gap would let the plane fly through rock.
+            for (int y = top; y < m[k].h; ++y) ASSERT_FALSE(m[k].black(x, y)) << "strip " << k + 1 << " at " << x << "," << y;
+            ridge[k].push_back(top);
+            highest = std::min(highest, top);
+        }
+        EXPECT_LT(highest, 15) << "strip " << k + 1 << " has no peak near the top";
+    }
+    EXPECT_NE(read_bytes(kSource / "assets" / "aerovane_mts1.png"), read_bytes(kSource / "assets" / "aerovane_mts2.png"));
+    // Placed 414 apart, each strip's right edge meets the other's left edge.
+    for (int k = 0; k < 2; ++k)
+        for (int d = 0; d < 2; ++d) EXPECT_NEAR(ridge[k][414 + d], ridge[1 - k][d], 2) << "strip " << k + 1;
+}
+
+TEST(GeneratedAssets, SoundsDecodeToSensibleLengthAndLevel) {
+    struct Expect {
+        const char* name;
+        double min_s, max_s;
+    };
+    const Expect sounds[] = {{"fire.ogg", 0.05, 0.3},      {"balloonpop.ogg", 0.1, 1.5}, {"blimphit.ogg", 0.3, 3.0},
+                             {"startstage.ogg", 0.5, 4.0}, {"endstage.ogg", 0.5, 4.0},   {"explode.ogg", 0.3, 3.0},
+                             {"pldeath.ogg", 0.5, 4.0},    {"bploop.ogg", 0.5, 5.0}};
+    for (const Expect& e : sounds) {
+        Decoded d = decode(kSource / "data" / e.name);
+        ASSERT_TRUE(d.ok) << e.name;
+        EXPECT_TRUE(d.rate == 44100 || d.rate == 22050) << e.name;
+        EXPECT_TRUE(d.channels == 1 || d.channels == 2) << e.name;
+        ASSERT_GT(d.channels, 0);
+        double secs = static_cast<double>(d.pcm.size()) / d.channels / d.rate;
+        EXPECT_GE(secs, e.min_s) << e.name;
+        EXPECT_LE(secs, e.max_s) << e.name;
+        int peak = 0;
+        for (short s : d.pcm) peak = std::max(peak, std::abs(static_cast<int>(s)));
+        EXPECT_LT(peak, 32767 * 0.95) << e.name << " clips";
+        EXPECT_GT(peak, 32767 * 0.3) << e.name << " is too quiet";
+    }
+}
+
+// The engine sound repeats for as long as the plane flies: the step from its
+// last sample back to its first must be no bigger than the steps inside it.
+TEST(GeneratedAssets, EngineLoopJoinsWithoutAClick) {
+    Decoded d = decode(kSource / "data" / "bploop.ogg");
+    ASSERT_TRUE(d.ok);
+    ASSERT_GT(d.pcm.size(), 1000u);
+    const size_t ch = static_cast<size_t>(d.channels);
+    for (size_t c = 0; c < ch; ++c) {
+        std::vector<int> steps;
+        for (size_t i = c + ch; i < d.pcm.size(); i += ch) steps.push_back(std::abs(d.pcm[i] - d.pcm[i - ch]));
+        std::sort(steps.begin(), steps.end());
+        int typical = steps[steps.size() * 99 / 100];
+        int join = std::abs(d.pcm[c] - d.pcm[d.pcm.size() - ch + c]);
+        EXPECT_LE(join, typical) << "channel " << c;
+        EXPECT_LT(join, 32768 / 20) << "channel " << c;
+    }
+}
