@@ -52,9 +52,11 @@ bool write_data_int(const std::string& path, int value) {
     const std::string target = map_file_path(path);
     const std::string temp = target + ".new";
     bool ok = false;
+    bool created = false;
     try {
         auto stream = write_file(temp);
         if (stream) {
+            created = true;
             WriteInt(stream, value);
             stream->Flush();
             close_stream(stream);
@@ -65,7 +67,8 @@ bool write_data_int(const std::string& path, int value) {
         ok = false;
     }
     if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
+    // Only ever remove what this save made.
+    if (!ok && created) std::remove(temp.c_str());
     return ok;
 }
 

@@ -38,6 +38,8 @@ extern int menu_mx, menu_my;
 extern const char* const version_line;
 
 int build_menu_labels();
+// The text of item 0..5 as the menu of the current game_state shows it.
+std::string menu_item_text(int item);
 // One frame of the title menu (game_state 4) or the pause menu (3).
 int run_menu();
 // Moves the system pointer 6 pixels a frame with the joystick held to an end stop.

@@ -133,6 +133,8 @@ void choose(int sel) {
 
 }  // namespace
 
+std::string menu_item_text(int item) { return item_text(item, mode3d); }
+
 int run_menu() {
     // The whole menu is drawn flat, whatever glasses are chosen.
     const int saved_mode = mode3d;

@@ -1,0 +1,256 @@
+#include "harness.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "game/program.h"
+#include "graphics/draw/draw2d.h"
+#include "graphics/pixmap/pixmap.h"
+#include "platform/input.h"
+#include "world/globals.h"
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------- scratch_dir
+
+scratch_dir::scratch_dir(bool with_data) {
+    // Sounds through a device nobody hears, unless the caller chose otherwise.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    std::string pattern = (fs::temp_directory_path() / "aerovane-game-XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make a scratch folder");
+    path_ = buf.data();
+    if (with_data) {
+        fs::create_directory(path_ / "data");
+        const fs::path sounds = fs::path(AV_BINARY_DIR) / "data";
+        std::error_code ec;
+        if (fs::is_directory(sounds, ec))
+            for (const auto& entry : fs::directory_iterator(sounds, ec))
+                if (entry.path().extension() == ".ogg")
+                    fs::copy_file(entry.path(), path_ / "data" / entry.path().filename(), ec);
+    }
+    old_ = fs::current_path();
+    fs::current_path(path_);
+}
+
+scratch_dir::~scratch_dir() {
+    std::error_code ec;
+    fs::current_path(old_, ec);
+    fs::remove_all(path_, ec);
+}
+
+void scratch_dir::write_bytes(const std::string& relative, const std::vector<std::uint8_t>& bytes) const {
+    std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> scratch_dir::read_bytes(const std::string& relative) const {
+    std::ifstream in(path_ / relative, std::ios::binary);
+    if (!in) return {};
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool scratch_dir::exists(const std::string& relative) const {
+    std::error_code ec;
+    return fs::exists(path_ / relative, ec);
+}
+
+std::vector<std::uint8_t> le32(std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+}
+
+// ---------------------------------------------------------------- game_run
+
+game_run& game_run::then(std::function<void()> action) {
+    steps_.push_back([action] {
+        action();
+        return true;
+    });
+    return *this;
+}
+
+game_run& game_run::wait(int n) {
+    auto left = std::make_shared<int>(n);
+    steps_.push_back([left] { return --*left <= 0; });
+    return *this;
+}
+
+game_run& game_run::until(std::function<bool()> condition) {
+    steps_.push_back(std::move(condition));
+    return *this;
+}
+
+game_run& game_run::skip_splash() {
+    then([] { press_key(SDL_SCANCODE_SPACE); });
+    return until([] { return first_run == 0; });
+}
+
+int game_run::run() {
+    std::size_t next = 0;
+    frames = 0;
+    splash_frames = 0;
+    timed_out = false;
+    program_options options;
+    options.fixed_seed = true;
+    options.seed = seed;
+    options.fake_clock = true;
+    options.on_loop_end = on_loop_end;
+    options.on_frame = [&](int frame) {
+        frames = frame;
+        if (first_run) ++splash_frames;
+        if (frame > max_frames) {
+            if (!timed_out) ADD_FAILURE() << "the run did not end within " << max_frames << " frames";
+            timed_out = true;
+            quit_flag = 1;
+            return;
+        }
+        if (next < steps_.size()) {
+            if (steps_[next]()) ++next;
+        } else {
+            quit_flag = 1;
+        }
+    };
+    return run_program(options);
+}
+
+// ---------------------------------------------------------------- input
+
+namespace {
+
+Uint32 window_id() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    return window ? SDL_GetWindowID(window) : 0;
+}
+
+void push(SDL_Event& e) {
+    if (SDL_PushEvent(&e) < 0) ADD_FAILURE() << "SDL_PushEvent: " << SDL_GetError();
+}
+
+void push_motion(int wx, int wy) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = window_id();
+    e.motion.x = wx;
+    e.motion.y = wy;
+    push(e);
+}
+
+// Where (x, y) of the game screen lies in the window: found by asking the event path
+// itself, so it holds for whatever scaling the display chose.
+bool window_point(int x, int y, int& wx, int& wy) {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    int w = 640, h = 480;
+    if (window) SDL_GetWindowSize(window, &w, &h);
+    const int ax = w / 4, ay = h / 4, bx = 3 * w / 4, by = 3 * h / 4;
+    push_motion(ax, ay);
+    const int sax = mouse_x(), say = mouse_y();
+    push_motion(bx, by);
+    const int sbx = mouse_x(), sby = mouse_y();
+    if (sbx == sax || sby == say) return false;
+    const double kx = double(bx - ax) / (sbx - sax), ky = double(by - ay) / (sby - say);
+    const int ex = ax + static_cast<int>((x - sax) * kx), ey = ay + static_cast<int>((y - say) * ky);
+    for (int r = 0; r <= 4; ++r)
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx) {
+                push_motion(ex + dx, ey + dy);
+                if (mouse_x() == x && mouse_y() == y) {
+                    wx = ex + dx;
+                    wy = ey + dy;
+                    return true;
+                }
+            }
+    return false;
+}
+
+int last_wx = 0, last_wy = 0;
+
+}  // namespace
+
+void key_event(int sdl_scancode, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = window_id();
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = static_cast<SDL_Scancode>(sdl_scancode);
+    e.key.keysym.sym = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl_scancode));
+    push(e);
+}
+
+void press_key(int sdl_scancode) {
+    key_event(sdl_scancode, true);
+    key_event(sdl_scancode, false);
+}
+
+void pointer_to(int x, int y) {
+    if (!window_point(x, y, last_wx, last_wy))
+        ADD_FAILURE() << "no window point maps to (" << x << ", " << y << ")";
+}
+
+void click_at(int x, int y, int button) {
+    pointer_to(x, y);
+    for (bool down : {true, false}) {
+        SDL_Event e{};
+        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        e.button.windowID = window_id();
+        e.button.button = static_cast<Uint8>(button == 2 ? SDL_BUTTON_RIGHT : button == 3 ? SDL_BUTTON_MIDDLE
+                                                                                         : SDL_BUTTON_LEFT);
+        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = last_wx;
+        e.button.y = last_wy;
+        push(e);
+    }
+}
+
+void request_close() {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    push(e);
+}
+
+// ---------------------------------------------------------------- screen
+
+screen_shot::screen_shot() {
+    pixmap_ = GrabPixmap(0, 0, 640, 480);
+    if (pixmap_ && pixmap_->format != PixelRGBA8888) pixmap_ = pixmap_->Convert(PixelRGBA8888);
+    if (!pixmap_) ADD_FAILURE() << "the back buffer could not be read";
+}
+
+rgb screen_shot::at(int x, int y) const {
+    if (!pixmap_ || x < 0 || y < 0 || x >= pixmap_->width || y >= pixmap_->height) return {};
+    const std::uint8_t* p = pixmap_->pixels + y * pixmap_->pitch + x * 4;
+    return {p[0], p[1], p[2]};
+}
+
+int screen_shot::count(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
+    int n = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (test(at(x, y))) ++n;
+    return n;
+}
+
+int screen_shot::right_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
+    for (int x = x1; x >= x0; --x)
+        for (int y = y0; y <= y1; ++y)
+            if (test(at(x, y))) return x;
+    return -1;
+}
+
+int screen_shot::left_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
+    for (int x = x0; x <= x1; ++x)
+        for (int y = y0; y <= y1; ++y)
+            if (test(at(x, y))) return x;
+    return -1;
+}
+
+bool near_colour(rgb c, int r, int g, int b, int tolerance) {
+    return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
+}
