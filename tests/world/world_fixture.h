@@ -1,0 +1,57 @@
+#pragma once
+// Shared set-up for the world suites: the real 640 x 480 display (under Xvfb), simple
+// test pictures with known solid areas, a fresh world per test, and a few probes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "world/qndraw.h"
+
+// Test pictures, all white where solid:
+//  sprites: every 48 x 33 frame solid, except frame 21 (the shot): an 8 x 4 block at its
+//           centre (screen x-4..x+3, y-2..y+1 around the shot's position);
+//  mts1_img / mts2_img: 416 x 147, solid from local row 100 down (screen rows 432+);
+//  cloud_img 116 x 78 and blimp_hit_img 4 x 80 x 33: solid.
+constexpr int kMountainSolidRow = 100;
+
+// A stereo drawer that also records what went through it.
+struct recording_draw : qndraw_tag {
+    struct text_call {
+        std::string text;
+        float x, y, offset;
+        int centred;
+    };
+    std::vector<text_call> texts;
+    int i3d_calls = 0;
+    std::vector<float> i3d_offsets;
+
+    int i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame, float offset,
+            float rot_offset, int count) override;
+    int t3d(const std::string& text, float x, float y, float offset, int centred) override;
+    bool saw_text(const std::string& text) const;
+};
+
+class WorldTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // The recording drawer installed as draw3d for this test.
+    std::shared_ptr<recording_draw> rec;
+};
+
+// Input as the platform would deliver it.
+void press_key(int key);
+void release_key(int key);
+
+// Back-buffer probes.
+void clear_screen();
+// 0xRRGGBB of the back-buffer pixel.
+int pixel_at(int x, int y);
+bool lit(int x, int y);
+
+// Frames the player needs to overlap nothing: parked far from every target.
+void park_player();
