@@ -300,6 +300,24 @@ TEST(Hooks, PriorityOrderRemovalAndChainedData) {
   EXPECT_EQ(*static_cast<int*>(out.get()), 7);
 }
 
+int g_self_id = 0;
+TObjectPtr hook_once(int, TObjectPtr d, TObjectPtr) {
+  g_order.push_back(9);
+  remove_hook(g_self_id, hook_once, nullptr);
+  return d;
+}
+
+TEST(Hooks, AHookMayRemoveItselfWhileRunning) {
+  g_self_id = alloc_hook_id();
+  add_hook(g_self_id, hook_a, nullptr, 1);
+  add_hook(g_self_id, hook_once, nullptr, 1);
+  add_hook(g_self_id, hook_b, nullptr, 1);
+  g_order.clear();
+  run_hooks(g_self_id, nullptr);
+  run_hooks(g_self_id, nullptr);
+  EXPECT_EQ(g_order, (std::vector<int>{1, 9, 2, 1, 2}));
+}
+
 TEST(Hooks, RunningOutOfIdsThrows) {
   EXPECT_EXIT(
       {

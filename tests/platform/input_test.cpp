@@ -1,7 +1,9 @@
 // Polled keyboard and mouse state, fed by SDL events through the real pump.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "platform/input.h"
 #include "sdl_events.h"
@@ -158,6 +160,25 @@ TEST_F(Input, WithoutAutoPollQueriesReadTheTablesAsTheyAre) {
   poll_system();
   EXPECT_EQ(key_down('D'), 1);
   set_auto_poll(1);
+}
+
+// The waits block in the pump until something arrives from outside (another thread here).
+TEST_F(Input, WaitsReturnOnInputAndGiveUpOnACloseRequest) {
+  std::thread typist([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    push_key(SDL_SCANCODE_M, true);
+  });
+  EXPECT_EQ(wait_key(), 'M');
+  typist.join();
+  EXPECT_EQ(key_down('M'), 1);
+
+  std::thread closer([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    std::raise(SIGTERM);
+  });
+  EXPECT_EQ(wait_mouse(), 0);
+  closer.join();
+  EXPECT_EQ(app_terminate(), 1);
 }
 
 }  // namespace
