@@ -1,0 +1,143 @@
+// The best score and the glasses type across runs, and saves that must not hurt.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "game/game.h"
+#include "harness.h"
+#include "world/globals.h"
+#include "world/player.h"
+#include "world/qndraw.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct start_values {
+    int best = -1;
+    int glasses = -1;
+    std::string glasses_text;
+    std::vector<int> eyes;
+};
+
+// Runs the program until the title menu, notes what it loaded, and lets the test
+// change things before it quits and saves.
+start_values run_once(const std::function<void()>& before_quit = {}) {
+    start_values seen;
+    game_run run;
+    run.skip_splash().then([&] {
+        seen.best = player->best_sc;
+        seen.glasses = mode3d;
+        seen.glasses_text = menu_item_text(1);
+        seen.eyes = {draw3d->leye_r, draw3d->leye_g, draw3d->leye_b,
+                     draw3d->reye_r, draw3d->reye_g, draw3d->reye_b};
+        if (before_quit) before_quit();
+    });
+    EXPECT_EQ(run.run(), 0);
+    return seen;
+}
+
+}  // namespace
+
+TEST(DataFiles, BestScoreRoundTripsAsFourLittleEndianBytes) {
+    scratch_dir dir;
+    start_values first = run_once([] { player->best_sc = 150; });
+    EXPECT_EQ(first.best, 0);
+    EXPECT_EQ(hud_number(first.best), "00");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), (std::vector<std::uint8_t>{0x96, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(run_once().best, 150);
+    EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
+}
+
+TEST(DataFiles, ShortDamagedOrMisplacedScoreFilesReadSafely) {
+    struct file_case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        int best;
+    };
+    const file_case cases[] = {
+        {"empty", {}, 0},
+        {"two bytes", {0x07, 0x01}, 263},
+        {"negative", le32(-40), 0},
+    };
+    for (const file_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch_dir dir;
+        dir.write_bytes("data/hiscore.dat", c.bytes);
+        EXPECT_EQ(run_once().best, c.best);
+        EXPECT_EQ(dir.read_bytes("data/hiscore.dat").size(), 4u);
+    }
+}
+
+TEST(DataFiles, GlassesTypeStartsTheGameInStereo) {
+    scratch_dir dir;
+    dir.write_bytes("data/anaglyph3d.dat", le32(3));
+    start_values seen = run_once([] {
+        // Choosing "R\B" and then "Off" in the menu is what the next run starts with.
+        click_at(320, 271);
+    });
+    EXPECT_EQ(seen.glasses, 3);
+    EXPECT_EQ(seen.glasses_text, "3D Graphics: R\\C");
+    EXPECT_EQ(seen.eyes, (std::vector<int>{4, 80, 60, 140, 4, 10}));
+    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(4));
+
+    start_values second = run_once([] { click_at(320, 271); });
+    EXPECT_EQ(second.glasses, 4);
+    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
+    EXPECT_EQ(run_once().glasses, 0);
+}
+
+TEST(DataFiles, GlassesOutsideTheMenuStartFlat) {
+    for (int stored : {5, -1, 1000}) {
+        SCOPED_TRACE(stored);
+        scratch_dir dir;
+        dir.write_bytes("data/anaglyph3d.dat", le32(stored));
+        start_values seen = run_once();
+        EXPECT_EQ(seen.glasses, 0);
+        EXPECT_EQ(seen.glasses_text, "3D Graphics: Off");
+        EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
+    }
+}
+
+TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
+    scratch_dir dir;
+    fs::create_directory(dir.path() / "data" / "hiscore.dat");
+    fs::create_directory(dir.path() / "data" / "anaglyph3d.dat");
+    start_values seen = run_once([] {
+        player->best_sc = 500;
+        mode3d = 2;
+    });
+    EXPECT_EQ(seen.best, 0);
+    EXPECT_EQ(seen.glasses, 0);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "hiscore.dat"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "anaglyph3d.dat"));
+    EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
+}
+
+TEST(DataFiles, AFailedSaveKeepsTheOldFileWhole) {
+    scratch_dir dir;
+    dir.write_bytes("data/hiscore.dat", le32(1234));
+    // The new file cannot be written beside the old one.
+    fs::create_directory(dir.path() / "data" / "hiscore.dat.new");
+    start_values seen = run_once([] { player->best_sc = 99999; });
+    EXPECT_EQ(seen.best, 1234);
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
+}
+
+TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
+    scratch_dir dir(false);
+    start_values seen = run_once([] { player->best_sc = 70; });
+    EXPECT_EQ(seen.best, 0);
+    EXPECT_FALSE(dir.exists("data"));
+}
+
+TEST(DataFiles, DataFolderNameMatchesWhateverItsCase) {
+    // The glasses file is named with "Data"; both files live in the one data folder.
+    scratch_dir dir;
+    dir.write_bytes("data/anaglyph3d.dat", le32(1));
+    EXPECT_EQ(run_once([] { player->best_sc = 3; }).glasses, 1);
+    EXPECT_FALSE(dir.exists("Data"));
+    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(1));
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(3));
+}
