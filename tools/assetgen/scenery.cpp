@@ -33,6 +33,14 @@ Canvas make_backdrop() {
     const int W = 460, H = 480;
     Canvas c(W, H);
     Noise wisp(4101), bank(4102), far(4103), grain(4104);
+    struct Heap { double x, r, h; };
+    std::vector<Heap> heaps[2];
+    Rng rng(4105);
+    for (int layer = 0; layer < 2; ++layer)
+        for (int k = 0; k < (layer == 0 ? 9 : 6); ++k) {
+            double r = layer == 0 ? rng.real(18, 40) : rng.real(24, 56);
+            heaps[layer].push_back({rng.real(-20, W + 20), r, r * rng.real(0.45, layer == 0 ? 0.8 : 1.1)});
+        }
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             double px = x + 0.5, py = y + 0.5;
@@ -46,20 +54,24 @@ Canvas make_backdrop() {
             double band = smoothstep(20, 70, py) * (1 - smoothstep(150, 230, py));
             col = mix(col, {236, 242, 250}, clamp01((w - 0.52) * 2.4) * band * 0.7);
 
-            // Two banks of distant cumulus; the farther one is lower, smaller and hazier.
+            // Two banks of distant cumulus heaped along the horizon; the farther
+            // one is lower, smaller and hazier.
             for (int layer = 0; layer < 2; ++layer) {
-                double base = layer == 0 ? 372 : 330;
-                double sx = layer == 0 ? 0.03 : 0.018;
-                double top = base - (layer == 0 ? 26 : 58) * bank.fbm(px * sx + layer * 40, layer * 9.0, 4);
-                top += (layer == 0 ? 10 : 18) * (bank.fbm(px * sx * 3 + 11, layer * 5.0 + 3, 3) - 0.5);
+                double base = layer == 0 ? 378 : 338;
+                double top = base - 6 - 6 * bank.fbm(px * 0.05 + layer * 40, layer * 9.0, 3);
+                for (const Heap& hp : heaps[layer]) {
+                    double dx = (px - hp.x) / hp.r;
+                    if (std::fabs(dx) < 1) top = std::min(top, base - hp.h * std::sqrt(1 - dx * dx));
+                }
+                top += 7 * (bank.fbm(px * 0.09 + 11, layer * 5.0 + 3, 3) - 0.5);
                 if (py < top || py > base + 30) continue;
                 double depth = (py - top) / (base + 30 - top);
-                double puff = bank.fbm(px * sx * 5, py * 0.08 + layer * 13, 3);
-                Rgb lit = layer == 0 ? Rgb{236, 238, 244} : Rgb{250, 250, 252};
-                Rgb shade = layer == 0 ? Rgb{196, 208, 226} : Rgb{170, 188, 216};
-                Rgb cl = mix(lit, shade, clamp01(depth * 1.2 + (0.5 - puff) * 0.6));
-                double a = smoothstep(0, 4, py - top) * (1 - smoothstep(base + 10, base + 30, py));
-                col = mix(col, cl, a * (layer == 0 ? 0.8 : 0.9));
+                double puff = bank.fbm(px * 0.1, py * 0.08 + layer * 13, 3);
+                Rgb lit = layer == 0 ? Rgb{234, 238, 246} : Rgb{252, 252, 252};
+                Rgb shade = layer == 0 ? Rgb{186, 202, 226} : Rgb{156, 176, 212};
+                Rgb cl = mix(lit, shade, clamp01(depth * 1.4 + (0.5 - puff) * 0.8));
+                double a = smoothstep(0, 3, py - top) * (1 - smoothstep(base + 6, base + 30, py));
+                col = mix(col, cl, a * (layer == 0 ? 0.75 : 0.92));
             }
 
             // A far, pale mountain range sits on the horizon, behind the near strips.
@@ -109,23 +121,41 @@ Canvas make_mountains(int which) {
             double py = y + 0.5;
             if (py < ry) continue;  // open sky stays black (transparent)
             double depth = py - ry;
-            // Faces turned to the left catch the light.
-            double lit = clamp01(0.5 - slope * 0.6 * std::exp(-depth / 40.0) +
-                                 (rock.fbm(u / 12.0, py / 12.0, 4) - 0.5) * 0.9);
-            double strata = rock.at(u / 24.0, py / 3.0);
-            Rgb hi{150, 146, 164}, lo{78, 76, 100};
-            Rgb col = mix(lo, hi, lit);
-            col = mix(col, {104, 92, 86}, strata * 0.35);
-            // Snow on the high ground, thinning into streaks.
-            double sl = 38 + (snowline.fbm(u / 12.0, 2.5, 3) - 0.5) * 24;
-            double streak = rock.at(u / 6.0, py / 30.0);
-            if (py < sl && (py < sl - 10 || streak > 0.45) && depth < 40)
-                col = lit > 0.45 ? Rgb{244, 246, 252} : Rgb{176, 188, 218};
+            // The front-most peak here decides the face: left of its spine the
+            // rock faces the morning light, right of it lies in shade.
+            const Peak* front = nullptr;
+            double best = edge_y + 6;
+            for (const Peak& p : peaks) {
+                double surf = p.top + std::fabs(x - p.x) * p.slope;
+                if (surf < best && surf <= py) {
+                    best = surf;
+                    front = &p;
+                }
+            }
+            double lit;
+            double side = 1;
+            if (front) {
+                double spine = front->x + (rock.fbm(u / 12.0, py / 18.0, 3) - 0.5) * (py - front->top) * 0.45;
+                side = x < spine ? 1 : -1;
+                lit = side > 0 ? 0.72 : 0.3;
+            } else {
+                lit = clamp01(0.5 - slope * 0.5);
+            }
+            // Gullies run down the fall line of each face.
+            double along = (u + side * (py - ry) * 0.8) / 5.0;
+            double gully = rock.fbm(along, py / 22.0, 3);
+            lit = clamp01(lit + (gully - 0.5) * 0.7 - 0.2 * std::exp(-depth / 3.0) * (side < 0));
+            Rgb col = mix({66, 72, 106}, {176, 170, 176}, lit);
+            col = mix(col, {122, 100, 88}, clamp01((py - 60) / 60.0) * 0.5);  // warmer, earthy lower slopes
+            // Snow on the high ground, thinning into streaks down the gullies.
+            double sl = 36 + (snowline.fbm(u / 12.0, 2.5, 3) - 0.5) * 24;
+            if (py < sl && (py < sl - 12 || gully > 0.48) && depth < 45)
+                col = lit > 0.5 ? Rgb{246, 248, 252} : (lit > 0.25 ? Rgb{190, 202, 228} : Rgb{150, 164, 204});
             // Forested foothills toward the bottom.
             double tree = (H - 44) + (rock.at(u / 4.0, 3.0) - 0.5) * 14 + std::sin(u * 0.9) * 2;
             if (py > tree) {
                 double t = rock.at(u / 2.0, py / 2.0);
-                col = mix({40, 78, 50}, {74, 118, 62}, clamp01(t * 0.8 + lit * 0.4));
+                col = mix({40, 78, 50}, {80, 124, 64}, clamp01(t * 0.8 + lit * 0.3));
                 if (py > tree + 18) col = mix(col, {34, 62, 44}, 0.4);
             }
             if (depth < 1.0) col = scale(col, 0.55);  // crisp rim on the skyline

@@ -79,16 +79,21 @@ Wave boom(double seconds, double cutoff0, double cutoff1, double decay, uint64_t
     return w;
 }
 
+// Burning debris: scattered little pops of muffled noise.
 Wave crackle(double seconds, double rate, double decay, uint64_t seed) {
     Wave w = silence(seconds);
     Rng rng(seed);
+    std::vector<double> pops(w.size(), 0.0);
     for (size_t i = 0; i < w.size(); ++i) {
         double t = static_cast<double>(i) / kRate;
-        if (rng.real() < rate / kRate) {
-            double amp = rng.real(0.3, 1.0) * std::exp(-t / decay);
-            for (int k = 0; k < 60 && i + k < w.size(); ++k)
-                w[i + k] += amp * std::exp(-k / 12.0) * (k % 2 ? -1 : 1);
-        }
+        if (rng.real() < rate / kRate) pops[i] = rng.real(0.3, 1.0) * std::exp(-t / decay);
+    }
+    Svf lp;
+    lp.q = 0.9;
+    double level = 0;
+    for (size_t i = 0; i < w.size(); ++i) {
+        level = std::max(level * 0.994, pops[i]);  // each pop dies away in a few ms
+        w[i] = lp.run(rng.real(-1, 1) * level, 1800) * 2.0;
     }
     return w;
 }
@@ -111,8 +116,9 @@ Wave sweep_tone(double seconds, double f0, double f1, double decay, double buzz)
 Wave make_fire() {
     Wave w = silence(0.2);
     Rng rng(7001);
-    Svf hp;
+    Svf hp, top;
     hp.q = 1.2;
+    top.q = 0.7;
     double phase = 0;
     for (size_t i = 0; i < w.size(); ++i) {
         double t = static_cast<double>(i) / kRate;
@@ -120,7 +126,8 @@ Wave make_fire() {
         hp.run(rng.real(-1, 1), 2600, &band);
         double f = 60 + 140 * std::exp(-t / 0.02);
         phase += f / kRate;
-        w[i] = band * 1.4 * env_ad(t, 0.001, 0.025) + std::sin(2 * kPi * phase) * 0.8 * env_ad(t, 0.002, 0.035);
+        double crack = top.run(band, 7000);
+        w[i] = crack * 1.6 * env_ad(t, 0.001, 0.025) + std::sin(2 * kPi * phase) * 0.8 * env_ad(t, 0.002, 0.035);
     }
     return w;
 }
@@ -208,7 +215,7 @@ Wave make_pldeath() {
         double f = 140 + 760 * std::exp(-t / 0.55);
         phase += f / kRate;
         double saw = std::fmod(phase, 1.0) * 2 - 1;
-        double sputter = std::sin(2 * kPi * 11 * t) > -0.3 ? 1.0 : 0.25;
+        double sputter = 0.62 + 0.38 * std::tanh(4 * (std::sin(2 * kPi * 11 * t) + 0.3));  // a missing engine
         w[i] = lp.run(saw + rng.real(-0.3, 0.3), 1800) * sputter * std::min(1.0, t / 0.05) * 0.8;
     }
     mix_in(w, make_explode(7502), 1.25, 1.1);
@@ -225,9 +232,10 @@ Wave make_bploop() {
     std::vector<double> noise(L);
     Rng rng(7601);
     for (double& v : noise) v = rng.real(-1, 1);
-    Svf body, rumble;
+    Svf body, rumble, tone;
     body.q = 1.5;
     rumble.q = 0.7;
+    tone.q = 0.7;
     Wave out(L);
     for (int lap = 0; lap < 3; ++lap)
         for (int i = 0; i < L; ++i) {
@@ -235,14 +243,16 @@ Wave make_bploop() {
             int k = i % P;
             int cyl = (i / P) % 5;
             double accent = 0.75 + 0.25 * ((cyl * 3) % 5) / 4.0;
-            double pulse = std::exp(-k / (P * 0.12)) * accent;
+            double attack = std::min(1.0, k / 60.0);  // about 1.4 ms, no click at each firing
+            double pulse = attack * std::exp(-k / (P * 0.12)) * accent;
             double band = 0;
             body.run(noise[i] * pulse, 700, &band);
             double bang = band * 2.2 + std::sin(2 * kPi * k / P) * pulse * 0.6;
             double prop = std::sin(2 * kPi * 60 * t) * 0.35 + std::sin(2 * kPi * 120 * t) * 0.12;
             double low = rumble.run(noise[(i * 7) % L], 160) * 1.2;
             double wobble = 0.9 + 0.1 * std::sin(2 * kPi * 3 * t);
-            if (lap == 2) out[i] = (bang + prop + low) * wobble;
+            double v = tone.run((bang + prop + low) * wobble, 2600);
+            if (lap == 2) out[i] = v;
         }
     return out;
 }

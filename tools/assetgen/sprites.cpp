@@ -204,26 +204,29 @@ Canvas blimp_hit(const BlimpPaint& p, int step) {
     body = rotate_nearest(body, 12, 46, 14);
     Canvas c(kHitW, kHitH);
     Rng rng(500 + step);
-    // Smoke trail first, so the envelope covers its start.
-    for (int k = 0; k < 7; ++k) {
-        double t = k / 6.0;
-        double x = 26 - t * 22 + rng.real(-1, 1);
-        double y = 9 - t * 5 + (step ? 1.5 : -1.0) * std::sin(k * 1.7) ;
-        double r = 3.0 + t * 3.0;
-        Rgb g = mix({150, 146, 146}, {86, 84, 90}, t);
-        c.ellipse(x, y + 1, r, r * 0.8, scale(g, 0.8));
-        c.ellipse(x - 0.5, y, r - 1, r * 0.7, g);
+    // Smoke trail first, so the envelope covers its start: puffs that grow,
+    // darken and rise behind the falling ship.
+    for (int k = 0; k < 9; ++k) {
+        double t = k / 8.0;
+        double x = 28 - t * 25 + rng.real(-1.5, 1.5);
+        double y = 10 - t * 5 + std::sin(k * 1.9 + step * 1.3) * 1.6;
+        double r = 2.5 + t * 3.2 + rng.real(0, 1);
+        Rgb g = mix({176, 172, 170}, {96, 94, 102}, t);
+        c.ellipse(x + 0.6, y + 0.8, r, r * 0.85, scale(g, 0.78));
+        c.ellipse(x - 0.4, y - 0.3, r - 0.8, r * 0.7, g);
     }
     for (int y = 0; y < kHitH; ++y)
         for (int x = 0; x < kHitW; ++x)
             if (!(body.get(x, y) == kClear)) c.set(x, y, body.get(x, y));
-    // Flames licking up from the torn back of the envelope.
-    for (int k = 0; k < 9; ++k) {
-        double x = 32 + k * 2.6 + rng.real(-1, 1);
-        double h = 4 + rng.real(0, 5) + ((k + step) % 2) * 3;
-        double base = 6 + std::fabs(k - 4) * 0.7;
-        c.polygon({x - 2, base + 2, x, base - h, x + 2, base + 2}, {240, 110, 30});
-        c.polygon({x - 1, base + 2, x + 0.3, base - h * 0.6, x + 1, base + 2}, {255, 222, 90});
+    // Flames licking up from the torn back of the envelope, in tongues of
+    // uneven height that change between the two steps.
+    for (int k = 0; k < 6; ++k) {
+        double x = 33 + k * 4.0 + rng.real(-1.5, 1.5);
+        double h = 3 + rng.real(0, 6) + ((k + step) % 3 == 0 ? 4 : 0);
+        double base = 7 + std::fabs(k - 2.5) * 0.9;
+        double lean = -1.5 - rng.real(0, 1.5);  // the wind of the fall pushes them back
+        c.polygon({x - 2.5, base + 2, x + lean, base - h, x + 2.5, base + 2}, {236, 90, 24});
+        c.polygon({x - 1.2, base + 2, x + lean * 0.6, base - h * 0.6, x + 1.2, base + 2}, {255, 214, 80});
     }
     c.outline(kRim);
     return c;
@@ -298,11 +301,10 @@ Canvas draw_smoke() {
 
 Canvas draw_shot() {
     Canvas c(kFrameW, kFrameH);
-    c.rect(20, 15, 8, 3, {255, 150, 30});
-    c.rect(19, 16, 10, 1, {255, 150, 30});
-    c.rect(21, 16, 6, 1, {255, 255, 210});
-    c.rect(22, 15, 4, 3, {255, 236, 120});
-    c.rect(23, 16, 2, 1, {255, 255, 255});
+    c.rect(19, 15, 10, 3, {255, 140, 20});
+    c.rect(18, 16, 12, 1, {255, 140, 20});
+    c.rect(20, 15, 8, 3, {255, 220, 90});
+    c.rect(20, 16, 8, 1, {255, 255, 200});
     return c;
 }
 
@@ -326,10 +328,12 @@ Canvas draw_explosion(int stage) {
             if (v <= 0.03) continue;
             double i = clamp01(v * 1.6) * hot[stage] + (stage >= 2 ? v * 0.25 : 0);
             Rgb col;
-            if (i > 0.75) col = mix({255, 226, 120}, {255, 255, 236}, (i - 0.75) / 0.25);
-            else if (i > 0.45) col = mix({250, 130, 30}, {255, 226, 120}, (i - 0.45) / 0.3);
-            else if (i > 0.2) col = mix({150, 40, 16}, {250, 130, 30}, (i - 0.2) / 0.25);
-            else col = mix({30, 12, 10}, {150, 40, 16}, i / 0.2);
+            // No blue to speak of: added to the blue sky these stay fiery
+            // rather than washing out to white.
+            if (i > 0.75) col = mix({255, 200, 40}, {255, 240, 110}, (i - 0.75) / 0.25);
+            else if (i > 0.45) col = mix({244, 124, 8}, {255, 200, 40}, (i - 0.45) / 0.3);
+            else if (i > 0.2) col = mix({140, 56, 2}, {244, 124, 8}, (i - 0.2) / 0.25);
+            else col = mix({34, 14, 1}, {140, 56, 2}, i / 0.2);
             c.set(x, y, clamp_visible(col));
         }
     return c;

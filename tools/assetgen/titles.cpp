@@ -251,7 +251,7 @@ void place(Canvas& screen, const Canvas& pic, int cx, int cy, bool additive, dou
 Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Canvas& backdrop,
                           const Canvas& title, const Canvas& logo, const Canvas& m1,
                           const Canvas& m2, const Canvas& pointer, const Lettering& font) {
-    const int W = 1420, H = 1560;
+    const int W = 1420, H = 1600;
     Canvas out(W, H, {40, 44, 54});
     // Sprite frames at three times their size.
     for (int i = 0; i < kFrames; ++i) {
@@ -267,7 +267,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
     Canvas screen(640, 480);
     screen.blit(backdrop, 90, 0);
     place(screen, parts.cloud, 200, 180, true, 0.8);
-    place(screen, parts.cloud.scaled(1), 440, 250, true, 0.8);
+    place(screen, parts.cloud, 440, 250, true, 0.8);
     place(screen, parts.frames[10], 420, 150, false, 1);
     place(screen, parts.frames[14], 250, 280, false, 1);
     place(screen, parts.frames[12], 460, 210, false, 1);
@@ -283,7 +283,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
         }
     screen.rect(0, 0, 110, 480, {1, 1, 1});
     screen.rect(524, 0, 116, 480, {1, 1, 1});
-    tile(out, screen, 10, 520, 1, false, 1, "play screen", font);
+    tile(out, screen, 10, 560, 1, false, 1, "play screen", font);
 
     // The menu look: the sky tinted blue-grey with the title plate over it.
     Canvas menu(640, 480);
@@ -298,7 +298,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
             if (!(pointer.get(x, y) == kClear)) menu.set(316 + x, 242 + y, pointer.get(x, y));
     menu.rect(0, 0, 110, 480, {1, 1, 1});
     menu.rect(524, 0, 116, 480, {1, 1, 1});
-    tile(out, menu, 670, 520, 1, false, 1, "menu", font);
+    tile(out, menu, 670, 560, 1, false, 1, "menu", font);
 
     // Red/cyan stereo view of the backdrop and title, as the glasses see it.
     Canvas stereo(640, 480);
@@ -308,11 +308,11 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
             stereo.add(90 + x + 14, y, {p.r * 140 / 255, p.g * 4 / 255, p.b * 10 / 255}, 1);
             stereo.add(90 + x - 14, y, {p.r * 4 / 255, p.g * 80 / 255, p.b * 60 / 255}, 1);
         }
-    tile(out, stereo.scaled(1), 10, 1040, 1, false, 1, "stereo backdrop", font);
-    tile(out, logo, 670, 1040, 1, false, 1, "studio logo", font);
-    tile(out, m1, 670, 1300, 1, false, 1, "mountains 1", font);
-    tile(out, m2, 1000, 1300, 1, false, 1, "mountains 2 (cut)", font);
-    tile(out, pointer, 1100, 1040, 3, false, 1, "pointer", font);
+    tile(out, stereo, 10, 1080, 1, false, 1, "stereo backdrop", font);
+    tile(out, logo, 670, 1080, 1, false, 1, "studio logo", font);
+    tile(out, m1, 670, 1340, 1, false, 1, "mountains 1", font);
+    tile(out, m2, 1000, 1340, 1, false, 1, "mountains 2 (cut)", font);
+    tile(out, pointer, 1100, 1080, 3, false, 1, "pointer", font);
     (void)sheet;
     return out;
 }
