@@ -62,11 +62,13 @@ std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
   auto dst = TPixmap::Create(pixmap->width, pixmap->height, PixelRGBA8888, 4);
   if (!src || !dst) return nullptr;
   const int w = src->width, h = src->height;
+  const uint8_t* base = src->pixels;
+  const int pitch = src->pitch;
   auto masked = [&](const uint8_t* p) { return p[0] == red && p[1] == green && p[2] == blue; };
 
   for (int y = 0; y < h; ++y) {
-    const uint8_t* s = src->PixelPtr(0, y);
-    uint8_t* d = dst->PixelPtr(0, y);
+    const uint8_t* s = base + static_cast<ptrdiff_t>(y) * pitch;
+    uint8_t* d = dst->pixels + static_cast<ptrdiff_t>(y) * dst->pitch;
     for (int x = 0; x < w; ++x, s += 4, d += 4) {
       if (!masked(s)) {
         d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
@@ -79,7 +81,7 @@ std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int 
         if (ny < 0 || ny >= h) continue;
         for (int nx = x - 1; nx <= x + 1; ++nx) {
           if (nx < 0 || nx >= w || (nx == x && ny == y)) continue;
-          const uint8_t* q = src->PixelPtr(nx, ny);
+          const uint8_t* q = base + static_cast<ptrdiff_t>(ny) * pitch + nx * 4;
           if (masked(q)) continue;
           sum[0] += q[0], sum[1] += q[1], sum[2] += q[2];
           ++n;
