@@ -207,8 +207,8 @@ Canvas make_title(const Lettering& font) {
             c.polygon({x0, y0, x1, y0 + 2 - k * 0.5, x1 - side * 8, y0 + 5, x0, y0 + 4},
                       mix({200, 170, 90}, {120, 100, 70}, k / 3.0));
         }
-    Mask name = font.render("Aerovane", 62, 1);
-    fancy_text(c, name, W / 2, 4, {255, 246, 170}, {236, 128, 36}, {60, 16, 20}, 3.0, 4);
+    Mask name = font.render("Aerovane", 56, 1);
+    fancy_text(c, name, W / 2, 9, {255, 246, 170}, {236, 128, 36}, {60, 16, 20}, 3.0, 4);
     Mask sub = font.render("2D/3D", 26, 2);
     fancy_text(c, sub, W / 2, 82, {230, 246, 255}, {110, 180, 250}, {16, 26, 60}, 2.0, 2);
     frame_border(c, {200, 170, 90}, {90, 70, 50});
@@ -251,7 +251,7 @@ void place(Canvas& screen, const Canvas& pic, int cx, int cy, bool additive, dou
 Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Canvas& backdrop,
                           const Canvas& title, const Canvas& logo, const Canvas& m1,
                           const Canvas& m2, const Canvas& pointer, const Lettering& font) {
-    const int W = 1420, H = 1600;
+    const int W = 1420, H = 1800;
     Canvas out(W, H, {40, 44, 54});
     // Sprite frames at three times their size.
     for (int i = 0; i < kFrames; ++i) {
@@ -301,7 +301,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
     tile(out, menu, 670, 560, 1, false, 1, "menu", font);
 
     // Red/cyan stereo view of the backdrop and title, as the glasses see it.
-    Canvas stereo(640, 480);
+    Canvas stereo(640, 480, {15, 25, 25});
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 460; ++x) {
             Rgb p = backdrop.get(x, y);
@@ -310,8 +310,16 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
         }
     tile(out, stereo, 10, 1080, 1, false, 1, "stereo backdrop", font);
     tile(out, logo, 670, 1080, 1, false, 1, "studio logo", font);
-    tile(out, m1, 670, 1340, 1, false, 1, "mountains 1", font);
-    tile(out, m2, 1000, 1340, 1, false, 1, "mountains 2 (cut)", font);
+    tile(out, title, 670, 1340, 1, false, 1, "title", font);
+    // The two strips side by side as the game first places them, 414 apart,
+    // and again the other way round as they come after a wrap.
+    Canvas join(414 * 3 + 2, 147);
+    join.blit(m1, 0, 0);
+    join.blit(m2, 414, 0);
+    for (int y = 0; y < 147; ++y)
+        for (int x = 0; x < 416; ++x)
+            if (!(m1.get(x, y) == kClear)) join.set(828 + x, y, m1.get(x, y));
+    tile(out, join, 10, 1600, 1, false, 1, "mountains 1, 2, 1 placed 414 apart", font);
     tile(out, pointer, 1100, 1080, 3, false, 1, "pointer", font);
     (void)sheet;
     return out;
