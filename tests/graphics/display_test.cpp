@@ -1,0 +1,270 @@
+// The display: opening and closing, generations, frame pacing with a controlled clock,
+// presenting the screen scaled into the window, and failing cleanly without a display.
+
+#include <SDL.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gl_fixture.h"
+#include "graphics/draw/draw2d.h"
+#include "graphics/gl/graphics.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+
+// Last: Xlib's macros (None, Bool, ...) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+// A clock that moves `step` ms per reading and jumps ahead on every sleep, so pacing
+// can be checked to the millisecond without waiting.
+uint32_t fake_ms = 100000;  // unsigned: it wraps like the real clock
+int fake_step = 0;
+std::vector<int> sleeps;
+
+int now_ms() { return static_cast<int>(fake_ms); }
+
+int fake_clock() {
+  fake_ms += static_cast<uint32_t>(fake_step);
+  return now_ms();
+}
+
+void fake_sleep(int ms) {
+  sleeps.push_back(ms);
+  if (ms > 0) fake_ms += static_cast<uint32_t>(ms);
+}
+
+class DisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    init_graphics_module();
+    sleeps.clear();
+    fake_step = 0;
+  }
+  void TearDown() override {
+    set_clock_hooks(nullptr, nullptr);
+    CloseGraphics();
+  }
+  // Opens full screen while every present of the vertical-sync probe "takes" probe_ms.
+  void open_full_screen(int probe_ms) {
+    set_clock_hooks(fake_clock, fake_sleep);
+    fake_step = probe_ms;
+    ASSERT_NE(OpenGraphics(640, 480, 32, 60, BackBuffer), nullptr) << GraphicsError();
+    fake_step = 0;
+    sleeps.clear();
+  }
+};
+
+TEST_F(DisplayTest, OpenCloseSettingsAndGenerations) {
+  const int g0 = GraphicsGeneration();
+  EXPECT_NE(g0, 0);
+  auto g = OpenGraphics(640, 480, 0, 0, BackBuffer);
+  ASSERT_NE(g, nullptr) << GraphicsError();
+  EXPECT_EQ(GraphicsGeneration(), g0 + 1);
+  EXPECT_EQ(GraphicsWidth(), 640);
+  EXPECT_EQ(GraphicsHeight(), 480);
+  EXPECT_EQ(GraphicsDepth(), 0);
+  EXPECT_EQ(GraphicsFlags() & BackBuffer, BackBuffer);
+  EXPECT_EQ(CurrentGraphics(), g);
+  EXPECT_EQ(OpenedGraphics(), g);
+  EXPECT_EQ(GraphicsSync().soft_sync, 0);  // hertz 0: no pacing
+
+  // Opening again closes the first graphics (one generation) and opens anew (another).
+  auto g2 = OpenGraphics(640, 480, 0, 0, BackBuffer);
+  ASSERT_NE(g2, nullptr);
+  EXPECT_EQ(GraphicsGeneration(), g0 + 3);
+
+  CloseGraphics();
+  EXPECT_EQ(GraphicsGeneration(), g0 + 4);
+  EXPECT_EQ(GraphicsWidth(), 0);
+  EXPECT_EQ(GraphicsHeight(), 0);
+  EXPECT_EQ(CurrentGraphics(), nullptr);
+  EXPECT_EQ(T2DGraphics::Current(), nullptr);
+  CloseGraphics();  // nothing open: no new generation
+  EXPECT_EQ(GraphicsGeneration(), g0 + 4);
+}
+
+TEST_F(DisplayTest, SoftSyncPacesSixtyFramesToExactlyOneSecond) {
+  open_full_screen(100);  // presents far slower than a refresh: the display does not sync
+  TGraphicsSync s = GraphicsSync();
+  ASSERT_EQ(s.soft_sync, 1);
+  EXPECT_EQ(s.period, 16);
+  EXPECT_EQ(s.fraction, 40);
+  EXPECT_EQ(s.rate, 60);
+  EXPECT_EQ(s.time, now_ms());
+
+  const int start = GraphicsSync().time;
+  for (int i = 0; i < 60; ++i) Flip(-1);
+  EXPECT_EQ(GraphicsSync().time - start, 1000);
+  ASSERT_EQ(sleeps.size(), 60u);
+  for (size_t i = 0; i < sleeps.size(); ++i) {
+    EXPECT_EQ(sleeps[i], i % 3 == 0 ? 16 : 17) << "frame " << i;
+  }
+  EXPECT_EQ(GraphicsSync().accumulator, 0);
+}
+
+TEST_F(DisplayTest, LateFrameIsDroppedNotMadeUp) {
+  open_full_screen(100);
+  Flip(-1);
+  Flip(-1);
+  sleeps.clear();
+  fake_ms += 45;  // a slow frame: 45 ms of work before the next present
+  Flip(-1);
+  EXPECT_TRUE(sleeps.empty() || sleeps[0] <= 0);
+  EXPECT_EQ(GraphicsSync().time, now_ms());  // pacing restarts from now
+  sleeps.clear();
+  Flip(-1);
+  Flip(-1);
+  Flip(-1);
+  // Full frames again, not shortened to catch up.
+  ASSERT_EQ(sleeps.size(), 3u);
+  EXPECT_EQ(sleeps[0] + sleeps[1] + sleeps[2], 50);
+  for (int ms : sleeps) EXPECT_GE(ms, 16);
+}
+
+TEST_F(DisplayTest, SyncTimeWrapsWithTheClock) {
+  // The vertical-sync probe reads the clock for 1200 ms; pacing starts 40 ms before the
+  // clock turns negative.
+  fake_ms = 0x80000000u - 1240u;
+  open_full_screen(100);
+  ASSERT_GT(GraphicsSync().time, 0);
+  const int start = GraphicsSync().time;
+  for (int i = 0; i < 6; ++i) Flip(-1);
+  EXPECT_EQ(clock_diff(GraphicsSync().time, start), 100);
+  EXPECT_LT(GraphicsSync().time, 0);
+  for (int ms : sleeps) EXPECT_TRUE(ms == 16 || ms == 17) << ms;
+  fake_ms = 100000;
+}
+
+TEST_F(DisplayTest, DisplayThatSyncsTurnsSoftSyncOff) {
+  for (int took : {15, 16, 17}) {
+    open_full_screen(took);
+    EXPECT_EQ(GraphicsSync().soft_sync, 0) << "presents taking " << took << " ms";
+    Flip(-1);  // the display paces; Flip must not sleep
+    EXPECT_TRUE(sleeps.empty());
+  }
+  for (int took : {14, 18}) {
+    open_full_screen(took);
+    EXPECT_EQ(GraphicsSync().soft_sync, 1) << "presents taking " << took << " ms";
+  }
+}
+
+TEST_F(DisplayTest, FullScreenCentresThePointer) {
+  open_full_screen(100);
+  set_clock_hooks(nullptr, nullptr);
+  poll_system();
+  // Where the screen's centre is shown on the desktop.
+  SDL_Rect b;
+  SDL_GetDisplayBounds(0, &b);
+  const double s = std::min(b.w / 640.0, b.h / 480.0);
+  const int cx = b.x + (b.w - static_cast<int>(640 * s)) / 2 + static_cast<int>(320 * s);
+  const int cy = b.y + (b.h - static_cast<int>(480 * s)) / 2 + static_cast<int>(240 * s);
+  int x = -1, y = -1;
+  SDL_GetGlobalMouseState(&x, &y);
+  EXPECT_NEAR(x, cx, 1);
+  EXPECT_NEAR(y, cy, 1);
+}
+
+// What the X server shows: the root window's pixels as 0xRRGGBB, top row first. Xlib is
+// reached through dlopen because the test programs do not link it.
+std::vector<uint32_t> shown_pixels(int& w, int& h) {
+  std::vector<uint32_t> out;
+  void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  if (!lib) return out;
+  auto open_display = reinterpret_cast<Display* (*)(const char*)>(dlsym(lib, "XOpenDisplay"));
+  auto close_display = reinterpret_cast<int (*)(Display*)>(dlsym(lib, "XCloseDisplay"));
+  auto get_image = reinterpret_cast<XImage* (*)(Display*, Drawable, int, int, unsigned, unsigned,
+                                                unsigned long, int)>(dlsym(lib, "XGetImage"));
+  auto default_root = reinterpret_cast<Window (*)(Display*)>(dlsym(lib, "XDefaultRootWindow"));
+  auto sync = reinterpret_cast<int (*)(Display*, Bool)>(dlsym(lib, "XSync"));
+  Display* dpy = open_display ? open_display(nullptr) : nullptr;
+  if (dpy) {
+    sync(dpy, False);
+    Window root = default_root(dpy);
+    SDL_Rect bounds;
+    SDL_GetDisplayBounds(0, &bounds);
+    w = bounds.w;
+    h = bounds.h;
+    XImage* img = get_image(dpy, root, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                            ~0UL, ZPixmap);
+    if (img) {
+      out.resize(static_cast<size_t>(w) * h);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          out[static_cast<size_t>(y) * w + x] = static_cast<uint32_t>(XGetPixel(img, x, y)) & 0xFFFFFF;
+        }
+      }
+      XDestroyImage(img);
+    }
+    close_display(dpy);
+  }
+  dlclose(lib);
+  return out;
+}
+
+TEST_F(DisplayTest, PresentScalesTheScreenIntoTheWindowWithBlackBorders) {
+  open_full_screen(100);
+  set_clock_hooks(nullptr, nullptr);
+  SetClsColor(0, 0, 255);
+  Cls();
+  SetBlend(SolidBlend);
+  SetColor(255, 0, 0);
+  DrawRect(0, 0, 1, 1);      // top-left screen pixel
+  DrawRect(639, 479, 1, 1);  // bottom-right
+  // A scissor left on by the game must not clip the present.
+  SetViewport(100, 100, 10, 10);
+  Flip(0);
+  SetViewport(0, 0, 640, 480);
+
+  int w = 0, h = 0;
+  std::vector<uint32_t> px = shown_pixels(w, h);
+  ASSERT_FALSE(px.empty()) << "cannot read the X screen";
+  // Largest 4:3 rectangle, centred.
+  const double s = std::min(w / 640.0, h / 480.0);
+  const int rw = static_cast<int>(640 * s), rh = static_cast<int>(480 * s);
+  const int rx = (w - rw) / 2;
+  auto rgb = [&](int x, int y) { return px[static_cast<size_t>(y) * w + x]; };
+  const int top = (h - rh) / 2;
+  EXPECT_EQ(rgb(rx, top), 0xFF0000u);
+  EXPECT_EQ(rgb(rx + rw - 1, top + rh - 1), 0xFF0000u);
+  EXPECT_EQ(rgb(rx + rw / 2, top + rh / 2), 0x0000FFu);
+  if (top > 0) {
+    EXPECT_EQ(rgb(w / 2, top - 1), 0u);
+  }
+  if (rx > 0) {
+    EXPECT_EQ(rgb(rx - 1, h / 2), 0u);
+  }
+  // Whole-number scales stay sharp: the corner pixel is a solid block of the scale.
+  if (rw % 640 == 0 && rh % 480 == 0) {
+    const int k = rw / 640;
+    EXPECT_EQ(rgb(rx + k - 1, top + k - 1), 0xFF0000u);
+    EXPECT_EQ(rgb(rx + k, top), 0x0000FFu);
+  }
+}
+
+TEST(NoDisplay, OpeningFailsWithAReason) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child starts afresh without any display to talk to.
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    if (const char* v = std::getenv(name)) saved.emplace_back(name, v);
+    unsetenv(name);
+  }
+  EXPECT_EXIT(
+      {
+        init_graphics_module();
+        auto g = OpenGraphics(640, 480, 32, 60, BackBuffer);
+        if (g) std::exit(3);
+        std::fprintf(stderr, "%s\n", GraphicsError().c_str());
+        std::exit(GraphicsError().empty() ? 4 : 1);
+      },
+      ::testing::ExitedWithCode(1), "no display");
+  for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+}
+
+}  // namespace
