@@ -142,26 +142,6 @@ TEST_F(Input, EnableTwiceCountsOnceAndDisableStopsListening) {
   enable_polled_input();
 }
 
-TEST_F(Input, SourceFilterIgnoresOtherSources) {
-  disable_polled_input();
-  auto mine = std::make_shared<int>(1);
-  auto other = std::make_shared<int>(2);
-  enable_polled_input(mine);
-  TEvent::Create(KeyDown, other, 'K')->Emit();
-  EXPECT_EQ(key_down('K'), 0);
-  TEvent::Create(KeyDown, mine, 'K')->Emit();
-  EXPECT_EQ(key_down('K'), 1);
-}
-
-TEST_F(Input, WithoutAutoPollQueriesReadTheTablesAsTheyAre) {
-  set_auto_poll(0);
-  push_key(SDL_SCANCODE_D, true);
-  EXPECT_EQ(key_down('D'), 0);
-  poll_system();
-  EXPECT_EQ(key_down('D'), 1);
-  set_auto_poll(1);
-}
-
 // The waits block in the pump until something arrives from outside (another thread here).
 TEST_F(Input, WaitsReturnOnInputAndGiveUpOnACloseRequest) {
   std::thread typist([] {

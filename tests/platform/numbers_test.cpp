@@ -28,17 +28,6 @@ TEST(Random, SeedingAndStepping) {
   }
 }
 
-TEST(Random, FloatAndDoubleFromTheirBits) {
-  seed_random(4660);
-  const float f = random_float();
-  EXPECT_EQ(f, static_cast<float>((224942860 & 0x0FFFFFF0) / 268435456.0));
-  seed_random(4660);
-  const double d = random_double();
-  const std::int64_t s1 = 224942860, s2 = s1 * 48271 % 2147483647;
-  EXPECT_EQ(d, ((s1 & 0x1FFFFFFC) + (s2 & 0x1FFFFFF8) / 134217728.0) / 536870912.0);
-  EXPECT_EQ(rng_state, s2);
-}
-
 TEST(Random, BoundsInEitherOrder) {
   seed_random(99);
   for (int i = 0; i < 20000; ++i) {
