@@ -48,6 +48,7 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
   }
 
   while (!s.Eof()) {
+    if (remaining(s) < 8) return nullptr;  // a chunk header cut in two
     char tag[4] = {};
     s.ReadBytes(tag, 4);
     const uint32_t size = static_cast<uint32_t>(s.ReadInt());
