@@ -1,0 +1,308 @@
+// The OpenGL renderer on the real screen: blend modes, colour and alpha clamping,
+// scissoring, primitives and their pixel placement, textures and pixmaps.
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "gl_fixture.h"
+#include "graphics/draw/draw2d.h"
+#include "graphics/gl/gl2d.h"
+#include "graphics/gl/graphics.h"
+#include "graphics/pixmap/pixmap.h"
+
+namespace {
+
+using RendererTest = GLTest;
+
+uint8_t channel(uint32_t rgb, int shift) { return static_cast<uint8_t>((rgb >> shift) & 255); }
+
+void expect_rgb_near(uint32_t got, int r, int g, int b, const char* what) {
+  EXPECT_NEAR(channel(got, 16), r, 1) << what;
+  EXPECT_NEAR(channel(got, 8), g, 1) << what;
+  EXPECT_NEAR(channel(got, 0), b, 1) << what;
+}
+
+// A pixmap with every pixel different, alpha 255.
+std::shared_ptr<TPixmap> pattern(int w, int h) {
+  auto p = CreatePixmap(w, h, PixelRGBA8888);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* px = p->PixelPtr(x, y);
+      px[0] = static_cast<uint8_t>(x * 2);
+      px[1] = static_cast<uint8_t>(y * 4);
+      px[2] = static_cast<uint8_t>(128 + (x + y) % 100);
+      px[3] = 255;
+    }
+  }
+  return p;
+}
+
+std::shared_ptr<TGLImageFrame> make_frame(const std::shared_ptr<TPixmap>& p, int flags = 0) {
+  return std::dynamic_pointer_cast<TGLImageFrame>(
+      GLMax2DDriver()->CreateFrameFromPixmap(p, flags));
+}
+
+TEST_F(RendererTest, BlendModesCombineWithTheScreen) {
+  struct Case {
+    int mode;
+    int r, g, b;
+  };
+  // Screen (100, 100, 100); drawing (200, 50, 0) at alpha 0.5, sent as 127/255.
+  const double a = 127.0 / 255.0;
+  const Case cases[] = {
+      {SolidBlend, 200, 50, 0},
+      {AlphaBlend, static_cast<int>(std::lround(200 * a + 100 * (1 - a))),
+       static_cast<int>(std::lround(50 * a + 100 * (1 - a))),
+       static_cast<int>(std::lround(100 * (1 - a)))},
+      {LightBlend, static_cast<int>(std::lround(100 + 200 * a)),
+       static_cast<int>(std::lround(100 + 50 * a)), 100},
+      {ShadeBlend, static_cast<int>(std::lround(100 * 200 / 255.0)),
+       static_cast<int>(std::lround(100 * 50 / 255.0)), 0},
+      {9, 200, 50, 0},  // unknown modes draw solid
+  };
+  for (const Case& c : cases) {
+    SetBlend(SolidBlend);
+    SetAlpha(1);
+    SetColor(100, 100, 100);
+    DrawRect(0, 0, 20, 20);
+    SetBlend(c.mode);
+    SetAlpha(0.5f);
+    SetColor(200, 50, 0);
+    DrawRect(0, 0, 20, 20);
+    expect_rgb_near(screen_rgb(10, 10), c.r, c.g, c.b, ("blend " + std::to_string(c.mode)).c_str());
+  }
+}
+
+TEST_F(RendererTest, MaskBlendDropsWhatIsLessThanHalfOpaque) {
+  auto frame = make_frame(pattern(8, 8));
+  ASSERT_NE(frame, nullptr);
+  SetBlend(MaskBlend);
+  SetColor(255, 255, 255);
+  SetAlpha(1);
+  DrawRect(0, 0, 8, 8);
+  frame->Draw(0, 0, 8, 8, 20, 0);
+  EXPECT_EQ(count_rgb(0, 0, 8, 8, 0xFFFFFFu), 64);
+  EXPECT_EQ(count_rgb(20, 0, 8, 8, 0u), 0);
+
+  Cls();
+  // Texel alpha times the current alpha is what the test sees, textured or not.
+  SetAlpha(0.4f);
+  DrawRect(0, 0, 8, 8);
+  frame->Draw(0, 0, 8, 8, 20, 0);
+  int x0, y0, x1, y1;
+  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+
+  // A texel with alpha 127 is dropped, 128 is drawn.
+  auto p = CreatePixmap(2, 1, PixelRGBA8888);
+  const uint8_t px[8] = {255, 255, 255, 127, 255, 255, 255, 128};
+  std::memcpy(p->pixels, px, 8);
+  auto edge = make_frame(p);
+  SetAlpha(1);
+  edge->Draw(0, 0, 2, 1, 40, 40);
+  EXPECT_EQ(screen_rgb(40, 40), 0u);
+  EXPECT_EQ(screen_rgb(41, 40), 0xFFFFFFu);
+}
+
+TEST_F(RendererTest, ColourAndAlphaAreClampedToBytes) {
+  auto r = GLMax2DDriver();
+  unsigned char c[4];
+  SetAlpha(1.5f);
+  r->CachedColor(c);
+  EXPECT_EQ(c[3], 255);
+  SetAlpha(0.5f);
+  r->CachedColor(c);
+  EXPECT_EQ(c[3], 127);
+  SetAlpha(std::numeric_limits<float>::quiet_NaN());
+  r->CachedColor(c);
+  EXPECT_EQ(c[3], 0);
+  SetAlpha(-3);
+  r->CachedColor(c);
+  EXPECT_EQ(c[3], 0);
+
+  SetAlpha(1);
+  SetBlend(SolidBlend);
+  SetColor(300, -5, 128);
+  r->CachedColor(c);
+  EXPECT_EQ(c[0], 255);
+  EXPECT_EQ(c[1], 0);
+  EXPECT_EQ(c[2], 128);
+  DrawRect(0, 0, 4, 4);
+  EXPECT_EQ(screen_rgb(1, 1), 0xFF0080u);
+
+  SetClsColor(999, -1, 64);
+  Cls();
+  EXPECT_EQ(screen_rgb(300, 300), 0xFF0040u);
+}
+
+TEST_F(RendererTest, ViewportClipsDrawingAndClearing) {
+  SetViewport(10, 20, 30, 40);
+  SetClsColor(0, 255, 0);
+  Cls();
+  int x0, y0, x1, y1;
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_EQ(x0, 10);
+  EXPECT_EQ(y0, 20);  // counted from the top, whatever GL counts from
+  EXPECT_EQ(x1, 39);
+  EXPECT_EQ(y1, 59);
+  EXPECT_EQ(count_rgb(0, 0, 640, 480, 0x00FF00u), 30 * 40);
+
+  SetColor(255, 0, 0);
+  SetBlend(SolidBlend);
+  DrawRect(0, 0, 640, 480);
+  EXPECT_EQ(count_rgb(0, 0, 640, 480, 0xFF0000u), 30 * 40);
+
+  // The whole screen turns clipping off again.
+  SetViewport(0, 0, GraphicsWidth(), GraphicsHeight());
+  SetClsColor(0, 0, 255);
+  Cls();
+  EXPECT_EQ(count_rgb(0, 0, 640, 480, 0x0000FFu), 640 * 480);
+}
+
+TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
+  SetBlend(SolidBlend);
+  Plot(5, 7);
+  int x0, y0, x1, y1;
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_EQ(x0, 5);
+  EXPECT_EQ(y0, 7);
+  EXPECT_EQ(x1, 5);
+  EXPECT_EQ(y1, 7);
+
+  Cls();
+  DrawLine(10, 10, 20, 10, 0);
+  EXPECT_EQ(count_rgb(0, 0, 640, 480, 0xFFFFFFu), 10);
+  EXPECT_EQ(screen_rgb(20, 10), 0u);
+  DrawLine(10, 10, 20, 10, 1);
+  EXPECT_EQ(screen_rgb(20, 10), 0xFFFFFFu);
+  Cls();
+  DrawLine(30, 30, 30, 40);  // vertical, end pixel included
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_EQ(x0, 30);
+  EXPECT_EQ(x1, 30);
+  EXPECT_GE(y0, 30);  // the start pixel of a line is the GL's own rasterisation rule
+  EXPECT_LE(y0, 31);
+  EXPECT_EQ(y1, 40);
+
+  Cls();
+  DrawOval(100, 100, 40, 20);
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_NEAR(x0, 100, 1);
+  EXPECT_NEAR(x1, 139, 1);
+  EXPECT_NEAR(y0, 100, 1);
+  EXPECT_NEAR(y1, 119, 1);
+  EXPECT_EQ(screen_rgb(120, 110), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(101, 101), 0u);  // the corner stays outside the curve
+
+  Cls();
+  DrawPoly({10, 10, 20, 10, 10});  // five values: nothing
+  DrawPoly({10, 10, 20, 10});      // two points: nothing
+  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  DrawPoly({10, 10, 30, 10, 10, 30});
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_EQ(x0, 10);
+  EXPECT_EQ(y0, 10);
+  EXPECT_LE(x1, 29);
+  EXPECT_LE(y1, 29);
+  EXPECT_EQ(screen_rgb(12, 12), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(28, 28), 0u);
+}
+
+TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {
+  auto src = pattern(100, 60);
+  auto f = make_frame(src);
+  ASSERT_NE(f, nullptr);
+  EXPECT_FLOAT_EQ(f->u0, 0.0f);
+  EXPECT_FLOAT_EQ(f->v0, 0.0f);
+  EXPECT_FLOAT_EQ(f->u1, 0.78125f);
+  EXPECT_FLOAT_EQ(f->v1, 0.9375f);
+  EXPECT_EQ(f->seq, GraphicsGeneration());
+
+  // The texture itself: 128 x 64, last column repeated at x 100, last row at y 60.
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(f->name));
+  GLint tw = 0, th = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+  EXPECT_EQ(tw, 128);
+  EXPECT_EQ(th, 64);
+  std::vector<uint8_t> tex(128 * 64 * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, tex.data());
+  auto texel = [&](int x, int y) { return &tex[static_cast<size_t>(y * 128 + x) * 4]; };
+  auto same = [&](const uint8_t* t, int sx, int sy) { return std::memcmp(t, src->PixelPtr(sx, sy), 4) == 0; };
+  EXPECT_TRUE(same(texel(0, 0), 0, 0));
+  EXPECT_TRUE(same(texel(99, 59), 99, 59));
+  EXPECT_TRUE(same(texel(100, 17), 99, 17));
+  EXPECT_TRUE(same(texel(42, 60), 42, 59));
+  EXPECT_TRUE(same(texel(100, 60), 99, 59));
+  // The renderer's idea of the bound texture is stale now.
+  GLMax2DDriver()->ResetGLContext(CurrentGraphics());
+  gl_fixture_reset();
+
+  // Drawn 1:1 with nearest texels, the screen shows exactly the picture.
+  SetBlend(SolidBlend);
+  f->Draw(0, 0, 100, 60, 7, 9);
+  auto shown = GrabPixmap(7, 9, 100, 60);
+  int wrong = 0;
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      if (std::memcmp(shown->PixelPtr(x, y), src->PixelPtr(x, y), 3) != 0) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+
+  auto square = make_frame(pattern(64, 64), 2 | 4);  // filtered, mipmapped
+  ASSERT_NE(square, nullptr);
+  EXPECT_FLOAT_EQ(square->u1, 1.0f);
+  EXPECT_FLOAT_EQ(square->v1, 1.0f);
+  auto single = make_frame(pattern(1, 1));
+  ASSERT_NE(single, nullptr);
+  EXPECT_FLOAT_EQ(single->u1, 1.0f);
+  EXPECT_EQ(make_frame(CreatePixmap(0, 5, PixelRGBA8888)), nullptr);
+}
+
+TEST_F(RendererTest, TexturesTakeAnyPixelFormat) {
+  auto rgb = CreatePixmap(3, 2, PixelRGB888);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) rgb->WritePixel(x, y, static_cast<int>(0xFF000000u | (x * 80u) << 16 | (y * 200u) << 8 | 7u));
+  }
+  auto f = make_frame(rgb);
+  ASSERT_NE(f, nullptr);
+  SetBlend(SolidBlend);
+  f->Draw(0, 0, 3, 2, 0, 0);
+  EXPECT_EQ(screen_rgb(2, 1), (160u << 16) | (200u << 8) | 7u);
+}
+
+TEST_F(RendererTest, PixmapsGoOnAndComeOffTheScreenTopRowFirst) {
+  auto p = pattern(5, 3);
+  SetRotationScale(45, 3, 3);  // pixmaps ignore the matrix
+  SetBlend(AlphaBlend);        // and the blend, which comes back afterwards
+  DrawPixmap(p, 50, 60);
+  EXPECT_EQ(GLMax2DDriver()->CachedBlend(), AlphaBlend);
+  auto back = GrabPixmap(50, 60, 5, 3);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->format, PixelRGBA8888);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      EXPECT_EQ(std::memcmp(back->PixelPtr(x, y), p->PixelPtr(x, y), 3), 0) << x << "," << y;
+    }
+  }
+  int x0, y0, x1, y1;
+  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_EQ(x0, 50);
+  EXPECT_EQ(y0, 60);
+  EXPECT_EQ(x1, 54);
+  EXPECT_EQ(y1, 62);
+
+  // Partly off the screen: what is outside reads as zero.
+  auto edge = GrabPixmap(638, 478, 4, 4);
+  ASSERT_NE(edge, nullptr);
+  EXPECT_EQ(edge->ReadPixel(3, 3), 0);
+}
+
+}  // namespace
