@@ -20,7 +20,7 @@ std::vector<std::string> glasses_labels;
 std::vector<std::string> onoff_labels;
 std::vector<std::string> volume_labels;
 int menu_mx = 0, menu_my = 0;
-const char* const version_line = "v1.3  Aerovane 2D/3D  -  a biplane shooter for coloured glasses";
+const char* const version_line = "v1.3  Aerovane 2D/3D";
 
 int build_menu_labels() {
     menu_items = {"Start Game", "3D Graphics: ", "Retro Line FX: ", "Sound Volume: ",
