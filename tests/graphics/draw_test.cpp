@@ -1,0 +1,206 @@
+// The drawing context: where rotation, scale, handle and origin put things, the state
+// it keeps, and the image drawing it offers.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "gl_fixture.h"
+#include "graphics/draw/draw2d.h"
+#include "graphics/draw/image.h"
+#include "graphics/gl/graphics.h"
+#include "graphics/pixmap/pixmap.h"
+
+namespace {
+
+using DrawTest = GLTest;
+
+struct Box {
+  int x0, y0, x1, y1;  // inclusive pixel bounds
+};
+
+Box lit() {
+  Box b{};
+  EXPECT_TRUE(lit_bounds(b.x0, b.y0, b.x1, b.y1)) << "nothing was drawn";
+  return b;
+}
+
+void expect_box(const Box& b, int x0, int y0, int x1, int y1) {
+  EXPECT_EQ(b.x0, x0);
+  EXPECT_EQ(b.y0, y0);
+  EXPECT_EQ(b.x1, x1);
+  EXPECT_EQ(b.y1, y1);
+}
+
+TEST_F(DrawTest, RotationScaleHandleAndOriginPlaceRectangles) {
+  // Rotated 90 degrees clockwise, a 10 x 2 bar hangs down and to the left of its spot.
+  SetRotation(90);
+  DrawRect(100, 100, 10, 2);
+  expect_box(lit(), 98, 100, 99, 109);
+
+  Cls();
+  SetRotation(0);
+  SetHandle(5, 5);
+  DrawRect(50, 50, 10, 10);
+  expect_box(lit(), 45, 45, 54, 54);
+  float hx, hy;
+  GetHandle(hx, hy);
+  EXPECT_FLOAT_EQ(hx, 5);
+  EXPECT_FLOAT_EQ(hy, 5);
+
+  // The origin is added after the matrix, never scaled.
+  Cls();
+  SetHandle(0, 0);
+  SetScale(2, 2);
+  SetOrigin(10, 0);
+  DrawRect(0, 0, 1, 1);
+  expect_box(lit(), 10, 0, 11, 1);
+
+  // Scale is applied before rotation.
+  Cls();
+  SetOrigin(0, 0);
+  SetRotationScale(90, 3, 1);
+  DrawRect(200, 200, 2, 2);  // 6 wide across, 2 high down before turning
+  expect_box(lit(), 198, 200, 199, 205);
+}
+
+TEST_F(DrawTest, TransformMatrixFollowsRotationAndScale) {
+  SetRotationScale(30, 2, 3);
+  float ix, iy, jx, jy;
+  GetTransform(ix, iy, jx, jy);
+  const float c = std::cos(30 * 0.017453292519943295f), s = std::sin(30 * 0.017453292519943295f);
+  EXPECT_NEAR(ix, c * 2, 1e-6);
+  EXPECT_NEAR(iy, -s * 3, 1e-6);
+  EXPECT_NEAR(jx, s * 2, 1e-6);
+  EXPECT_NEAR(jy, c * 3, 1e-6);
+  EXPECT_FLOAT_EQ(GetRotation(), 30);
+
+  SetRotationScale(0, 1, 1);
+  GetTransform(ix, iy, jx, jy);
+  EXPECT_EQ(ix, 1);
+  EXPECT_EQ(iy, 0);  // -sin(0) is -0, equal to 0
+  EXPECT_EQ(jx, 0);
+  EXPECT_EQ(jy, 1);
+}
+
+TEST_F(DrawTest, LinesWithAndWithoutTheirLastPixel) {
+  SetHandle(0, 0);
+  DrawLine(100, 50, 110, 50, 0);
+  expect_box(lit(), 100, 50, 109, 50);
+  DrawLine(100, 50, 110, 50);
+  expect_box(lit(), 100, 50, 110, 50);
+
+  // The last pixel follows the matrix and the origin like the line does.
+  Cls();
+  SetOrigin(5, 0);
+  SetRotation(90);
+  DrawLine(100, 50, 110, 50);  // turns to run downwards
+  Box b = lit();
+  EXPECT_EQ(b.x0, 105);
+  EXPECT_EQ(b.x1, 105);
+  EXPECT_EQ(b.y1, 60);
+}
+
+TEST_F(DrawTest, StateIsStoredAndReadBack) {
+  SetColor(1, 2, 3);
+  int r, g, b;
+  GetColor(r, g, b);
+  EXPECT_EQ(r * 100 + g * 10 + b, 123);
+  SetAlpha(0.25f);
+  EXPECT_FLOAT_EQ(GetAlpha(), 0.25f);
+  SetBlend(LightBlend);
+  EXPECT_EQ(GetBlend(), LightBlend);
+  SetClsColor(4, 5, 6);
+  GetClsColor(r, g, b);
+  EXPECT_EQ(r * 100 + g * 10 + b, 456);
+  SetLineWidth(3);
+  EXPECT_FLOAT_EQ(GetLineWidth(), 3);
+  SetViewport(1, 2, 3, 4);
+  int vx, vy, vw, vh;
+  GetViewport(vx, vy, vw, vh);
+  EXPECT_EQ(vx * 1000 + vy * 100 + vw * 10 + vh, 1234);
+  SetOrigin(7, 8);
+  float ox, oy;
+  GetOrigin(ox, oy);
+  EXPECT_FLOAT_EQ(ox, 7);
+  EXPECT_FLOAT_EQ(oy, 8);
+  auto ctx = T2DGraphics::Current();
+  ASSERT_NE(ctx, nullptr);
+  SetHandle(3, -4);
+  EXPECT_FLOAT_EQ(ctx->handle_x, -3);  // kept negated
+  EXPECT_FLOAT_EQ(ctx->handle_y, 4);
+  SetImageFont(nullptr);
+  EXPECT_NE(GetImageFont(), nullptr);  // none selects the built-in font
+}
+
+TEST_F(DrawTest, ReopenedGraphicsStartFromTheInitialState) {
+  SetColor(1, 2, 3);
+  SetRotation(45);
+  SetViewport(5, 5, 5, 5);
+  ASSERT_NE(OpenGraphics(640, 480, 0, 0, BackBuffer), nullptr);
+  auto c = T2DGraphics::Current();
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->color_red, 255);
+  EXPECT_FLOAT_EQ(c->tform_rot, 0);
+  EXPECT_EQ(c->blend_mode, MaskBlend);
+  EXPECT_EQ(c->viewport_w, 640);
+  EXPECT_EQ(c->viewport_h, 480);
+  EXPECT_EQ(c->_setup, 1);
+  // Both buffers were cleared on the way in: the screen is black.
+  int x0, y0, x1, y1;
+  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+}
+
+std::shared_ptr<TImage> solid_image(int w, int h, uint32_t rgb) {
+  auto img = CreateImage(w, h, 1, 0);
+  auto p = img->Lock(0, 1, 1);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) p->WritePixel(x, y, static_cast<int>(0xFF000000u | rgb));
+  }
+  return img;
+}
+
+TEST_F(DrawTest, StretchedAndTiledImages) {
+  auto img = solid_image(4, 4, 0x00FF00);
+  SetImageHandle(img, 2, 2);
+  DrawImageStretched(img, 100, 100, 40, 20);
+  expect_box(lit(), 98, 98, 137, 117);
+
+  // Tiles cover the viewport exactly, untransformed, with one tile on (x, y) by its handle.
+  Cls();
+  auto tile = CreateImage(16, 8, 1, 0);
+  auto p = tile->Lock(0, 1, 1);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      p->WritePixel(x, y, static_cast<int>(x == 0 && y == 0 ? 0xFFFF0000u : 0xFF0000FFu));
+    }
+  }
+  SetImageHandle(tile, 1, 1);
+  SetViewport(20, 30, 100, 50);
+  SetRotationScale(33, 2, 2);
+  DrawImageTiled(tile, 45, 62);
+  SetViewport(0, 0, 640, 480);
+  expect_box(lit(), 20, 30, 119, 79);
+  EXPECT_EQ(screen_rgb(44, 61), 0xFF0000u);  // the tile's first pixel, one tile placed by the handle
+  EXPECT_EQ(screen_rgb(44 + 16, 61 + 8), 0xFF0000u);
+  EXPECT_EQ(screen_rgb(44 - 16, 61 - 24), 0xFF0000u);
+  EXPECT_EQ(screen_rgb(45, 61), 0x0000FFu);
+  EXPECT_EQ(count_rgb(20, 30, 100, 50, 0xFF0000u) + count_rgb(20, 30, 100, 50, 0x0000FFu), 5000);
+  // The current matrix is back afterwards.
+  float ix, iy, jx, jy;
+  GetTransform(ix, iy, jx, jy);
+  EXPECT_NEAR(ix, 2 * std::cos(33 * 0.017453292519943295), 1e-6);
+}
+
+TEST_F(DrawTest, CollisionsSeeTheCurrentTransform) {
+  auto bar = solid_image(10, 2, 0xFFFFFF);
+  auto dot = solid_image(1, 1, 0xFFFFFF);
+  SetRotation(90);  // the bar now covers x 98..99, y 100..109
+  // The dot turns too: placed at (99, 105) it covers pixel (98, 105).
+  EXPECT_EQ(ImagesOverlap(bar, 100, 100, 0, dot, 99, 105, 0), 1);
+  EXPECT_EQ(ImagesOverlap(bar, 100, 100, 0, dot, 105, 101, 0), 0);
+  SetRotation(0);
+  EXPECT_EQ(ImagesOverlap(bar, 100, 100, 0, dot, 105, 101, 0), 1);
+}
+
+}  // namespace
