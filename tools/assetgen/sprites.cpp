@@ -53,7 +53,7 @@ Canvas draw_plane(const PlanePaint& p) {
     c.polygon({7, 12, 21, 12, 31, 13, 46, 14, 46, 17, 31, 19, 7, 21}, p.body);
     c.polygon({7, 12, 21, 12, 31, 13, 46, 14, 46, 15, 31, 14, 21, 14, 7, 14}, p.body_hi);
     c.polygon({7, 19, 31, 18, 46, 16.5, 46, 17, 31, 19, 7, 21}, p.body_lo);
-    c.rect(33, 13, 2, 6, p.trim);  // squadron band
+    c.rect(37, 14, 2, 4, p.trim);  // squadron band
 
     // Engine cowling and exhausts.
     c.rect(7, 12, 5, 9, metal);
@@ -72,25 +72,24 @@ Canvas draw_plane(const PlanePaint& p) {
         }
     c.rect(5, 14, 2, 5, {140, 100, 60});
 
-    // Cockpit, pilot and scarf.
-    c.rect(24, 12, 6, 1, {40, 28, 26});
-    c.ellipse(26.5, 10.5, 2.2, 2.2, leather);
-    c.rect(25, 10, 2, 1, goggles);
-    c.rect(28, 11, 4, 1, {250, 250, 250});
-    c.set(32, 12, {250, 250, 250});
+    // Cockpit behind the upper wing, the pilot's head and a scarf in the wind.
+    c.rect(28, 12, 6, 1, {40, 28, 26});
+    c.ellipse(31.0, 10.5, 2.2, 2.2, leather);
+    c.rect(29, 10, 2, 1, goggles);
+    c.rect(33, 11, 3, 1, {250, 250, 250});
+    c.set(36, 12, {250, 250, 250});
 
     // Interplane and cabane struts.
-    c.line(13, 10, 13, 20, p.strut);
-    c.line(29, 10, 28, 20, p.strut);
-    c.line(17, 10, 19, 11, p.strut);
-    c.line(22, 10, 21, 11, p.strut);
+    c.line(12, 10, 12, 20, p.strut);
+    c.line(26, 10, 25, 20, p.strut);
+    c.line(16, 10, 18, 11, p.strut);
+    c.line(21, 10, 20, 11, p.strut);
 
     // Upper wing, edge on, thicker at the leading edge.
-    c.rect(9, 7, 24, 3, p.wing);
-    c.rect(9, 7, 24, 1, p.wing_hi);
-    c.rect(10, 9, 23, 1, p.wing_lo);
-    c.set(8, 8, p.wing);
-    c.rect(32, 7, 1, 3, kClear);
+    c.rect(8, 7, 21, 3, p.wing);
+    c.rect(8, 7, 21, 1, p.wing_hi);
+    c.rect(9, 9, 20, 1, p.wing_lo);
+    c.set(7, 8, p.wing);
 
     c.outline(kRim);
     return c;

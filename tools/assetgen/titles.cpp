@@ -246,6 +246,43 @@ void place(Canvas& screen, const Canvas& pic, int cx, int cy, bool additive, dou
         }
 }
 
+// Bilinear enlargement, as the game's filtered glyph images are scaled.
+Mask scale_mask(const Mask& m, double k) {
+    Mask o;
+    o.w = static_cast<int>(m.w * k);
+    o.h = static_cast<int>(m.h * k);
+    o.a.assign(static_cast<size_t>(o.w) * o.h, 0.f);
+    for (int y = 0; y < o.h; ++y)
+        for (int x = 0; x < o.w; ++x) {
+            double sx = (x + 0.5) / k - 0.5, sy = (y + 0.5) / k - 0.5;
+            int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
+            double fx = sx - ix, fy = sy - iy;
+            double v = m.at(ix, iy) * (1 - fx) * (1 - fy) + m.at(ix + 1, iy) * fx * (1 - fy) +
+                       m.at(ix, iy + 1) * (1 - fx) * fy + m.at(ix + 1, iy + 1) * fx * fy;
+            o.a[static_cast<size_t>(y) * o.w + x] = static_cast<float>(v);
+        }
+    return o;
+}
+
+// The game's texts in its own font and colours: 18 pixels, and enlarged 1.2 and 2 times.
+Canvas text_sample(const Lettering& font) {
+    Canvas c(380, 230, {40, 58, 118});
+    struct Line { const char* text; double k; Rgb col; };
+    const Line lines[] = {{"Score 150   Best 1000   Stage 03", 1.0, {250, 250, 100}},
+                          {"Start Game   3D Graphics: R\\C", 1.0, {200, 120, 50}},
+                          {"Resume Game", 1.2, {240, 180, 80}},
+                          {"Get Ready!!   Bonus: 1500", 1.0, {255, 255, 200}},
+                          {"Game Over!", 2.0, {255, 255, 200}}};
+    int y = 8;
+    for (const Line& l : lines) {
+        Mask m = font.render(l.text, 18);
+        if (l.k != 1.0) m = scale_mask(m, l.k);
+        paint_solid(c, m, 10, y, l.col);
+        y += m.h + 10;
+    }
+    return c;
+}
+
 }  // namespace
 
 Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Canvas& backdrop,
@@ -311,6 +348,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
     tile(out, stereo, 10, 1080, 1, false, 1, "stereo backdrop", font);
     tile(out, logo, 670, 1080, 1, false, 1, "studio logo", font);
     tile(out, title, 670, 1340, 1, false, 1, "title", font);
+    tile(out, text_sample(font), 1030, 1340, 1, false, 1, "font at 18 px, x1.2, x2", font);
     // The two strips side by side as the game first places them, 414 apart,
     // and again the other way round as they come after a wrap.
     Canvas join(414 * 3 + 2, 147);
