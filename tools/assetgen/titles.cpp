@@ -120,8 +120,9 @@ void fancy_text(Canvas& c, const Mask& m, int cx, int top, Rgb face_top, Rgb fac
     });
 }
 
-void frame_border(Canvas& c, Rgb outer, Rgb inner) {
-    int W = c.w(), H = c.h();
+void frame_border(Canvas& c, Rgb outer, Rgb inner, int W = 0) {
+    if (W == 0) W = c.w();
+    int H = c.h();
     for (int k = 0; k < 2; ++k) {
         c.rect(k + 3, k + 3, W - 2 * (k + 3), 1, k ? inner : outer);
         c.rect(k + 3, H - 4 - k, W - 2 * (k + 3), 1, k ? inner : outer);
@@ -133,21 +134,24 @@ void frame_border(Canvas& c, Rgb outer, Rgb inner) {
 }  // namespace
 
 // Our studio card: a noon sun with a quarter moon cut from it, over the name.
+// The splash centres the card on the screen, where the playfield between the
+// side bars is only 414 pixels wide, so the design is laid out on the first
+// 414 columns and the last six only carry the background on.
 Canvas make_logo(const Lettering& font) {
-    const int W = 420, H = 236;
-    Canvas c(W, H);
+    const int W = 414, H = 236;
+    Canvas c(420, H);
     Noise n(6100);
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
+        for (int x = 0; x < c.w(); ++x) {
             double t = static_cast<double>(y) / H;
             Rgb col = mix({22, 26, 62}, {74, 44, 92}, t);
-            double glow = std::exp(-std::hypot(x - 210.0, (y - 92.0) * 1.3) / 90.0);
+            double glow = std::exp(-std::hypot(x - 207.0, (y - 92.0) * 1.3) / 90.0);
             col = mix(col, {150, 90, 110}, glow * 0.6);
             int g = static_cast<int>((n.at(x * 0.7, y * 0.7) - 0.5) * 4);
             c.set(x, y, clamp_visible({col.r + g, col.g + g, col.b + g}));
         }
     // Sun disc with rays, the moon's bite taken out of its upper right.
-    const double sx = 210, sy = 88, sr = 44;
+    const double sx = 207, sy = 88, sr = 44;
     for (int k = 0; k < 16; ++k) {
         double a = k * 3.14159265358979323846 / 8;
         double r0 = sr + 6, r1 = sr + (k % 2 ? 14 : 22);
@@ -182,7 +186,7 @@ Canvas make_logo(const Lettering& font) {
     paint_solid(c, sub, W / 2 - sub.w / 2, 196, {210, 190, 230});
     c.rect(60, 206, 80, 1, {170, 140, 190});
     c.rect(W - 140, 206, 80, 1, {170, 140, 190});
-    frame_border(c, {110, 80, 130}, {46, 34, 70});
+    frame_border(c, {110, 80, 130}, {46, 34, 70}, W);
     return c;
 }
 
