@@ -99,7 +99,9 @@ int TCStream::Seek(int pos) {
 }
 
 void TCStream::Flush() {
-  if (_cstream) std::fflush(_cstream);
+  // Buffered writes fail only here (a full disk, say); saying so lets a caller keep
+  // its old file instead of trusting a lost one.
+  if (_cstream && std::fflush(_cstream) != 0 && (_mode & MODE_WRITE)) throw TStreamWriteException();
 }
 
 void TCStream::Close() {

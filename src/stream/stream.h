@@ -81,7 +81,7 @@ public:
   int Pos() override;
   int Size() override;
   int Seek(int pos) override;
-  void Flush() override;
+  void Flush() override;  // raises the write exception when buffered bytes cannot be written
   void Close() override;
   int Read(void* buf, int count) override;
   int Write(const void* buf, int count) override;

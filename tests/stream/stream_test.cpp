@@ -140,6 +140,14 @@ TEST_F(StreamTest, TypedValuesAreLittleEndianOnDisk) {
   EXPECT_TRUE(r->Eof());
 }
 
+TEST_F(StreamTest, FlushReportsWritesThatNeverReachTheDisk) {
+  auto full = write_file("/dev/full");
+  if (!full) GTEST_SKIP() << "no /dev/full here";
+  full->WriteInt(1);  // only buffered so far
+  EXPECT_THROW(full->Flush(), TStreamWriteException);
+  full->Close();
+}
+
 TEST_F(StreamTest, ReadWriteStreamsWriteWhereTheyRead) {
   put("rw.dat", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0});
   auto s = open_stream(path("rw.dat"), 1, 1);
