@@ -1,6 +1,6 @@
 # Debian packages the project needs; sourced by ./run and ./test.
 BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
-  libpng-dev libfreetype-dev libvorbis-dev libogg-dev)
+  libpng-dev libfreetype-dev libvorbis-dev libogg-dev fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils
   libgl1-mesa-dri mesa-utils clang libclang-rt-dev imagemagick sox)
 
