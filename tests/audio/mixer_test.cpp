@@ -1,6 +1,8 @@
 // The mixing engine on fragments, with a clock moved by hand and no device.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "audio_testing.h"
 
 using namespace audio_testing;
@@ -107,9 +109,19 @@ TEST_F(Mixer, LoopWrapsThroughItsGuardFrameWithoutAStep) {
   auto out = engine.fragments(6);
   for (size_t f = 0; f < out.size() / 2; ++f) ASSERT_EQ(out[2 * f], 5000) << "frame " << f;
   EXPECT_EQ(engine_status(h), VOICE_LOOPING);
-
   engine_stop(h);
   engine.fragment();
+
+  // A triangle that repeats seamlessly: at half speed every output frame moves by
+  // exactly half a step, the one between the last frame and the first included.
+  const std::vector<int16_t> tri{0, 1000, 2000, 3000, 2000, 1000};
+  const int t = start(mono(tri, 22050, 1));
+  out = engine.fragments(2);
+  for (size_t f = 1; f < out.size() / 2; ++f)
+    ASSERT_EQ(std::abs(out[2 * f] - out[2 * f - 2]), 500) << "frame " << f;
+  engine_stop(t);
+  engine.fragment();
+
   // A one-shot's guard holds its last frame, so its tail does not dip either.
   std::vector<int16_t> ramp(64);
   for (int i = 0; i < 64; ++i) ramp[i] = static_cast<int16_t>(100 * i);
