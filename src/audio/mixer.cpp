@@ -14,7 +14,6 @@ namespace {
 
 constexpr auto acq = std::memory_order_acquire;
 constexpr auto rel = std::memory_order_release;
-constexpr auto acq_rel = std::memory_order_acq_rel;
 
 // Adds without the undefined behaviour of signed overflow; only hundreds of voices at
 // full scale could wrap the accumulator, and then a wrapped value beats a crash.
