@@ -11,23 +11,6 @@
 
 using PlayerTest = WorldTest;
 
-TEST_F(PlayerTest, ResetDuringStartUpSetsOnlyTheTotals) {
-    first_run = 1;
-    player->score = 99;
-    player->x = 33.0f;
-    play_phase = 1;
-    player_tag::reset(1);
-    EXPECT_EQ(player->score, 0);
-    EXPECT_EQ(player->level, 1);
-    EXPECT_EQ(player->lives, 3);
-    EXPECT_EQ(ebplane_num, 10);
-    EXPECT_EQ(balloon_num, 3);
-    EXPECT_EQ(player->x, 33.0f);
-    EXPECT_EQ(play_phase, 1);
-    EXPECT_TRUE(ebplane_list.empty());
-    EXPECT_TRUE(cloud_list.empty());
-}
-
 TEST_F(PlayerTest, StageStartFliesInFor121Frames) {
     player_tag::reset(1);
     EXPECT_EQ(play_phase, 0);
@@ -130,24 +113,6 @@ TEST_F(PlayerTest, ShieldBlinksThreeOnThreeOff) {
     EXPECT_EQ(flash_ctr, 0);
 }
 
-TEST_F(PlayerTest, DeathParksThePlaneAndLeavesWreckage) {
-    player->x = 300.0f;
-    player->y = 250.0f;
-    player->dir = 0;
-    player_tag::init_death();
-    EXPECT_EQ(game_state, 6);
-    EXPECT_EQ(player->lives, 2);
-    EXPECT_EQ(player->x, 0.0f);
-    EXPECT_EQ(player->y, 0.0f);
-    ASSERT_EQ(explode_list.count(), 1u);
-    EXPECT_EQ(explode_list.items()[0]->scale, 1.5f);
-    ASSERT_EQ(particle_list.count(), 4u);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(particle_list.items()[i]->frame, 2 + i);
-        EXPECT_EQ(particle_list.items()[i]->x, 300.0f);
-    }
-}
-
 TEST_F(PlayerTest, ShotsStartTruncatedAndLeaveAtTheBandEdges) {
     player->x = 200.9f;
     player->y = 200.9f;
@@ -181,13 +146,3 @@ TEST_F(PlayerTest, ShotsStartTruncatedAndLeaveAtTheBandEdges) {
     EXPECT_TRUE(pshot_list.empty());
 }
 
-TEST_F(PlayerTest, TwoFirePressesInOneTickGiveOneShot) {
-    press_key(162);
-    release_key(162);
-    press_key(162);
-    release_key(162);
-    player->get_inputs();
-    EXPECT_EQ(pshot_list.count(), 1u);
-    player->get_inputs();
-    EXPECT_EQ(pshot_list.count(), 1u);
-}

@@ -22,16 +22,6 @@ bool same_pixels(const std::shared_ptr<TPixmap>& a, const std::shared_ptr<TPixma
 
 }  // namespace
 
-TEST_F(StereoTest, FlatDrawsOnceWhateverCountAndOffset) {
-    qndraw_tag d;
-    SetBlend(MaskBlend);
-    SetColor(255, 255, 255);
-    d.i3d(sprites, 300.0f, 200.0f, 0, 50.0f, 0.0f, 3);
-    EXPECT_TRUE(lit(300, 200));
-    EXPECT_FALSE(lit(340, 200));
-    EXPECT_FALSE(lit(260, 200));
-}
-
 TEST_F(StereoTest, LeftEyeCopyLiesAtXMinusOffset) {
     qndraw_tag d;
     d.slc(255, 0, 0, 0, 255, 0);

@@ -75,13 +75,6 @@ const auto* const release_env = ::testing::AddGlobalTestEnvironment(new release_
 // not ours and cannot be freed from here.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
-int recording_draw::i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame,
-                        float offset, float rot_offset, int count) {
-    ++i3d_calls;
-    i3d_offsets.push_back(offset);
-    return qndraw_tag::i3d(image, x, y, frame, offset, rot_offset, count);
-}
-
 int recording_draw::t3d(const std::string& text, float x, float y, float offset, int centred) {
     texts.push_back({text, x, y, offset, centred});
     return qndraw_tag::t3d(text, x, y, offset, centred);

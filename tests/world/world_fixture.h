@@ -24,11 +24,7 @@ struct recording_draw : qndraw_tag {
         int centred;
     };
     std::vector<text_call> texts;
-    int i3d_calls = 0;
-    std::vector<float> i3d_offsets;
 
-    int i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame, float offset,
-            float rot_offset, int count) override;
     int t3d(const std::string& text, float x, float y, float offset, int centred) override;
     bool saw_text(const std::string& text) const;
 };
@@ -53,5 +49,5 @@ void clear_screen();
 int pixel_at(int x, int y);
 bool lit(int x, int y);
 
-// Frames the player needs to overlap nothing: parked far from every target.
+// Where a dying plane waits: far from every target.
 void park_player();
