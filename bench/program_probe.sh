@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Measures the running game from outside, on the X display in DISPLAY (bench/report starts
+# a private 1280 x 1024 Xvfb): the time from exec to the first frame on screen, the share
+# of one core it takes idling at the title and in play, and its peak memory. The game is
+# started as a first run (no data files) with the build folder as its working directory,
+# software GL and dummy audio; it is ended with SIGTERM, which it must survive with status 0.
+#
+#   bench/program_probe.sh BUILD_DIR [SECONDS]
+#
+# SECONDS (default 10) is the length of each CPU measurement. XVFB_PID, when set, adds the
+# X server's share, which the game's own figures do not include.
+set -uo pipefail
+build=$(cd "${1:?usage: program_probe.sh BUILD_DIR [SECONDS]}" && pwd)
+span=${2:-10}
+game="$build/aerovane"
+shim="$build/bench/libframe_shim.so"
+[ -x "$game" ] || { echo "program_probe: no $game"; exit 1; }
+[ -f "$shim" ] || { echo "program_probe: no $shim"; exit 1; }
+[ -n "${DISPLAY:-}" ] || { echo "program_probe: no DISPLAY"; exit 1; }
+
+tick=$(getconf CLK_TCK)
+frame_log=$(mktemp /tmp/aerovane-probe-XXXXXX)
+game_pid=""
+cleanup() {
+  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid" 2>/dev/null; fi
+  rm -f "$frame_log" "$frame_log.err"
+}
+trap cleanup EXIT
+fail() { echo "program_probe: $*"; exit 1; }
+
+now() { echo "${EPOCHREALTIME/./}"; }   # wall clock, microseconds
+# CPU ticks (user + system, every thread) of a process; fields after the ")" of its name.
+cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+
+# verdict VALUE LIMIT UNIT le|lt: "met" or "MISSED by ...", for a figure with an upper limit.
+verdict() {
+  awk -v v="$1" -v t="$2" -v u="$3" -v k="$4" 'BEGIN {
+    ok = (k == "le") ? v <= t : v < t
+    if (ok) printf "met (%.1f %s to spare)", t - v, u
+    else printf "MISSED by %.1f %s (%.1fx)", v - t, u, v / t }'
+}
+
+# Shares of a core, in percent, of the game and the X server over one measured span;
+# runs "$@" (the input of the span, if any) in the meantime.
+measure() {
+  local g0 x0=0 t0 g1 x1=0 t1
+  g0=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x0=$(cpu_ticks "$XVFB_PID")
+  t0=$(now)
+  "$@"
+  g1=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x1=$(cpu_ticks "$XVFB_PID")
+  t1=$(now)
+  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v us=$((t1 - t0)) -v hz="$tick" \
+    'BEGIN { s = us / 1e6; printf "%.1f %.1f %.1f\n", 100 * g / hz / s, 100 * x / hz / s, s }'
+}
+
+idle() { sleep "$span"; }
+
+# Play: turns, climbs, dives and some fire, a press every few tenths of a second.
+play() {
+  local end=$(( $(now) + span * 1000000 )) i=0
+  local keys=(Right Up Left Down Control_L Left Up Right Down Control_L)
+  while [ "$(now)" -lt "$end" ]; do
+    local k=${keys[i % ${#keys[@]}]}
+    case $k in
+      Up|Down) xdotool keydown "$k"; sleep 0.35; xdotool keyup "$k" ;;
+      *) xdotool key "$k"; sleep 0.35 ;;
+    esac
+    i=$((i + 1))
+  done
+}
+
+# The window and where pixel (X, Y) of the 640 x 480 screen shows in it: the largest 4:3
+# rectangle, centred (at 1280 x 1024: scale 2, 32 rows of border above and below).
+find_window() {
+  window=""
+  for _ in $(seq 1 200); do
+    window=$(xdotool search --name "Aerovane 2D/3D" 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start"
+    sleep 0.05
+  done
+  [ -n "$window" ] || fail "no game window"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  win_x=$X win_y=$Y win_w=$WIDTH win_h=$HEIGHT
+}
+click_screen() {
+  local px py
+  read -r px py < <(awk -v x="$1" -v y="$2" -v wx="$win_x" -v wy="$win_y" -v w="$win_w" -v h="$win_h" 'BEGIN {
+    s = w / 640; if (h / 480 < s) s = h / 480
+    ox = int((w - int(640 * s)) / 2); oy = int((h - int(480 * s)) / 2)
+    printf "%d %d\n", wx + ox + (x + 0.5) * s, wy + oy + (y + 0.5) * s }')
+  xdotool mousemove "$px" "$py"
+  sleep 0.2
+  xdotool click 1
+}
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; }
+
+# A first run: flat drawing, no best score.
+rm -f "$build/data/hiscore.dat" "$build/data/anaglyph3d.dat"
+(
+  cd "$build" || exit 1
+  export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 AV_FRAME_LOG="$frame_log" LD_PRELOAD="$shim"
+  export AV_EXEC_US="${EPOCHREALTIME/./}"
+  exec ./aerovane
+) >/dev/null 2>"$frame_log.err" &
+game_pid=$!
+
+# 1. Exec to the first frame with something drawn in it.
+for _ in $(seq 1 300); do
+  grep -q '^first_content' "$frame_log" && break
+  kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start: $(cat "$frame_log.err")"
+  sleep 0.1
+done
+grep -q '^first_content' "$frame_log" || fail "no frame with content within 30 s"
+loaded=$(awk '$1 == "loaded" { print $2 }' "$frame_log")
+first_swap=$(awk '$1 == "first_swap" { print $2 }' "$frame_log")
+last_black=$(awk '$1 == "last_black" { print $2 }' "$frame_log")
+read -r first_content before < <(awk '$1 == "first_content" { print $2, $3 }' "$frame_log")
+find_window
+xdotool windowfocus "$window" 2>/dev/null || true
+
+# 2. The title menu: the splash skipped with Space (Escape would quit from the title).
+sleep 0.5
+xdotool key space
+sleep 2
+focused || echo "warning: the game window does not have the focus; the game may be holding"
+read -r title_cpu title_x title_s < <(measure idle)
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the title"
+import -window root "$build/probe-title.png" 2>/dev/null || true
+
+# 3. Play: "Start Game", the first row of the menu (y 221 to 251).
+click_screen 320 236
+sleep 1
+read -r play_cpu play_x play_s < <(measure play)
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended in play"
+import -window root "$build/probe-play.png" 2>/dev/null || true
+
+# 4. Peak memory, then SIGTERM: the game saves its data files and ends with status 0.
+hwm_kb=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$game_pid/status")
+# Where the resident memory is now: Mesa's software GL (LLVM and the driver) is mapped
+# from files and is not the game's own.
+rss_line=$(awk '
+  /^[0-9a-f]+-[0-9a-f]+ / { name = $6; anon = (name == "" || name ~ /^\[/) }
+  /^Rss:/ { rss += $2
+    if (name ~ /libLLVM|_dri\.so|libgallium/) mesa += $2
+    else if (name ~ /^\/SYSV/) shm += $2
+    else if (anon) an += $2
+    else files += $2 }
+  END { printf "%.1f MiB: software GL code %.1f, other files %.1f, anonymous %.1f, X shared images %.1f", \
+        rss / 1024, mesa / 1024, files / 1024, an / 1024, shm / 1024 }' "/proc/$game_pid/smaps")
+term_t0=$(now)
+kill -TERM "$game_pid"
+for _ in $(seq 1 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$game_pid" 2>/dev/null; then
+  exit_line="still running 10 s after SIGTERM"
+else
+  wait "$game_pid"; status=$?
+  exit_line=$(awk -v s="$status" -v us=$(( $(now) - term_t0 )) 'BEGIN { printf "status %d after %.1f s", s, us / 1e6 }')
+  game_pid=""
+fi
+hwm_mib=$(awk -v k="$hwm_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+
+printf '  %-34s %9s ms after exec\n' "libraries loaded" "$loaded"
+printf '  %-34s %9s ms after exec (black: the display measures its vertical sync first)\n' "first present" "$first_swap"
+printf '  %-34s %9s ms after exec (then the pictures, font and sounds load)\n' "last black present" "${last_black:-none}"
+printf '  %-34s %9s ms after exec, present %d   target <= 150 ms: %s\n' "first frame drawn by the game" \
+  "$first_content" "$((before + 1))" "$(verdict "$first_content" 150 ms le)"
+printf '  %-34s %9s %% of a core over %s s   target < 8 %%: %s\n' "CPU idle at the title" \
+  "$title_cpu" "$title_s" "$(verdict "$title_cpu" 8 points lt)"
+printf '  %-34s %9s %% of a core over %s s   target < 12 %%: %s\n' "CPU in play" \
+  "$play_cpu" "$play_s" "$(verdict "$play_cpu" 12 points lt)"
+if [ -n "${XVFB_PID:-}" ]; then
+  printf '  %-34s %9s %% at the title, %s %% in play (besides the game'"'"'s own)\n' "X server CPU" "$title_x" "$play_x"
+fi
+printf '  %-34s %9s MiB   target < 99 MiB: %s\n' "peak memory (VmHWM)" "$hwm_mib" "$(verdict "$hwm_mib" 99 MiB lt)"
+printf '  %-34s %s\n' "resident before SIGTERM" "$rss_line"
+printf '  %-34s %s\n' "exit on SIGTERM" "$exit_line"
+rm -f "$frame_log.err"
+[ "${status:-1}" -eq 0 ]
