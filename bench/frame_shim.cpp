@@ -9,15 +9,21 @@
 // Lines written: "loaded MS" (the shim's constructor ran: the dynamic libraries are in),
 // "first_swap MS", "last_black MS" (the last present before the first one with content)
 // and "first_content MS SWAPS" (SWAPS presents came before it).
+//
+// With AV_FRAME_COUNTER naming a file, the count of presents so far is kept in its first
+// 8 bytes (native 64-bit), so that a prober can read the frame rate over any span.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 struct SDL_Window;
 
@@ -46,6 +52,7 @@ std::int64_t exec_us = 0;
 int swaps = 0;
 double last_swap_ms = 0.0;
 bool content_seen = false;
+std::atomic<std::uint64_t>* counter = nullptr;
 get_int_fn gl_get_int = nullptr;
 pixel_store_fn gl_pixel_store = nullptr;
 read_pixels_fn gl_read_pixels = nullptr;
@@ -75,6 +82,15 @@ __attribute__((constructor)) void shim_loaded() {
     const char* t0 = std::getenv("AV_EXEC_US");
     if (t0) exec_us = std::strtoll(t0, nullptr, 10);
     note("loaded %.1f\n", since_exec_ms());
+    const char* path = std::getenv("AV_FRAME_COUNTER");
+    if (!path || !*path) return;
+    const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return;
+    if (ftruncate(fd, sizeof(std::uint64_t)) == 0) {
+        void* p = mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED) counter = new (p) std::atomic<std::uint64_t>(0);
+    }
+    close(fd);
 }
 
 bool find_gl() {
@@ -132,5 +148,6 @@ extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
         last_swap_ms = ms;
     }
     ++swaps;
+    if (counter) counter->fetch_add(1, std::memory_order_relaxed);
     if (real) real(window);
 }

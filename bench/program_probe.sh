@@ -20,10 +20,11 @@ shim="$build/bench/libframe_shim.so"
 
 tick=$(getconf CLK_TCK)
 frame_log=$(mktemp /tmp/aerovane-probe-XXXXXX)
+frame_count=$frame_log.count
 game_pid=""
 cleanup() {
   if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid" 2>/dev/null; fi
-  rm -f "$frame_log" "$frame_log.err"
+  rm -f "$frame_log" "$frame_log.err" "$frame_count"
 }
 trap cleanup EXIT
 fail() { echo "program_probe: $*"; exit 1; }
@@ -31,6 +32,8 @@ fail() { echo "program_probe: $*"; exit 1; }
 now() { echo "${EPOCHREALTIME/./}"; }   # wall clock, microseconds
 # CPU ticks (user + system, every thread) of a process; fields after the ")" of its name.
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# Presents so far, kept by the preloaded shim.
+presents() { od -An -tu8 -N8 "$frame_count" 2>/dev/null | tr -d ' ' || echo 0; }
 
 # verdict VALUE LIMIT UNIT le|lt: "met" or "MISSED by ...", for a figure with an upper limit.
 verdict() {
@@ -40,17 +43,18 @@ verdict() {
     else printf "MISSED by %.1f %s (%.1fx)", v - t, u, v / t }'
 }
 
-# Shares of a core, in percent, of the game and the X server over one measured span;
-# runs "$@" (the input of the span, if any) in the meantime.
+# Over one measured span, while "$@" runs (the span's input, if any): the game's and the X
+# server's shares of a core in percent, the seconds, presents per second, CPU ms a present.
 measure() {
-  local g0 x0=0 t0 g1 x1=0 t1
+  local g0 x0=0 f0 t0 g1 x1=0 f1 t1
   g0=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x0=$(cpu_ticks "$XVFB_PID")
-  t0=$(now)
+  f0=$(presents); t0=$(now)
   "$@"
   g1=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x1=$(cpu_ticks "$XVFB_PID")
-  t1=$(now)
-  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v us=$((t1 - t0)) -v hz="$tick" \
-    'BEGIN { s = us / 1e6; printf "%.1f %.1f %.1f\n", 100 * g / hz / s, 100 * x / hz / s, s }'
+  f1=$(presents); t1=$(now)
+  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v f=$((f1 - f0)) -v us=$((t1 - t0)) -v hz="$tick" \
+    'BEGIN { s = us / 1e6; c = g / hz
+      printf "%.1f %.1f %.1f %.1f %.2f\n", 100 * c / s, 100 * x / hz / s, s, f / s, f ? 1000 * c / f : 0 }'
 }
 
 idle() { sleep "$span"; }
@@ -100,6 +104,7 @@ rm -f "$build/data/hiscore.dat" "$build/data/anaglyph3d.dat"
 (
   cd "$build" || exit 1
   export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 AV_FRAME_LOG="$frame_log" LD_PRELOAD="$shim"
+  export AV_FRAME_COUNTER="$frame_count"
   export AV_EXEC_US="${EPOCHREALTIME/./}"
   exec ./aerovane
 ) >/dev/null 2>"$frame_log.err" &
@@ -124,16 +129,16 @@ sleep 0.5
 xdotool key space
 sleep 2
 focused || echo "warning: the game window does not have the focus; the game may be holding"
-read -r title_cpu title_x title_s < <(measure idle)
+read -r title_cpu title_x title_s title_fps title_ms < <(measure idle)
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the title"
-import -window root "$build/probe-title.png" 2>/dev/null || true
+import -window root "$build/probe-title-${win_w}x${win_h}.png" 2>/dev/null || true
 
 # 3. Play: "Start Game", the first row of the menu (y 221 to 251).
 click_screen 320 236
 sleep 1
-read -r play_cpu play_x play_s < <(measure play)
+read -r play_cpu play_x play_s play_fps play_ms < <(measure play)
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended in play"
-import -window root "$build/probe-play.png" 2>/dev/null || true
+import -window root "$build/probe-play-${win_w}x${win_h}.png" 2>/dev/null || true
 
 # 4. Peak memory, then SIGTERM: the game saves its data files and ends with status 0.
 hwm_kb=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$game_pid/status")
@@ -161,14 +166,21 @@ fi
 hwm_mib=$(awk -v k="$hwm_kb" 'BEGIN { printf "%.1f", k / 1024 }')
 
 printf '  %-34s %9s ms after exec\n' "libraries loaded" "$loaded"
-printf '  %-34s %9s ms after exec (black: the display measures its vertical sync first)\n' "first present" "$first_swap"
-printf '  %-34s %9s ms after exec (then the pictures, font and sounds load)\n' "last black present" "${last_black:-none}"
-printf '  %-34s %9s ms after exec, present %d   target <= 150 ms: %s\n' "first frame drawn by the game" \
-  "$first_content" "$((before + 1))" "$(verdict "$first_content" 150 ms le)"
+printf '  %-34s %9s ms after exec: start-up to the open display (black)\n' "first present" "$first_swap"
+if [ -n "$last_black" ]; then
+  printf '  %-34s %9s ms after exec: %.1f ms measuring the display'"'"'s vertical sync\n' \
+    "last black present" "$last_black" "$(awk -v a="$last_black" -v b="$first_swap" 'BEGIN { print a - b }')"
+fi
+printf '  %-34s %9s ms after exec: %.1f ms loading, present %d   target <= 150 ms: %s\n' \
+  "first frame drawn by the game" "$first_content" \
+  "$(awk -v a="$first_content" -v b="${last_black:-$first_content}" 'BEGIN { print a - b }')" \
+  "$((before + 1))" "$(verdict "$first_content" 150 ms le)"
 printf '  %-34s %9s %% of a core over %s s   target < 8 %%: %s\n' "CPU idle at the title" \
   "$title_cpu" "$title_s" "$(verdict "$title_cpu" 8 points lt)"
 printf '  %-34s %9s %% of a core over %s s   target < 12 %%: %s\n' "CPU in play" \
   "$play_cpu" "$play_s" "$(verdict "$play_cpu" 12 points lt)"
+printf '  %-34s %9s at the title, %s in play (%s ms, %s ms of CPU each)\n' "presents per second" \
+  "$title_fps" "$play_fps" "$title_ms" "$play_ms"
 if [ -n "${XVFB_PID:-}" ]; then
   printf '  %-34s %9s %% at the title, %s %% in play (besides the game'"'"'s own)\n' "X server CPU" "$title_x" "$play_x"
 fi
