@@ -140,6 +140,8 @@ void load_fbo_functions() {
 // outlives the game windows, so closing and reopening graphics keeps working.
 bool ensure_shared_context() {
   if (shared_gl) return true;
+  // Failing here makes OpenGraphics give none with the reason; quitting the program on
+  // the spot, least of all with status 0, would pass a missing display off as success.
   if (!start_video()) return false;
   set_gl_attributes();
   shared_window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
