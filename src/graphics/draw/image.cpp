@@ -55,7 +55,12 @@ std::shared_ptr<TPixmap> TImage::Lock(int index, int read, int write) {
         frames[index].reset();
         seqs[index] = 0;
     }
-    if (!pixmaps[index]) pixmaps[index] = CreatePixmap(width, height, PixelRGBA8888, 4);
+    if (!pixmaps[index]) {
+        // Start clear rather than with whatever the allocator held: a frame drawn or
+        // hit-tested before anything is grabbed into it then shows, and hits, nothing.
+        pixmaps[index] = CreatePixmap(width, height, PixelRGBA8888, 4);
+        if (pixmaps[index]) pixmaps[index]->ClearPixels(0);
+    }
     return pixmaps[index];
 }
 
