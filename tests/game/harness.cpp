@@ -46,7 +46,7 @@ public:
                 dup2(null_fd, 2);
             }
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten",
                    "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
