@@ -131,13 +131,3 @@ TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
     EXPECT_EQ(seen.best, 0);
     EXPECT_FALSE(dir.exists("data"));
 }
-
-TEST(DataFiles, DataFolderNameMatchesWhateverItsCase) {
-    // The glasses file is named with "Data"; both files live in the one data folder.
-    scratch_dir dir;
-    dir.write_bytes("data/anaglyph3d.dat", le32(1));
-    EXPECT_EQ(run_once([] { player->best_sc = 3; }).glasses, 1);
-    EXPECT_FALSE(dir.exists("Data"));
-    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(1));
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(3));
-}

@@ -270,28 +270,3 @@ TEST(Menu, JoystickMovesThePointerAtItsEndStopsAndClicksWithButtonZero) {
     EXPECT_EQ(xs[3], 336);
     EXPECT_EQ(glasses, 1);
 }
-
-TEST(Menu, PointerIsDrawnWhereTheMouseIs) {
-    scratch_dir dir;
-    game_run run;
-    int at_pointer = 0, away = 0;
-    auto changed = [](const screen_shot& a, const screen_shot& b, int x, int y) {
-        int n = 0;
-        for (int dy = 0; dy < 20; ++dy)
-            for (int dx = 0; dx < 20; ++dx)
-                if (!(a.at(x + dx, y + dy) == b.at(x + dx, y + dy))) ++n;
-        return n;
-    };
-    std::unique_ptr<screen_shot> with, without;
-    run.skip_splash()
-        .then([] { pointer_to(400, 420); })
-        .then([&] { with = std::make_unique<screen_shot>(); pointer_to(200, 430); })
-        .then([&] {
-            without = std::make_unique<screen_shot>();
-            at_pointer = changed(*with, *without, 400, 420);
-            away = changed(*with, *without, 300, 420);
-        });
-    EXPECT_EQ(run.run(), 0);
-    EXPECT_GT(at_pointer, 20);
-    EXPECT_EQ(away, 0);
-}
