@@ -1,7 +1,7 @@
 # Escape skips the splash; Escape in the title menu ends the game with status 0.
 source "$(dirname "$0")/lib.sh"
 start_game
-sleep 1
+sleep 2.5  # the display settles and the splash starts
 xdotool key Escape
 sleep 1.5
 kill -0 "$game_pid" 2>/dev/null || fail "the first Escape ended more than the splash"

@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 printf '\x2a\x00\x00\x00' >"$work/data/hiscore.dat"
 start_game
-sleep 1
+sleep 2.5  # the display settles and the splash starts
 xdotool key space
 sleep 1.5
 click_screen 320 271   # "3D Graphics: " goes from "Off" to "M\G"
