@@ -43,11 +43,13 @@ class DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
     init_graphics_module();
+    SetDisplaySyncCheck(false);  // the X server under test cannot sync; measure the probe anyway
     sleeps.clear();
     fake_step = 0;
   }
   void TearDown() override {
     set_clock_hooks(nullptr, nullptr);
+    SetDisplaySyncCheck(true);
     CloseGraphics();
   }
   // Opens full screen while every present of the vertical-sync probe "takes" probe_ms.
@@ -152,6 +154,14 @@ TEST_F(DisplayTest, DisplayThatSyncsTurnsSoftSyncOff) {
     open_full_screen(took);
     EXPECT_EQ(GraphicsSync().soft_sync, 1) << "presents taking " << took << " ms";
   }
+}
+
+TEST_F(DisplayTest, DisplayThatRefusesTheSwapIntervalIsNeverTrusted) {
+  // The virtual X server refuses the swap interval: even presents that look like refresh
+  // periods must leave the pacing on.
+  SetDisplaySyncCheck(true);
+  open_full_screen(16);
+  EXPECT_EQ(GraphicsSync().soft_sync, 1);
 }
 
 TEST_F(DisplayTest, FullScreenCentresThePointer) {

@@ -216,6 +216,7 @@ void TGL2DDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
 }
 
 void TGL2DDriver::Flip(int sync) { GLGraphicsDriver()->Flip(sync); }
+bool TGL2DDriver::CanSyncToDisplay() { return GLGraphicsDriver()->CanSyncToDisplay(); }
 
 std::shared_ptr<TImageFrame> TGL2DDriver::CreateFrameFromPixmap(
     const std::shared_ptr<TPixmap>& pixmap, int flags) {

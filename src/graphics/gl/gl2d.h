@@ -32,6 +32,7 @@ class TGL2DDriver : public T2DDriver {
                                             int flags) override;
   void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
   void Flip(int sync) override;
+  bool CanSyncToDisplay() override;
 
   std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                      int flags) override;

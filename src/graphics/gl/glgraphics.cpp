@@ -532,6 +532,13 @@ void TGLGraphicsDriver::Flip(int sync) {
   present(*current_record);
 }
 
+bool TGLGraphicsDriver::CanSyncToDisplay() {
+  if (!current_record || !current_record->window) return false;
+  if (SDL_GL_SetSwapInterval(1) != 0) return false;
+  flip_interval = 1;
+  return true;
+}
+
 void TGLGraphicsDriver::SwapSharedContext() {
   // One context holds everything; only make sure it is current somewhere.
   if (shared_gl && SDL_GL_GetCurrentContext() != shared_gl) {

@@ -26,6 +26,7 @@ class TGLGraphicsDriver : public TGraphicsDriver {
                                             int flags) override;
   void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
   void Flip(int sync) override;
+  bool CanSyncToDisplay() override;
   // Textures live in the one GL context, so this only makes sure a context is current.
   virtual void SwapSharedContext();
 };

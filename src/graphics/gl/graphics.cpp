@@ -56,7 +56,10 @@ void close_graphics_at_exit() {
 
 // Measures whether presenting with sync 1 already waits for the display: three presents
 // in a row that take one refresh period each (within 1 ms) mean it does.
+bool display_sync_check = true;
+
 bool display_honours_vsync(int hertz) {
+  if (display_sync_check && !driver->CanSyncToDisplay()) return false;
   const int period = 1000 / hertz;
   const int start = millisecs();
   int last = start;
@@ -167,6 +170,8 @@ void SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
   if (driver) driver->SetGraphics(graphics);
   current_graphics = graphics;
 }
+
+void SetDisplaySyncCheck(bool enabled) { display_sync_check = enabled; }
 
 std::shared_ptr<TGraphics> CurrentGraphics() { return current_graphics; }
 std::shared_ptr<TGraphics> OpenedGraphics() { return opened_graphics; }
