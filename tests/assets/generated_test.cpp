@@ -161,6 +161,7 @@ TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
         }
     }
     EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") == read_bytes(kSource / "docs" / "assets.png"));
+    EXPECT_TRUE(read_bytes(out / "dist" / "aerovane.png") == read_bytes(kSource / "dist" / "aerovane.png"));
     EXPECT_EQ(compared, 17);
     fs::remove_all(out);
 }

@@ -33,6 +33,25 @@ static void copy_bytes(const fs::path& from, const fs::path& to) {
     if (!out) throw std::runtime_error("cannot write " + to.string());
 }
 
+// 128 x 128: a rounded sky square with the plane's pixels doubled over it (its black is clear).
+static ag::Canvas make_icon(const ag::Canvas& plane) {
+    ag::Canvas icon(128, 128, ag::Rgb{24, 40, 72});
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+            const int dx = x < 16 ? 16 - x : (x > 111 ? x - 111 : 0);
+            const int dy = y < 16 ? 16 - y : (y > 111 ? y - 111 : 0);
+            if (dx * dx + dy * dy > 16 * 16) continue;  // outside the rounded corners
+            icon.set(x, y, ag::mix(ag::Rgb{92, 150, 226}, ag::Rgb{190, 220, 246}, y / 127.0));
+        }
+    }
+    const ag::Canvas big = plane.scaled(2);
+    const int ox = (128 - big.w()) / 2, oy = (128 - big.h()) / 2;
+    for (int y = 0; y < big.h(); ++y)
+        for (int x = 0; x < big.w(); ++x)
+            if (!(big.get(x, y) == ag::kClear)) icon.set(ox + x, oy + y, big.get(x, y));
+    return icon;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: assetgen <output root>\n";
@@ -73,6 +92,10 @@ int main(int argc, char** argv) {
 
         ag::write_png(ag::make_contact_sheet(parts, sheet, backdrop, title, logo, m1, m2, pointer, font),
                       (docs / "assets.png").string());
+
+        // The desktop icon: the player's plane, doubled, on a patch of sky.
+        fs::create_directories(root / "dist");
+        ag::write_png(make_icon(parts.frames[1]), (root / "dist" / "aerovane.png").string());
     } catch (const std::exception& e) {
         std::cerr << "assetgen: " << e.what() << "\n";
         return 1;
