@@ -79,6 +79,10 @@ int engine_loop(int /*start*/) {
     if (!loop) return 0;
     std::shared_ptr<TChannel> chan = cue_sound(loop, nullptr);
     if (!chan) return 0;
+    // Every way out of play stops the engine, but a resume in the stage-clear pause
+    // starts it again just before the next stage does: without this stop that loop
+    // would play on for good with nothing left to stop it.
+    if (engine_chan) stop_channel(engine_chan);
     engine_chan = chan;
     set_channel_volume(engine_chan, engine_volume);
     resume_channel(engine_chan);

@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "audio/audio.h"
 #include "game/game.h"
 #include "harness.h"
 #include "world/globals.h"
@@ -155,6 +156,38 @@ TEST(MainLoop, EscapeAndSpaceDoNothingWhileDyingOrGameOver) {
         EXPECT_EQ(state, held_state);
         EXPECT_EQ(quit, 0);
     }
+}
+
+TEST(MainLoop, ResumingDuringStageClearLeavesOneEngineAtTheNextStage) {
+    // Resuming in the stage-clear pause starts the engine again; the next stage's start
+    // must not leave that loop running unreferenced beside its own.
+    scratch_dir dir;
+    game_run run;
+    std::shared_ptr<TChannel> resumed;
+    int resumed_playing = 0, old_playing = -1, new_playing = 0;
+    run.skip_splash()
+        .then([] { click_at(320, 240); })
+        .until([] { return game_state == 2 && play_phase == 1; })
+        .then([] { ebplane_list.clear(); })
+        .until([] { return play_phase == 2; })
+        .then([] { press_key(SDL_SCANCODE_SPACE); })
+        .then([] { press_key(SDL_SCANCODE_SPACE); })
+        .wait(5)
+        .then([&] {
+            resumed = engine_chan;
+            resumed_playing = channel_playing(resumed);
+        })
+        .until([] { return player->level == 2; })
+        .wait(5)
+        .then([&] {
+            old_playing = channel_playing(resumed);
+            new_playing = channel_playing(engine_chan);
+            resumed = nullptr;
+        });
+    EXPECT_EQ(run.run(), 0);
+    EXPECT_NE(resumed_playing, 0);
+    EXPECT_EQ(old_playing, 0);
+    EXPECT_NE(new_playing, 0);
 }
 
 TEST(MainLoop, CloseRequestEndsAfterThePassAndStillSaves) {
