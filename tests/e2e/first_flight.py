@@ -1,0 +1,156 @@
+"""A first start with no data files: the splash, skipped by Space; a game started
+from the title menu; flying, turning, climbing, diving and firing, each seen on
+screen; pausing by Space and by Escape, resuming, quitting to the title; Escape
+ends the program, which writes both data files."""
+
+import os
+import time
+
+from driver import (Game, Sprite, check, log, mean_colour, menu_kind, read_int_file, run_journey,
+                    sides_black, silent, wait_until)
+
+FACING_LEFT, FACING_RIGHT, SHOT = Sprite(0), Sprite(1), Sprite(21)
+
+
+def find_plane(game, sprite, what, timeout=3.0, where=None):
+    """The player's plane, polled: it blinks while its shield is up."""
+    def probe():
+        frame = game.shot()
+        hits = sprite.find(frame)
+        if where:
+            hits = [h for h in hits if where(h)]
+        return hits[0] if len(hits) == 1 else None
+    return wait_until(what, probe, timeout, interval=0.02)
+
+
+def sky_band(frame):
+    """Mean colour of rows 196 to 221, plain backdrop in the menus (between the title
+    picture and the first item)."""
+    return mean_colour(c for _, _, c in frame.region(112, 196, 522, 222))
+
+
+def in_play(frame):
+    # The menus tint the sky a dark blue (100, 100, 180); play shows it as it is.
+    _, g, _ = sky_band(frame)
+    return menu_kind(frame) is None and g > 110
+
+
+def fire_burst(game, count=5):
+    game.xdo("key", "--delay", "50", *(["Control_L"] * count))
+
+
+def journey(xserver):
+    game = Game(xserver)
+    game.start()
+
+    # The splash: something drawn between black bars, and not yet the menu.
+    def splash_shown():
+        frame = game.shot()
+        return frame.max_value() > 0 and menu_kind(frame) is None and sides_black(frame)
+    wait_until("the splash", splash_shown, 15)
+    splash_seen = time.monotonic()
+    game.key("space")
+    title = wait_until("the title menu", lambda: (lambda f: f if menu_kind(f) == "title"
+                                                  else None)(game.shot()), 10)
+    # Unskipped, the flat splash lasts well over five seconds.
+    check(time.monotonic() - splash_seen < 4.0, "Space did not cut the splash short")
+    check(sides_black(title), "side bars not black in the title menu")
+    check(silent(game.heard_for(0.5)), "the title menu is not silent")
+
+    # "Start Game": the fly-in under "Get Ready!!", with the stage sound and the engine.
+    mark = game.audio_mark()
+    game.click_row(0, changes=False)
+    plane = find_plane(game, FACING_RIGHT, "the plane flying in", 10)
+    log(f"flying in at {plane}")
+    check(plane[0] < 200, f"the plane flies in from the left, found at {plane}")
+    game.wait_sound(mark)  # the stage-start sound and the engine
+
+    # In control once it reaches x 200.
+    plane = find_plane(game, FACING_RIGHT, "the plane at x 200", 6,
+                       where=lambda h: abs(h[0] - 200) <= 2)
+    log(f"in control at {plane}")
+
+    game.key_down("Up")
+    time.sleep(0.3)
+    game.key_up("Up")
+    climbed = find_plane(game, FACING_RIGHT, "the plane after climbing")
+    check(climbed[1] <= plane[1] - 12 and abs(climbed[0] - plane[0]) <= 2,
+          f"Up did not climb: {plane} -> {climbed}")
+
+    game.key_down("Down")
+    time.sleep(0.3)
+    game.key_up("Down")
+    dived = find_plane(game, FACING_RIGHT, "the plane after diving")
+    check(dived[1] >= climbed[1] + 12, f"Down did not dive: {climbed} -> {dived}")
+
+    fire_burst(game)
+    frame = game.shot()
+    shots = SHOT.find(frame)
+    log(f"shots ahead: {shots}")
+    check(shots, "no shot on screen after firing")
+    check(all(x > dived[0] and abs(y - dived[1]) <= 2 for x, y in shots),
+          f"shots not ahead of the plane facing right at {dived}: {shots}")
+
+    # Space pauses: the pause menu, and the engine stops.
+    game.key("space")
+    pause = wait_until("the pause menu", lambda: (lambda f: f if menu_kind(f) == "pause"
+                                                  else None)(game.shot()), 5)
+    check(sides_black(pause), "side bars not black in the pause menu")
+    # The engine stops; what was playing fades out and the menu stays silent.
+    game.wait_quiet(1.0)
+    check(not SHOT.find(pause) and not FACING_RIGHT.find(pause),
+          "the world is drawn in the pause menu")
+
+    # Space resumes where play stopped.
+    game.key("space")
+    resumed = find_plane(game, FACING_RIGHT, "the plane after resuming")
+    check(abs(resumed[0] - dived[0]) <= 2 and abs(resumed[1] - dived[1]) <= 2,
+          f"the plane moved during the pause: {dived} -> {resumed}")
+
+    # Escape pauses too; "Resume Game" resumes.
+    game.key("Escape")
+    wait_until("the pause menu after Escape", lambda: menu_kind(game.shot()) == "pause", 5)
+    game.click_row(0, changes=False)
+    wait_until("play after Resume Game", lambda: in_play(game.shot()), 5)
+
+    # "Quit This Game" goes to the title menu, and a new game starts from there.
+    game.key("Escape")
+    wait_until("the pause menu", lambda: menu_kind(game.shot()) == "pause", 5)
+    game.click_row(5, changes=False)
+    wait_until("the title menu after Quit This Game", lambda: menu_kind(game.shot()) == "title", 5)
+    game.click_row(0, changes=False)
+    plane = find_plane(game, FACING_RIGHT, "the new game's plane at x 200", 10,
+                       where=lambda h: abs(h[0] - 200) <= 2)
+
+    # Left turns the plane, which then slides to the right side of the playfield.
+    game.key("Left")
+    turned = find_plane(game, FACING_LEFT, "the plane turned left at x 438", 4,
+                        where=lambda h: abs(h[0] - 438) <= 2)
+    check(abs(turned[1] - plane[1]) <= 2, f"turning changed the height: {plane} -> {turned}")
+    fire_burst(game)
+    shots = SHOT.find(game.shot())
+    log(f"shots ahead: {shots}")
+    check(shots, "no shot on screen after firing left")
+    check(all(x < turned[0] and abs(y - turned[1]) <= 2 for x, y in shots),
+          f"shots not ahead of the plane facing left at {turned}: {shots}")
+    # Shots fly on and leave the playfield.
+    wait_until("the shots to leave", lambda: not SHOT.find(game.shot()), 3)
+
+    # Escape, Escape: pause menu, then title menu; a third Escape ends the program.
+    game.key("Escape")
+    wait_until("the pause menu", lambda: menu_kind(game.shot()) == "pause", 5)
+    game.key("Escape")
+    wait_until("the title menu", lambda: menu_kind(game.shot()) == "title", 5)
+    game.key("Escape")
+    status = game.wait_exit()
+    check(status == 0, f"exit status {status}: {game.read_log('stderr')}")
+    best = read_int_file(os.path.join(game.data, "hiscore.dat"))
+    check(best >= 0, f"hiscore.dat holds {best}")
+    glasses = read_int_file(os.path.join(game.data, "anaglyph3d.dat"))
+    check(glasses == 0, f"anaglyph3d.dat holds {glasses}, not 0")
+    check(not [n for n in os.listdir(game.data) if n.endswith(".new")],
+          "a temporary file was left in data/")
+
+
+if __name__ == "__main__":
+    run_journey(journey)
