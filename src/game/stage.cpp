@@ -32,6 +32,13 @@ void stage_text(const std::string& first, float x1, const std::string& second, f
     mode3d = saved;
 }
 
+void keep_best() {
+    if (player->score > player->best_sc) {
+        if (player->new_bs == 0) player->new_bs = 1;
+        player->best_sc = player->score;
+    }
+}
+
 }  // namespace
 
 int run_play() {
@@ -75,10 +82,7 @@ int run_play() {
         break;
     }
 
-    if (player->score > player->best_sc) {
-        if (player->new_bs == 0) player->new_bs = 1;
-        player->best_sc = player->score;
-    }
+    keep_best();
     return 0;
 }
 
@@ -95,6 +99,9 @@ int run_dying() {
     smoke_tag::update_all();
     explode_tag::update_all();
     points_tag::update_all();
+    // A shot still in flight may score while the plane is lost; the best score follows
+    // it here too, or a game that ends now would never record those points.
+    keep_best();
 
     if (state_timer >= 250) {
         if (player->lives > 0) {
