@@ -479,40 +479,47 @@ class Sprite:
         self.pixels = [(x, y, c) for x, y, c in sheet.region(x0, y0, x0 + 48, y0 + 33)
                        if c != (0, 0, 0)]
         self.pixels = [(x - x0, y - y0, c) for x, y, c in self.pixels]
-        counts = {}
-        for _, _, c in self.pixels:
-            counts[c] = counts.get(c, 0) + 1
-        # Search by the sprite's rarest colour, then compare the whole sprite.
-        rare = min(counts, key=lambda c: counts[c])
-        self.anchor = next(p for p in self.pixels if p[2] == rare)
+        # Searched for by a rare colour on an even and on an odd row of the sprite
+        # (under the scan lines only one of the two shows), then compared whole.
+        self.anchors = []
+        for parity in (0, 1):
+            counts = {}
+            for _, y, c in self.pixels:
+                if y % 2 == parity:
+                    counts[c] = counts.get(c, 0) + 1
+            rare = min(counts, key=lambda c: counts[c])
+            self.anchors.append(next(p for p in self.pixels if p[1] % 2 == parity and p[2] == rare))
 
-    def find(self, frame, x0=110, y0=0, x1=524, y1=480, tolerance=16, share=0.9):
-        """Centres (x, y) of every place in the rectangle that shows this sprite."""
-        ax, ay, colour = self.anchor
-        needle = bytes(colour)
+    def find(self, frame, x0=110, y0=0, x1=524, y1=480, tolerance=16, share=0.9, rows=None):
+        """Centres (x, y) of every place in the rectangle that shows this sprite; with
+        `rows`, a test of the screen's y, only those rows are compared."""
         hits = []
         pixels = frame.pixels
-        need = int(len(self.pixels) * share)
-        for y in range(y0, y1):
-            start = (y * frame.w + x0) * 3
-            end = (y * frame.w + x1) * 3
-            i = pixels.find(needle, start, end)
-            while i >= 0:
-                if (i - start) % 3 == 0:
-                    left, top = (i // 3) % frame.w - ax, y - ay
-                    if self._matches(frame, left, top, tolerance, need):
+        for ax, ay, colour in self.anchors:
+            needle = bytes(colour)
+            for y in range(y0, y1):
+                if rows and not rows(y):
+                    continue
+                start = (y * frame.w + x0) * 3
+                end = (y * frame.w + x1) * 3
+                i = pixels.find(needle, start, end)
+                while i >= 0:
+                    if (i - start) % 3 == 0:
+                        left, top = (i // 3) % frame.w - ax, y - ay
                         centre = (left + 24, top + 16)
-                        if not any(abs(centre[0] - hx) < 4 and abs(centre[1] - hy) < 4
-                                   for hx, hy in hits):
+                        if (not any(abs(centre[0] - hx) < 4 and abs(centre[1] - hy) < 4
+                                    for hx, hy in hits)
+                                and self._matches(frame, left, top, tolerance, share, rows)):
                             hits.append(centre)
-                i = pixels.find(needle, i + 1, end)
+                    i = pixels.find(needle, i + 1, end)
         return hits
 
-    def _matches(self, frame, left, top, tolerance, need):
+    def _matches(self, frame, left, top, tolerance, share, rows):
         if left < 0 or top < 0 or left + 48 > frame.w or top + 33 > frame.h:
             return False
-        misses_left = len(self.pixels) - need
-        for x, y, c in self.pixels:
+        compared = [p for p in self.pixels if not rows or rows(top + p[1])]
+        misses_left = len(compared) - int(len(compared) * share)
+        for x, y, c in compared:
             p = frame.at(left + x, top + y)
             if (abs(p[0] - c[0]) > tolerance or abs(p[1] - c[1]) > tolerance
                     or abs(p[2] - c[2]) > tolerance):

@@ -70,11 +70,20 @@ def journey(xserver):
     game.click_row(2)
     wait_until("retro lines over the title menu", lambda: game.shot() and game.retro_lines_seen(), 5)
     game.click_row(0, changes=False)
-    frame = wait_until("play with retro lines",
-                       lambda: (lambda f: f if menu_kind(f) is None and game.retro_lines_seen()
-                                and Backdrop(0, False).share(f, 112, 40, 522, 330, even) > 0.6
-                                else None)(game.shot()), 10)
-    frame.save_png("retro.png")
+
+    def retro_play():
+        frame = game.shot()
+        return (frame if menu_kind(frame) is None and game.retro_lines_seen()
+                and Backdrop(0, False).share(frame, 112, 40, 522, 330, even) > 0.6 else None)
+    wait_until("play with retro lines", retro_play, 10)
+    # The plane is still seen between the lines, in its own colours (once flown in,
+    # for the picture).
+    def plane_between_lines():
+        frame = retro_play()
+        return (frame if frame and [x for x, _ in FACING_RIGHT.find(frame, rows=even) if x >= 195]
+                else None)
+    wait_until("the plane between the scan lines", plane_between_lines, 10,
+               interval=0.02).save_png("retro.png")
 
     # In the pause menu: retro lines off, then each glasses type in turn, each seen on
     # the menu's sky (the menu itself stays flat).

@@ -1,6 +1,7 @@
 """Both volumes changed in the menus and heard in the mixer's real output (SDL's
 disk driver): the effects sample that each "Sound Volume" click plays, silent at
-"Off" and five times louder at 50% than at 10%; the engine drone a third as loud
+"Off", then twice, three, four and five times as loud at 20% to 50% as at 10%;
+the engine drone a third as loud
 after "BiPlane Volume" went from 60% to 20% in the pause menu; the menus silent.
 
 Runs on a 640 x 480 X screen: the game's screen unscaled, and the lightest load,
@@ -14,12 +15,16 @@ def wait_menu(game, kind):
 
 
 def burst_peak(game, mark):
-    """The peak of the one sound that starts after `mark`, once it has ended. Only one
-    sound is ever in flight: a mixer that falls behind goes quiet and then plays what
-    was cued meanwhile all at once, so sounds cued close together may sound together."""
-    game.wait_sound(mark)
-    end = game.wait_quiet()
-    return peak(game.audio(mark, end))
+    """The peak of the one effects sample cued after `mark`, once all of it has been
+    heard. A mixer that falls behind on a loaded machine goes quiet for a second or
+    more and then plays on, so silence alone does not tell that a sample is over:
+    its 0.2 s of sound must have been heard. Only then may the next one be cued, or
+    the two would be heard together."""
+    def whole():
+        samples = game.audio(mark, game.audio_mark())
+        heard = sum(1 for i in range(0, len(samples) - 1, 2) if samples[i] or samples[i + 1])
+        return samples if heard >= 0.19 * 44100 and silent(samples[-8820:]) else None
+    return peak(wait_until("the whole sample", whole, 8))
 
 
 def drone_level(game):
