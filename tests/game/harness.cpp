@@ -3,11 +3,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,70 +13,15 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/pixmap/pixmap.h"
 #include "platform/input.h"
+#include "private_display.h"
 #include "world/globals.h"
 
 namespace fs = std::filesystem;
 
-// ---------------------------------------------------------------- own display
-
-namespace {
-
-// Each test program gets an X server of its own. Games sharing one display take the
-// focus from each other (and a game without focus holds, as it should) and feel each
-// other's pointer moves. AV_GAME_SHARED_DISPLAY=1 keeps the display in $DISPLAY.
-class own_display {
-public:
-    own_display() {
-        if (std::getenv("AV_GAME_SHARED_DISPLAY")) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            // Goes with the test program, even when that one dies.
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            close(fds[0]);
-            const int null_fd = open("/dev/null", O_WRONLY);
-            if (null_fd >= 0) {
-                dup2(null_fd, 1);
-                dup2(null_fd, 2);
-            }
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten",
-                   "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (pid_ > 0 && poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (number.empty()) {
-            stop();  // no Xvfb here: stay on the display we were given
-            return;
-        }
-        setenv("DISPLAY", (":" + number).c_str(), 1);
-    }
-    ~own_display() { stop(); }
-
-private:
-    void stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    pid_t pid_ = -1;
-};
-
-void use_own_display() { static own_display display; }
-
-}  // namespace
-
 // ---------------------------------------------------------------- scratch_dir
 
 scratch_dir::scratch_dir(bool with_data) {
-    use_own_display();
+    use_private_display();
     // Sounds through a device nobody hears, unless the caller chose otherwise.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::string pattern = (fs::temp_directory_path() / "aerovane-game-XXXXXX").string();
@@ -157,7 +97,7 @@ game_run& game_run::skip_splash() {
 }
 
 int game_run::run() {
-    use_own_display();
+    use_private_display();
     std::size_t next = 0;
     frames = 0;
     splash_frames = 0;

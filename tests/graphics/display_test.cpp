@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "private_display.h"
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -42,6 +44,8 @@ void fake_sleep(int ms) {
 class DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Some cases read what the X server shows, so no other program's window may cover ours.
+    use_private_display(1280, 1024);
     init_graphics_module();
     SetDisplaySyncCheck(false);  // the X server under test cannot sync; measure the probe anyway
     sleeps.clear();
