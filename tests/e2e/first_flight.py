@@ -27,6 +27,15 @@ def find_plane(game, sprite, what, timeout=3.0, where=None):
     return wait_until(what, probe, timeout, interval=0.02)
 
 
+def hold_until(game, key, what, where):
+    """Holds `key` until the plane is found where `where` says; returns where."""
+    game.key_down(key)
+    try:
+        return find_plane(game, FACING_RIGHT, what, 6, where=where)
+    finally:
+        game.key_up(key)
+
+
 def fire_burst(game, count=5):
     game.xdo("key", "--delay", "50", *(["Control_L"] * count))
 
@@ -62,18 +71,17 @@ def journey(xserver):
                        where=lambda h: abs(h[0] - 200) <= 2)
     log(f"in control at {plane}")
 
-    game.key_down("Up")
-    time.sleep(0.3)
-    game.key_up("Up")
-    climbed = find_plane(game, FACING_RIGHT, "the plane after climbing")
-    check(climbed[1] <= plane[1] - 12 and abs(climbed[0] - plane[0]) <= 2,
-          f"Up did not climb: {plane} -> {climbed}")
-
-    game.key_down("Down")
-    time.sleep(0.3)
-    game.key_up("Down")
+    # Held, Up climbs and Down dives, 2 pixels a frame: each is held until the plane
+    # has moved 12 pixels (however fast the loaded machine runs the game) and never
+    # so long that it could reach the mountains.
+    climbed = hold_until(game, "Up", "the plane climbing", lambda h: h[1] <= plane[1] - 12)
+    check(abs(climbed[0] - plane[0]) <= 2, f"climbing moved the plane sideways: {plane} -> {climbed}")
+    dived = hold_until(game, "Down", "the plane diving", lambda h: h[1] >= climbed[1] + 12)
+    # Let go, it holds its height.
     dived = find_plane(game, FACING_RIGHT, "the plane after diving")
-    check(dived[1] >= climbed[1] + 12, f"Down did not dive: {climbed} -> {dived}")
+    time.sleep(0.2)
+    still = find_plane(game, FACING_RIGHT, "the plane after diving")
+    check(still == dived, f"the plane moved on after Down was let go: {dived} -> {still}")
 
     fire_burst(game)
     frame = game.shot()
