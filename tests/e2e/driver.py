@@ -36,8 +36,15 @@ def log(message):
     print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
 
 
+# Timeouts are written for a quiet machine. On a loaded one the game runs fewer frames
+# a second and each screenshot takes longer; waiting longer costs nothing when all is
+# well, since every wait ends as soon as its condition holds.
+PATIENCE = 3
+
+
 def wait_until(what, probe, timeout, interval=0.1):
     """Polls probe() until it returns something true; returns that value."""
+    timeout *= PATIENCE
     deadline = time.monotonic() + timeout
     while True:
         value = probe()
