@@ -110,7 +110,7 @@ def parse_ppm(data):
 
 
 class XServer:
-    """A private Xvfb at 1280 x 1024, the screen ./test gives the game."""
+    """A private Xvfb, by default at 1280 x 1024 like the one ./test provides."""
 
     def __init__(self, width=1280, height=1024):
         read_fd, write_fd = os.pipe()
@@ -148,15 +148,16 @@ _games = []
 class Game:
     """The real program in a scratch working folder of its own."""
 
-    def __init__(self, xserver, work=None, sounds=True, data_dir=True):
+    def __init__(self, xserver, work=None, data_dir=True):
+        """A new scratch folder with data/ and a copy of the sounds (none of it with
+        data_dir False), or the folder `work` of an earlier game, as it was left."""
         self.x = xserver
         self.binary = os.environ["AEROVANE"]
         self.own_work = work is None
         self.work = work or tempfile.mkdtemp(prefix="aerovane-e2e-")
         self.data = os.path.join(self.work, "data")
-        if data_dir:
-            os.makedirs(self.data, exist_ok=True)
-        if sounds and data_dir:
+        if data_dir and self.own_work:
+            os.makedirs(self.data)
             source = os.environ["AEROVANE_DATA"]
             for name in os.listdir(source):
                 if name.endswith(".ogg"):
@@ -597,16 +598,6 @@ def item_extent(frame, row):
     xs = [x for x, _, c in frame.region(110, row_centre(row) - 14, 524, row_centre(row) + 12)
           if near(c, ITEM_COLOURS[0]) or near(c, ITEM_COLOURS[1])]
     return (len(xs), max(xs) - min(xs) + 1) if xs else (0, 0)
-
-
-def mean_colour(pixels):
-    n = r = g = b = 0
-    for c in pixels:
-        r += c[0]
-        g += c[1]
-        b += c[2]
-        n += 1
-    return (r / n, g / n, b / n) if n else (0.0, 0.0, 0.0)
 
 
 def menu_kind(frame):
