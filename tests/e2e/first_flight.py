@@ -10,8 +10,8 @@ shield does not run down while paused), and a second game gives a fresh shield."
 import os
 import time
 
-from driver import (Game, Sprite, check, log, menu_kind, read_int_file, run_journey, sides_black,
-                    silent, wait_until)
+from driver import (Game, JourneyFailed, Sprite, check, log, menu_kind, read_int_file, run_journey,
+                    sides_black, silent, wait_until)
 
 FACING_LEFT, FACING_RIGHT, SHOT = Sprite(0), Sprite(1), Sprite(21)
 
@@ -27,13 +27,24 @@ def find_plane(game, sprite, what, timeout=3.0, where=None):
     return wait_until(what, probe, timeout, interval=0.02)
 
 
-def hold_until(game, key, what, where):
-    """Holds `key` until the plane is found where `where` says; returns where."""
-    game.key_down(key)
-    try:
-        return find_plane(game, FACING_RIGHT, what, 6, where=where)
-    finally:
-        game.key_up(key)
+def hold_until(game, key, what, where, deadline=12.0):
+    """Holds `key` in short taps until the plane is found where `where` says.
+
+    A tap is one key-down, a tenth of a second, one key-up, so the plane moves a few
+    pixels at most per tap however slowly screenshots come on a loaded machine; a
+    key held while polling could carry it all the way down into the mountains."""
+    end = time.monotonic() + deadline
+    while True:
+        game.key_down(key)
+        try:
+            time.sleep(0.1)
+        finally:
+            game.key_up(key)
+        try:
+            return find_plane(game, FACING_RIGHT, what, 1.0, where=where)
+        except JourneyFailed:
+            if time.monotonic() > end:
+                raise
 
 
 def fire_burst(game, count=5):
