@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -161,6 +162,12 @@ void set_platform_hints() {
   // Our own handlers deliver SIGINT/SIGTERM; and closing the window is a request, not a quit.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Without a runtime folder no Wayland server can be reached, and asking anyway only
+  // makes the Wayland library print a complaint of its own; the X server is the one left.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!std::getenv("SDL_VIDEODRIVER") && (!runtime || !*runtime) && !(wayland && wayland[0] == '/'))
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
 }
 
 struct Bridge {

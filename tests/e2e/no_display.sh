@@ -1,9 +1,7 @@
 # Without any display the game says why on one line and ends with status 1 at once.
 source "$(dirname "$0")/lib.sh"
-# As in any login session; without it the Wayland client library adds a line of its own.
-export XDG_RUNTIME_DIR="$work"
 start=$(date +%s%N)
-(cd "$work" && env -u DISPLAY -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY timeout 10 "$AEROVANE") \
+(cd "$work" && env -u DISPLAY -u SDL_VIDEODRIVER -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR timeout 10 "$AEROVANE") \
   >"$work/stdout" 2>"$work/stderr"
 status=$?
 elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
