@@ -45,7 +45,7 @@ std::shared_ptr<TPixmap> pattern(int w, int h) {
 
 std::shared_ptr<TGLImageFrame> make_frame(const std::shared_ptr<TPixmap>& p, int flags = 0) {
   return std::dynamic_pointer_cast<TGLImageFrame>(
-      GLMax2DDriver()->CreateFrameFromPixmap(p, flags));
+      GLRenderer()->CreateFrameFromPixmap(p, flags));
 }
 
 TEST_F(RendererTest, BlendModesCombineWithTheScreen) {
@@ -110,7 +110,7 @@ TEST_F(RendererTest, MaskBlendDropsWhatIsLessThanHalfOpaque) {
 }
 
 TEST_F(RendererTest, ColourAndAlphaAreClampedToBytes) {
-  auto r = GLMax2DDriver();
+  auto r = GLRenderer();
   unsigned char c[4];
   SetAlpha(1.5f);
   r->CachedColor(c);
@@ -241,7 +241,7 @@ TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {
   EXPECT_TRUE(same(texel(42, 60), 42, 59));
   EXPECT_TRUE(same(texel(100, 60), 99, 59));
   // The renderer's idea of the bound texture is stale now.
-  GLMax2DDriver()->ResetGLContext(CurrentGraphics());
+  GLRenderer()->ResetGLContext(CurrentGraphics());
   gl_fixture_reset();
 
   // Drawn 1:1 with nearest texels, the screen shows exactly the picture.
@@ -283,7 +283,7 @@ TEST_F(RendererTest, PixmapsGoOnAndComeOffTheScreenTopRowFirst) {
   SetRotationScale(45, 3, 3);  // pixmaps ignore the matrix
   SetBlend(AlphaBlend);        // and the blend, which comes back afterwards
   DrawPixmap(p, 50, 60);
-  EXPECT_EQ(GLMax2DDriver()->CachedBlend(), AlphaBlend);
+  EXPECT_EQ(GLRenderer()->CachedBlend(), AlphaBlend);
   auto back = GrabPixmap(50, 60, 5, 3);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->format, PixelRGBA8888);

@@ -324,7 +324,7 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
         }
     screen.rect(0, 0, 110, 480, {1, 1, 1});
     screen.rect(524, 0, 116, 480, {1, 1, 1});
-    tile(out, screen, 10, 560, 1, false, 1, "play screen", font);
+    tile(out, screen, 10, 560, 1, false, 1, "in play", font);
 
     // The menu look: the sky tinted blue-grey with the title plate over it.
     Canvas menu(640, 480);

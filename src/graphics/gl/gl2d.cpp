@@ -419,7 +419,7 @@ void TGL2DDriver::CachedColor(unsigned char rgba[4]) const {
   std::memcpy(rgba, color_bytes, 4);
 }
 
-std::shared_ptr<TGL2DDriver> GLMax2DDriver() {
+std::shared_ptr<TGL2DDriver> GLRenderer() {
   if (!the_renderer) the_renderer = std::make_shared<TGL2DDriver>();
   return the_renderer;
 }
@@ -427,5 +427,5 @@ std::shared_ptr<TGL2DDriver> GLMax2DDriver() {
 void init_graphics_module() {
   if (module_ready) return;
   module_ready = true;
-  SetGraphicsDriver(GLMax2DDriver(), BackBuffer);
+  SetGraphicsDriver(GLRenderer(), BackBuffer);
 }

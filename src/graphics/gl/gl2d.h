@@ -62,4 +62,4 @@ class TGL2DDriver : public T2DDriver {
 };
 
 // The one OpenGL renderer (made on first use).
-std::shared_ptr<TGL2DDriver> GLMax2DDriver();
+std::shared_ptr<TGL2DDriver> GLRenderer();
