@@ -1,70 +1,31 @@
 // Picture loading and the pixmap work done on every picture at start-up, on the
-// size of the sprite sheet (640 x 171, 8-bit RGB).
+// game's sprite sheet (640 x 171, 8-bit RGB).
 #include <benchmark/benchmark.h>
-#include <png.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "graphics/pixmap/pixmap.h"
+#include "stream/embedded.h"
+#include "stream/stream.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// A stand-in sheet when the real one is not there: black background with
-// coloured blocks, so it compresses like a sprite sheet rather than like noise.
-Bytes make_sheet_png() {
-  const int w = 640, h = 171;
-  Bytes rows(static_cast<size_t>(w) * h * 3, 0);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int cx = x % 48, cy = y % 33;
-      if (cx > 8 && cx < 40 && cy > 6 && cy < 26) {
-        uint8_t* p = &rows[(static_cast<size_t>(y) * w + x) * 3];
-        p[0] = static_cast<uint8_t>(x * 3 + y);
-        p[1] = static_cast<uint8_t>(cx * 5);
-        p[2] = static_cast<uint8_t>(200 - cy * 4);
-      }
-    }
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  png_set_write_fn(
-      png, &out,
-      [](png_structp p, png_bytep data, size_t n) {
-        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
-        o->insert(o->end(), data, data + n);
-      },
-      nullptr);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, &rows[static_cast<size_t>(y) * w * 3]);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
-const Bytes& sheet_bytes() {
-  static const Bytes bytes = [] {
-    std::ifstream in(AV_SOURCE_DIR "/assets/aerovane_sf1.png", std::ios::binary);
-    Bytes real{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return real.empty() ? make_sheet_png() : real;
-  }();
-  return bytes;
-}
-
+// The game's own sprite sheet, embedded in the program as every picture is.
 const char* sheet_name() {
   static const bool registered = [] {
+    register_embedded_files();
     init_pixmap_module();
-    const Bytes& b = sheet_bytes();
-    add_embedded_file("bench_sheet.png", b.data(), static_cast<int>(b.size()));
     return true;
   }();
   (void)registered;
-  return "incbin::bench_sheet.png";
+  return "incbin::aerovane_sf1.png";
+}
+
+int sheet_png_bytes() {
+  const uint8_t* bytes = nullptr;
+  int length = 0;
+  sheet_name();
+  return find_embedded_file("aerovane_sf1.png", &bytes, &length) ? length : 0;
 }
 
 void BM_LoadPixmapSheet(benchmark::State& state) {
@@ -75,7 +36,7 @@ void BM_LoadPixmapSheet(benchmark::State& state) {
     benchmark::DoNotOptimize(pm);
   }
   state.SetBytesProcessed(state.iterations() * 640 * 171 * 3);
-  state.counters["png_bytes"] = static_cast<double>(sheet_bytes().size());
+  state.counters["png_bytes"] = sheet_png_bytes();
 }
 BENCHMARK(BM_LoadPixmapSheet)->Unit(benchmark::kMicrosecond);
 

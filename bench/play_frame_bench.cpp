@@ -47,16 +47,7 @@ bool open_game() {
     if (!OpenGraphics(640, 480, 0, 60, BackBuffer)) return false;
     SetMaskColor(0, 0, 0);
     SetDefaultImageFlags(MaskedImage | DynamicImage);
-    draw3d = std::make_shared<qndraw_tag>();
-    player = std::make_shared<player_tag>();
-    mountains = std::make_shared<mountain_tag>();
-    left_bar_img = CreateImage(110, 480);
-    right_bar_img = CreateImage(116, 480);
-    AutoCentreHandle(1);
-    cloud_img = CreateImage(116, 78);
-    sprites = CreateImage(48, 33, 26);
-    blimp_hit_img = CreateImage(80, 33, 4);
-    AutoCentreHandle(0);
+    create_world_objects();
     engine_chan = alloc_channel();
     seed_random(20);
     load_resources();

@@ -7,6 +7,8 @@
 
 // ---- start-up (startup.cpp) ----
 
+// The single world objects, empty lists and the blank images the sheet is cut into.
+int create_world_objects();
 // Loads the font, the pictures and the sounds, and cuts the sprite sheet.
 int load_resources();
 // The opening logo, dy pixels from the vertical centre; ends early on a key or click.

@@ -122,6 +122,23 @@ int present_frame() {
     return 0;
 }
 
+int create_world_objects() {
+    draw3d = std::make_shared<qndraw_tag>();
+    player = std::make_shared<player_tag>();
+    mountains = std::make_shared<mountain_tag>();
+    clear_lists();
+
+    left_bar_img = CreateImage(110, 480);
+    right_bar_img = CreateImage(116, 480);
+    // Only these three turn about their centres; every loaded picture keeps a top-left handle.
+    AutoCentreHandle(1);
+    cloud_img = CreateImage(116, 78);
+    sprites = CreateImage(48, 33, 26);
+    blimp_hit_img = CreateImage(80, 33, 4);
+    AutoCentreHandle(0);
+    return 0;
+}
+
 int load_resources() {
     font = LoadImageFont("incbin::skyfont.ttf", 18, SmoothFont);
     SetImageFont(font);
@@ -247,18 +264,7 @@ int run_program(const program_options& options) {
     SetDefaultImageFlags(MaskedImage | DynamicImage);
 
     reset_settings();
-    draw3d = std::make_shared<qndraw_tag>();
-    player = std::make_shared<player_tag>();
-    mountains = std::make_shared<mountain_tag>();
-    clear_lists();
-
-    left_bar_img = CreateImage(110, 480);
-    right_bar_img = CreateImage(116, 480);
-    AutoCentreHandle(1);
-    cloud_img = CreateImage(116, 78);
-    sprites = CreateImage(48, 33, 26);
-    blimp_hit_img = CreateImage(80, 33, 4);
-    AutoCentreHandle(0);
+    create_world_objects();
 
     build_menu_labels();
     engine_chan = alloc_channel();

@@ -3,7 +3,6 @@
 // AV_DOCS_DIR set, both screens are also saved there as pictures.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "png_encode.h"
 #include "world/ebplane.h"
 #include "world/globals.h"
 #include "world/player.h"
@@ -22,33 +22,15 @@ namespace {
 bool message_colour(rgb c) { return near_colour(c, 255, 255, 200, 10); }
 
 void save_png(const screen_shot& shot, const std::string& path) {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr) << path;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    ASSERT_NE(info, nullptr);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(out);
-        FAIL() << "libpng could not write " << path;
-    }
-    png_init_io(png, out);
-    png_set_IHDR(png, info, 640, 480, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(640 * 3);
-    for (int y = 0; y < 480; ++y) {
+    std::vector<uint8_t> rgb_rows;
+    rgb_rows.reserve(640 * 480 * 3);
+    for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
             const rgb c = shot.at(x, y);
-            row[static_cast<std::size_t>(x) * 3] = static_cast<png_byte>(c.r);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<png_byte>(c.g);
-            row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<png_byte>(c.b);
+            rgb_rows.insert(rgb_rows.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g),
+                                             static_cast<uint8_t>(c.b)});
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(out);
+    EXPECT_TRUE(write_rgb_png(path, 640, 480, rgb_rows)) << "cannot write " << path;
 }
 
 void keep_for_docs(const screen_shot& shot, const char* name) {
