@@ -17,3 +17,7 @@ if(AV_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Release builds are what gets packaged: hardened the way the distribution builds its own.
+add_compile_definitions($<$<CONFIG:Release>:_FORTIFY_SOURCE=2>)
+add_link_options($<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)

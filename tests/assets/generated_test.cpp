@@ -161,7 +161,8 @@ TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
         }
     }
     EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") == read_bytes(kSource / "docs" / "assets.png"));
-    EXPECT_TRUE(read_bytes(out / "dist" / "aerovane.png") == read_bytes(kSource / "dist" / "aerovane.png"));
+    for (const char* icon : {"aerovane-48.png", "aerovane-64.png", "aerovane-128.png", "aerovane-256.png"})
+        EXPECT_TRUE(read_bytes(out / "dist" / "icons" / icon) == read_bytes(kSource / "dist" / "icons" / icon)) << icon;
     EXPECT_EQ(compared, 17);
     fs::remove_all(out);
 }

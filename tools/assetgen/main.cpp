@@ -33,23 +33,32 @@ static void copy_bytes(const fs::path& from, const fs::path& to) {
     if (!out) throw std::runtime_error("cannot write " + to.string());
 }
 
-// 128 x 128: a rounded sky square with the plane's pixels doubled over it (its black is clear).
-static ag::Canvas make_icon(const ag::Canvas& plane) {
-    ag::Canvas icon(128, 128, ag::Rgb{24, 40, 72});
-    for (int y = 0; y < 128; ++y) {
-        for (int x = 0; x < 128; ++x) {
-            const int dx = x < 16 ? 16 - x : (x > 111 ? x - 111 : 0);
-            const int dy = y < 16 ? 16 - y : (y > 111 ? y - 111 : 0);
-            if (dx * dx + dy * dy > 16 * 16) continue;  // outside the rounded corners
-            icon.set(x, y, ag::mix(ag::Rgb{92, 150, 226}, ag::Rgb{190, 220, 246}, y / 127.0));
+// size x size: a rounded sky square with the plane's pixels enlarged over it (its black is
+// clear). The plane stays whole pixels at every size: 1x up to 127, 2x at 128, 4x at 256.
+static ag::Canvas make_icon(const ag::Canvas& plane, int size = 128) {
+    const int r = size / 8, far = size - 1 - r;
+    ag::Canvas icon(size, size, ag::Rgb{24, 40, 72});
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int dx = x < r ? r - x : (x > far ? x - far : 0);
+            const int dy = y < r ? r - y : (y > far ? y - far : 0);
+            if (dx * dx + dy * dy > r * r) continue;  // outside the rounded corners
+            icon.set(x, y, ag::mix(ag::Rgb{92, 150, 226}, ag::Rgb{190, 220, 246}, y / double(size - 1)));
         }
     }
-    const ag::Canvas big = plane.scaled(2);
-    const int ox = (128 - big.w()) / 2, oy = (128 - big.h()) / 2;
+    const ag::Canvas big = size >= 128 ? plane.scaled(size / 64) : plane;
+    const int ox = (size - big.w()) / 2, oy = (size - big.h()) / 2;
     for (int y = 0; y < big.h(); ++y)
         for (int x = 0; x < big.w(); ++x)
             if (!(big.get(x, y) == ag::kClear)) icon.set(ox + x, oy + y, big.get(x, y));
     return icon;
+}
+
+// The desktop icons, drawn anew at each size the package installs.
+static void write_icons(const ag::Canvas& plane, const fs::path& dir) {
+    fs::create_directories(dir);
+    for (int size : {48, 64, 128, 256})
+        ag::write_png(make_icon(plane, size), (dir / ("aerovane-" + std::to_string(size) + ".png")).string());
 }
 
 int main(int argc, char** argv) {
@@ -93,9 +102,8 @@ int main(int argc, char** argv) {
         ag::write_png(ag::make_contact_sheet(parts, sheet, backdrop, title, logo, m1, m2, pointer, font),
                       (docs / "assets.png").string());
 
-        // The desktop icon: the player's plane, doubled, on a patch of sky.
-        fs::create_directories(root / "dist");
-        ag::write_png(make_icon(parts.frames[1]), (root / "dist" / "aerovane.png").string());
+        // The desktop icons: the player's plane on a patch of sky.
+        write_icons(parts.frames[1], root / "dist" / "icons");
     } catch (const std::exception& e) {
         std::cerr << "assetgen: " << e.what() << "\n";
         return 1;
