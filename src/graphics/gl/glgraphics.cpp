@@ -9,6 +9,8 @@
 #include <stdexcept>
 
 #include "graphics/pixmap/pixmap.h"
+#include "platform/input.h"
+#include "platform/system.h"
 #include "platform/sdl_bridge.h"
 
 // One record per window we draw into, newest first, as the driver keeps them.
@@ -267,6 +269,9 @@ void show_as(TGLContextRecord& r, bool windowed) {
   else if (fullscreen_record == &r) fullscreen_record = nullptr;
   flip_interval = -1;
   update_screen_area(r);
+  // The pointer keeps to the same screen pixel: where it was on the desktop is now
+  // somewhere else in the game (and SDL would report the old window point).
+  move_mouse(mouse_x(), mouse_y());
 }
 
 // Only graphics drawn off screen can fill the screen; a plain window stays as it is.
