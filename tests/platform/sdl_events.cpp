@@ -71,6 +71,7 @@ void push_window(Uint8 event) {
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
   e.window.event = event;
+  e.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());  // the display's, if open
   push(e);
 }
 
