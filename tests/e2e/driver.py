@@ -638,7 +638,7 @@ def run_journey(body, screen=(1280, 1024)):
     """Runs body(xserver) with a private X server of the given size; prints the
     outcome, exits 0 or 1. Every game the journey started is ended and its scratch
     folder removed."""
-    name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+    name = "-".join([os.path.splitext(os.path.basename(sys.argv[0]))[0]] + sys.argv[1:])
     started = time.monotonic()
     xserver = XServer(*screen)
     try:
