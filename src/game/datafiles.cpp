@@ -1,7 +1,7 @@
 // The 4-byte files in the data folder: the best score, the glasses type and the choice
-// of a window over full screen. Read once at start-up, written once at exit. A save never leaves a half-written
-// file behind: the value goes to a new file beside the old one, is read back, and
-// only then replaces it.
+// of a window over full screen. Read once at start-up, written once at exit. A save
+// never leaves a half-written file behind: the value goes to a new file beside the old
+// one, is read back, and only then replaces it.
 #include <cstdio>
 #include <string>
 

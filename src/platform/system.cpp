@@ -4,9 +4,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <csignal>
 #include <cstdint>
 #include <stdexcept>
