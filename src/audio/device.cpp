@@ -1,6 +1,7 @@
 // Output devices: the fragment ring with its 5 ms service step, and the sound card
 // through SDL playing that ring.
 #include <SDL.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +45,9 @@ int ringdevice::open() {
   start_playback();
   if (_own_thread) {
     _thread = std::thread([this] {
+      pthread_setname_np(pthread_self(), "av mixer");
+      // A late tick is heard as a gap; where the system refuses, the mixer runs as it is.
+      SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
       while (_running.load(acq)) {
         service();
         std::this_thread::sleep_for(std::chrono::milliseconds(TICK_MS));

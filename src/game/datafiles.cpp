@@ -1,11 +1,12 @@
-// The two 4-byte files in the data folder: the best score and the glasses type.
-// Read once at start-up, written once at exit. A save never leaves a half-written
-// file behind: the value goes to a new file beside the old one, is read back, and
-// only then replaces it.
+// The 4-byte files in the data folder: the best score, the glasses type and the choice
+// of a window over full screen. Read once at start-up, written once at exit. A save
+// never leaves a half-written file behind: the value goes to a new file beside the old
+// one, is read back, and only then replaces it.
 #include <cstdio>
 #include <string>
 
 #include "game/game.h"
+#include "graphics/gl/graphics.h"
 #include "stream/stream.h"
 #include "world/globals.h"
 #include "world/player.h"
@@ -13,6 +14,7 @@
 
 const char* const hiscore_path = "data\\hiscore.dat";
 const char* const anaglyph_path = "Data\\anaglyph3d.dat";
+const char* const window_path = "data\\window.dat";
 
 namespace {
 
@@ -103,5 +105,18 @@ int anaglyph_file(int mode) {
         case 4: draw3d->slc(4, 20, 140, 140, 4, 20); break;
         default: break;  // flat: the last colours stay stored but unused
     }
+    return 0;
+}
+
+int window_file(int save) {
+    if (save) {
+        write_data_int(window_path, GraphicsWindowed() ? 1 : 0);
+        return 0;
+    }
+    // Anything but exactly the four bytes of 0 or 1 is full screen, as with no file.
+    int stored = 0;
+    const bool window = read_data_int(window_path, stored) && stored == 1 &&
+                        holds_exactly(window_path, stored);
+    SetGraphicsWindowed(window);
     return 0;
 }

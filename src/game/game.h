@@ -1,7 +1,7 @@
 #pragma once
 // The game program: start-up and shutdown, the main loop and its states, the menus,
 // the frame around every pass (backdrop, score display, retro lines, side bars) and
-// the two data files. The stage flow itself is in game/stage.h.
+// the data files. The stage flow itself is in game/stage.h.
 #include <string>
 #include <vector>
 
@@ -65,8 +65,12 @@ std::string hud_number(int value);
 // Path names as the game writes them; the stream layer maps them onto the data folder.
 extern const char* const hiscore_path;
 extern const char* const anaglyph_path;
+extern const char* const window_path;
 
 // save 0 loads player->best_sc, non-zero saves it.
 int hiscore_file(int save);
 // 1 load mode3d, 2 save it; then (and with 0 only) apply its eye colours to draw3d.
 int anaglyph_file(int mode);
+// save 0 reads the choice of a window over full screen and hands it to the display (call
+// it before the display opens); non-zero saves the display's choice.
+int window_file(int save);

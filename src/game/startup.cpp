@@ -108,6 +108,7 @@ int shutdown_game() {
     }
     anaglyph_file(2);
     hiscore_file(1);
+    window_file(1);
     return 0;
 }
 
@@ -244,6 +245,8 @@ int run_program(const program_options& options) {
     init_graphics_module();
     init_audio_module();
     SetAppTitle("Aerovane 2D/3D");
+    SetAppIcon(LoadPixmap("incbin::aerovane_icon.png"));
+    window_file(0);
 
     if (!OpenGraphics(640, 480, 32, 60, BackBuffer)) {
         const std::string why = GraphicsError();

@@ -2,7 +2,10 @@
 
 #include <SDL.h>
 
+#include <time.h>
+
 #include <atomic>
+#include <cstdint>
 
 namespace {
 // The mixer thread reads the clock too, so the hooks are swapped atomically.
@@ -12,8 +15,13 @@ std::atomic<void (*)(int)> g_sleep{nullptr};
 
 int millisecs() {
   if (auto now = g_now.load(std::memory_order_acquire)) return now();
-  // SDL's count is 32 bits and wraps like the system clock it stands for.
-  return static_cast<int>(static_cast<std::uint32_t>(SDL_GetTicks()));
+  // Milliseconds since boot, as the system clock the game was made for, wrapping at 32
+  // bits like it. A count from our own start would make every seed the start-up time.
+  timespec ts{};
+  if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) clock_gettime(CLOCK_MONOTONIC, &ts);
+  const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                  static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<int>(static_cast<std::uint32_t>(ms));
 }
 
 void delay(int ms) {

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -140,7 +141,9 @@ int joystick_count() {
   if (!ensure_init()) return 0;
   SDL_JoystickUpdate();
   refresh_devices();
-  return static_cast<int>(g_ports.size());
+  // A pulled-out pad keeps its port for its return, but is no longer counted.
+  return static_cast<int>(
+      std::count_if(g_ports.begin(), g_ports.end(), [](const Port& p) { return p.joy; }));
 }
 
 int joy_down(int button, int port) {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Finds attached devices and puts any new one into the port table; returns the number of ports.
+// Finds attached devices and puts any new one into the port table; returns the number of
+// devices present.
 int joystick_count();
 
 int joy_down(int button, int port = 0);  // 1 while held

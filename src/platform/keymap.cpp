@@ -74,6 +74,15 @@ constexpr std::array<unsigned char, SDL_NUM_SCANCODES> build_table() {
 
 constexpr auto kTable = build_table();
 
+// The keypad with NumLock off: Insert, End, Down, Page Down, Left, Clear, Right, Home, Up,
+// Page Up and Delete.
+constexpr std::pair<int, int> kKeypadNavigation[] = {
+    {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_1, 35}, {SDL_SCANCODE_KP_2, 40},
+    {SDL_SCANCODE_KP_3, 34}, {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_5, 12},
+    {SDL_SCANCODE_KP_6, 39}, {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_8, 38},
+    {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_PERIOD, 46},
+};
+
 // No scancode may ever produce the generic shift, control or alt codes.
 constexpr bool no_generic_modifiers() {
   for (auto v : kTable)
@@ -84,7 +93,10 @@ static_assert(no_generic_modifiers());
 
 }  // namespace
 
-int scancode_to_vk(int scancode) {
+int scancode_to_vk(int scancode, bool numlock) {
   if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
+  if (!numlock)
+    for (auto [sc, vk] : kKeypadNavigation)
+      if (sc == scancode) return vk;
   return kTable[scancode];
 }

@@ -20,3 +20,6 @@ void platform_set_screen_area(int x, int y, int w, int h, int screen_w, int scre
 // The display's own handling of each SDL event; poll_system calls it after the
 // event has been translated and emitted. nullptr removes it.
 void platform_set_window_handler(void (*handler)(const SDL_Event&));
+// The display's switch between full screen and a window, run on a press of F11 or
+// Alt+Enter; those keys never reach the game as keys. nullptr removes it.
+void platform_set_window_toggle(void (*toggle)());

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -174,6 +175,7 @@ struct Bridge {
   SDL_Window* window = nullptr;
   int ax = 0, ay = 0, aw = 640, ah = 480, sw = 640, sh = 480;
   void (*handler)(const SDL_Event&) = nullptr;
+  void (*toggle)() = nullptr;
   int video_inits = 0;
 } g_bridge;
 
@@ -197,6 +199,11 @@ struct Mods {
   }
 } g_mods;
 
+// What each key's down gave, so that its repeats and its up give the same code even
+// when NumLock or Alt changed in between: 0 no down seen, kWindowKey taken by the display.
+constexpr int kWindowKey = 256;
+int g_key_vk[SDL_NUM_SCANCODES] = {};
+
 bool g_pumping = false;
 
 struct PumpGuard {
@@ -216,9 +223,10 @@ void window_to_screen(int wx, int wy, int& x, int& y) {
     y = g_ptr.warp_y;
     return;
   }
+  // A window pixel is where its centre falls on the screen.
   const Bridge& b = g_bridge;
-  x = static_cast<int>(floor_div(static_cast<long long>(wx - b.ax) * b.sw, b.aw));
-  y = static_cast<int>(floor_div(static_cast<long long>(wy - b.ay) * b.sh, b.ah));
+  x = static_cast<int>(floor_div((2LL * (wx - b.ax) + 1) * b.sw, 2LL * b.aw));
+  y = static_cast<int>(floor_div((2LL * (wy - b.ay) + 1) * b.sh, 2LL * b.ah));
 }
 
 // The window pixel under the centre of a screen pixel.
@@ -228,13 +236,13 @@ void screen_to_window(int x, int y, int& wx, int& wy) {
   wy = b.ay + static_cast<int>(floor_div((2LL * y + 1) * b.ah, 2LL * b.sh));
 }
 
-bool inside_window(int wx, int wy, int x, int y) {
-  if (g_bridge.window) {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(g_bridge.window, &w, &h);
-    return wx >= 0 && wy >= 0 && wx < w && wy < h;
-  }
-  return x >= 0 && y >= 0 && x < g_bridge.sw && y < g_bridge.sh;
+bool on_screen(int x, int y) { return x >= 0 && y >= 0 && x < g_bridge.sw && y < g_bridge.sh; }
+
+// Only a held button (the pointer is captured) takes the position off the screen.
+void clamp_to_screen(int& x, int& y) {
+  if (g_ptr.buttons) return;
+  x = std::clamp(x, 0, g_bridge.sw - 1);
+  y = std::clamp(y, 0, g_bridge.sh - 1);
 }
 
 void emit(int id, int data = 0, int x = 0, int y = 0) {
@@ -266,7 +274,9 @@ void pointer_moved(int wx, int wy) {
   int x = 0, y = 0;
   window_to_screen(wx, wy, x, y);
   if (!(g_ptr.warp_valid && wx == g_ptr.warp_wx && wy == g_ptr.warp_wy)) g_ptr.warp_valid = false;
-  bool over = inside_window(wx, wy, x, y);
+  // Over the letterbox bars the pointer is off the screen, so the system's pointer shows.
+  const bool over = on_screen(x, y);
+  clamp_to_screen(x, y);
   if (over != g_ptr.over) {
     if (g_ptr.over) emit(MouseLeave, 0, x, y);
     g_ptr.over = over;
@@ -276,6 +286,16 @@ void pointer_moved(int wx, int wy) {
   g_ptr.x = x;
   g_ptr.y = y;
   emit(MouseMove, held_button(), x, y);
+}
+
+// Let go off the screen, the pointer comes back to its edge.
+void settle_pointer() {
+  int x = g_ptr.x, y = g_ptr.y;
+  clamp_to_screen(x, y);
+  if (x == g_ptr.x && y == g_ptr.y) return;
+  g_ptr.x = x;
+  g_ptr.y = y;
+  emit(MouseMove, 0, x, y);
 }
 
 int sdl_button(Uint8 b) {
@@ -299,6 +319,24 @@ void track_modifier(int vk, bool down) {
     case 92: g_mods.gui[1] = down; break;
     default: break;
   }
+}
+
+// F11 and Alt+Enter switch between full screen and a window.
+bool window_key(const SDL_Keysym& k) {
+  return k.scancode == SDL_SCANCODE_F11 ||
+         ((k.scancode == SDL_SCANCODE_RETURN || k.scancode == SDL_SCANCODE_KP_ENTER) &&
+          (g_mods.mask() & ModAlt));
+}
+
+int key_code(const SDL_KeyboardEvent& k) {
+  const int sc = k.keysym.scancode;
+  if (sc < 0 || sc >= SDL_NUM_SCANCODES) return 0;
+  int& held = g_key_vk[sc];
+  int vk = held;
+  if ((k.type == SDL_KEYDOWN && !k.repeat) || !vk)
+    vk = window_key(k.keysym) ? kWindowKey : scancode_to_vk(sc, (k.keysym.mod & KMOD_NUM) != 0);
+  held = k.type == SDL_KEYDOWN ? vk : 0;
+  return vk;
 }
 
 // Characters the keyboard types without a text event.
@@ -345,6 +383,7 @@ void translate(const SDL_Event& e) {
           // Button-ups may never come once we are away; do not hold the pointer.
           if (g_ptr.buttons && g_bridge.window) SDL_CaptureMouse(SDL_FALSE);
           g_ptr.buttons = 0;
+          settle_pointer();
           emit(AppSuspend);
           break;
         case SDL_WINDOWEVENT_LEAVE:
@@ -356,9 +395,13 @@ void translate(const SDL_Event& e) {
       break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      int vk = scancode_to_vk(e.key.keysym.scancode);
+      const int vk = key_code(e.key);
+      const bool down = e.type == SDL_KEYDOWN;
+      if (vk == kWindowKey) {
+        if (down && !e.key.repeat && g_bridge.toggle) g_bridge.toggle();
+        break;
+      }
       if (vk < 1 || vk > 255) break;
-      bool down = e.type == SDL_KEYDOWN;
       track_modifier(vk, down);
       if (!down) {
         emit(KeyUp, vk);
@@ -382,6 +425,7 @@ void translate(const SDL_Event& e) {
       if (!b) break;
       int x = 0, y = 0;
       window_to_screen(e.button.x, e.button.y, x, y);
+      clamp_to_screen(x, y);
       // A click elsewhere than the last known position moves the pointer first.
       if (x != g_ptr.x || y != g_ptr.y) {
         pointer_moved(e.button.x, e.button.y);
@@ -395,6 +439,7 @@ void translate(const SDL_Event& e) {
         g_ptr.buttons &= ~(1 << b);
         emit(MouseUp, b, g_ptr.x, g_ptr.y);
         if (!g_ptr.buttons && g_bridge.window) SDL_CaptureMouse(SDL_FALSE);
+        settle_pointer();
       }
       break;
     }
@@ -446,6 +491,7 @@ class TSDLSystemDriver final : public TSystemDriver {
 
   void MoveMouse(int x, int y) override {
     if (!g_bridge.window) return;
+    clamp_to_screen(x, y);
     int wx = 0, wy = 0;
     screen_to_window(x, y, wx, wy);
     g_ptr.warp_valid = true;
@@ -541,3 +587,5 @@ void platform_set_screen_area(int x, int y, int w, int h, int screen_w, int scre
 }
 
 void platform_set_window_handler(void (*handler)(const SDL_Event&)) { g_bridge.handler = handler; }
+
+void platform_set_window_toggle(void (*toggle)()) { g_bridge.toggle = toggle; }

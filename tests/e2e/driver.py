@@ -212,6 +212,20 @@ class Game:
             f"screen at ({self.origin_x}, {self.origin_y})")
         return self
 
+    def follow_window(self, size, timeout=10):
+        """Waits until the game window has the given size (after a switch between full
+        screen and a window), maps the game's screen into it anew; returns its place."""
+        def probe():
+            out = self.xdo("getwindowgeometry", "--shell", self.window)
+            g = {k: int(v) for k, _, v in (line.partition("=") for line in out.split())
+                 if v.lstrip("-").isdigit()}
+            return g if (g["WIDTH"], g["HEIGHT"]) == tuple(size) else None
+        g = wait_until(f"a {size[0]}x{size[1]} window", probe, timeout)
+        self.scale = min(g["WIDTH"] / SCREEN_W, g["HEIGHT"] / SCREEN_H)
+        self.origin_x = g["X"] + (g["WIDTH"] - int(SCREEN_W * self.scale)) // 2
+        self.origin_y = g["Y"] + (g["HEIGHT"] - int(SCREEN_H * self.scale)) // 2
+        return g["X"], g["Y"]
+
     def running(self):
         return self.proc is not None and self.proc.poll() is None
 
@@ -624,7 +638,7 @@ def run_journey(body, screen=(1280, 1024)):
     """Runs body(xserver) with a private X server of the given size; prints the
     outcome, exits 0 or 1. Every game the journey started is ended and its scratch
     folder removed."""
-    name = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+    name = "-".join([os.path.splitext(os.path.basename(sys.argv[0]))[0]] + sys.argv[1:])
     started = time.monotonic()
     xserver = XServer(*screen)
     try:

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "game/game.h"
+#include "graphics/gl/graphics.h"
 #include "harness.h"
 #include "world/globals.h"
 #include "world/player.h"
@@ -130,4 +131,15 @@ TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
     start_values seen = run_once([] { player->best_sc = 70; });
     EXPECT_EQ(seen.best, 0);
     EXPECT_FALSE(dir.exists("data"));
+}
+
+TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
+    scratch_dir dir;
+    for (const auto& bytes : std::vector<std::vector<std::uint8_t>>{{1}, {1, 0, 0, 0, 0}, le32(2)}) {
+        dir.write_bytes("data/window.dat", bytes);  // short, long, out of range
+        bool windowed = true;
+        run_once([&] { windowed = GraphicsWindowed(); });
+        EXPECT_FALSE(windowed);
+        EXPECT_EQ(dir.read_bytes("data/window.dat"), le32(0));
+    }
 }

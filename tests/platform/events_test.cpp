@@ -53,7 +53,7 @@ TEST_F(Events, KeysBecomeWindowsCodes) {
       {SDL_SCANCODE_9, 57},     {SDL_SCANCODE_LEFT, 37},  {SDL_SCANCODE_UP, 38},
       {SDL_SCANCODE_RIGHT, 39}, {SDL_SCANCODE_DOWN, 40},  {SDL_SCANCODE_SPACE, 32},
       {SDL_SCANCODE_F1, 112},   {SDL_SCANCODE_F12, 123},  {SDL_SCANCODE_DELETE, 46},
-      {SDL_SCANCODE_KP_5, 101}, {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_LGUI, 91},
+      {SDL_SCANCODE_KP_5, 12}, {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_LGUI, 91},
   };
   for (auto [sc, code] : keys) EXPECT_EQ(key_code(sc), code) << SDL_GetScancodeName(sc);
 }
@@ -93,6 +93,24 @@ TEST_F(Events, EveryScancodeGivesACodeInRangeAndNeverTheGenericModifiers) {
   // A key without a code makes no event at all.
   push_key(SDL_SCANCODE_INTERNATIONAL1, true);
   EXPECT_TRUE(pump_and_take().empty());
+}
+
+TEST_F(Events, KeypadFollowsNumLockAndWindowKeysNeverReachTheGame) {
+  static int toggles = 0;
+  platform_set_window_toggle([] { ++toggles; });
+  push_key(SDL_SCANCODE_KP_8, true);                    // NumLock off: Up
+  push_key(SDL_SCANCODE_KP_8, false, false, KMOD_NUM);  // its up matches its down
+  push_key(SDL_SCANCODE_KP_8, true, false, KMOD_NUM);   // on: 8
+  // F11, and Alt+Enter; Alt let go before Enter, whose up is still the display's.
+  for (bool down : {true, false})
+    for (SDL_Scancode sc : {SDL_SCANCODE_F11, SDL_SCANCODE_LALT, SDL_SCANCODE_RETURN}) push_key(sc, down);
+  std::vector<std::pair<int, int>> got;
+  for (const Seen& e : pump_and_take()) got.emplace_back(e.id, e.data);
+  const std::vector<std::pair<int, int>> want = {
+      {KeyDown, 38}, {KeyUp, 38}, {KeyDown, 104}, {KeyDown, 164}, {KeyUp, 164}};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(toggles, 2);
+  platform_set_window_toggle(nullptr);
 }
 
 TEST_F(Events, RepeatTextAndControlCharacters) {
@@ -157,8 +175,7 @@ TEST_F(Events, PointerInScreenCoordinatesOfALargerWindow) {
   push_motion(160 + 2 * 100 + 1, 2 * 50 + 1);
   push_button(SDL_BUTTON_RIGHT, true, 160 + 2 * 100 + 1, 2 * 50 + 1);
   push_motion(1599, 959);  // held: captured moves keep coming
-  push_button(SDL_BUTTON_RIGHT, false, 1599, 959);
-  push_motion(20, 10);  // in the left bar
+  push_button(SDL_BUTTON_RIGHT, false, 1599, 959);  // let go: back to the screen's edge
   auto ev = pump_and_take();
   std::vector<Seen> moves, buttons;
   for (auto& e : ev) {
@@ -171,14 +188,21 @@ TEST_F(Events, PointerInScreenCoordinatesOfALargerWindow) {
   EXPECT_EQ(moves[1].x, 719);
   EXPECT_EQ(moves[1].y, 479);
   EXPECT_EQ(moves[1].data, 2);  // the held button
-  EXPECT_EQ(moves[2].x, -70);
-  EXPECT_EQ(moves[2].y, 5);
+  EXPECT_EQ(moves[2].x, 639);
   ASSERT_EQ(buttons.size(), 2u);
   EXPECT_EQ(buttons[0].id, MouseDown);
   EXPECT_EQ(buttons[0].data, 2);
   EXPECT_EQ(buttons[0].x, 100);
   EXPECT_EQ(buttons[1].id, MouseUp);
   EXPECT_EQ(buttons[1].x, 719);
+  // Over a side bar the pointer has left the screen, and its position stays on the edge.
+  push_motion(361, 101);
+  push_motion(20, 10);
+  ev = pump_and_take();
+  ASSERT_GE(ev.size(), 2u);
+  EXPECT_EQ(ev[ev.size() - 2].id, MouseLeave);
+  EXPECT_EQ(ev.back().x, 0);
+  EXPECT_EQ(ev.back().y, 5);
 }
 
 TEST_F(Events, LeavingShowsAHiddenPointerAndComingBackHidesIt) {
@@ -220,6 +244,9 @@ TEST_F(Events, MoveMouseReadsBackExactlyAtAnyScale) {
     EXPECT_EQ(mouse_x(), x);
     EXPECT_EQ(mouse_y(), 242);
   }
+  move_mouse(-6, 485);  // a joystick walking off the screen stops at its edge
+  EXPECT_EQ(mouse_x(), 0);
+  EXPECT_EQ(mouse_y(), 479);
   disable_polled_input();
 }
 

@@ -135,6 +135,7 @@ TEST_F(Joystick, PadsJoinWhenPluggedAndRestWhenPulled) {
   EXPECT_EQ(joy_down(0, 0), 0);
   EXPECT_EQ(joy_hat(0), 0.0f);
   EXPECT_EQ(joy_y(1), -1.0f);  // the other pad keeps its port
+  EXPECT_EQ(joystick_count(), 1);
 
   Pad third(2, 4, 0);  // takes the freed port
   ASSERT_TRUE(third.ok());

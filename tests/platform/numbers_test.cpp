@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -100,10 +101,18 @@ TEST(Clock, HooksDelayAndWrapSafeDifferences) {
   delay(-1);
   EXPECT_EQ(g_slept, -1);
   // A fake time the real clock cannot be showing a few milliseconds into the run.
-  g_fake_now = 1234567890;
-  ASSERT_EQ(millisecs(), 1234567890);
+  g_fake_now = static_cast<int>(static_cast<std::uint32_t>(a) + 0x40000000u);
+  ASSERT_EQ(millisecs(), g_fake_now);
   set_clock_hooks(nullptr, nullptr);
-  EXPECT_NE(millisecs(), 1234567890);
+  EXPECT_NE(millisecs(), g_fake_now);
+}
+
+TEST(Clock, CountsFromBootSoThatEveryLaunchSeedsDifferently) {
+  double uptime = 0;  // seconds since boot, from the same clock
+  std::ifstream("/proc/uptime") >> uptime;
+  ASSERT_GT(uptime, 0);
+  const auto since_boot = static_cast<std::uint32_t>(static_cast<std::uint64_t>(uptime * 1000));
+  EXPECT_NEAR(clock_diff(millisecs(), static_cast<int>(since_boot)), 0, 1000);
 }
 
 }  // namespace

@@ -22,13 +22,14 @@ void start_dummy_video() {
   platform_init_video();
 }
 
-void push_key(SDL_Scancode sc, bool down, bool repeat) {
+void push_key(SDL_Scancode sc, bool down, bool repeat, Uint16 mod) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
   e.key.repeat = repeat ? 1 : 0;
   e.key.keysym.scancode = sc;
   e.key.keysym.sym = SDL_GetKeyFromScancode(sc);
+  e.key.keysym.mod = mod;
   push(e);
 }
 
@@ -70,6 +71,7 @@ void push_window(Uint8 event) {
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
   e.window.event = event;
+  e.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());  // the display's, if open
   push(e);
 }
 

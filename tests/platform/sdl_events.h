@@ -15,7 +15,7 @@ struct Seen {
 // Starts SDL video on the dummy driver (no display needed).
 void start_dummy_video();
 
-void push_key(SDL_Scancode sc, bool down, bool repeat = false);
+void push_key(SDL_Scancode sc, bool down, bool repeat = false, Uint16 mod = 0);
 void push_text(const char* utf8);
 void push_motion(int x, int y);
 void push_button(Uint8 button, bool down, int x, int y);

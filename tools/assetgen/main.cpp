@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
 
         // The desktop icons: the player's plane on a patch of sky.
         write_icons(parts.frames[1], root / "dist" / "icons");
+        ag::write_png(make_icon(parts.frames[1]), (assets / "aerovane_icon.png").string());  // on the window
     } catch (const std::exception& e) {
         std::cerr << "assetgen: " << e.what() << "\n";
         return 1;

@@ -217,6 +217,8 @@ void TGL2DDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
 
 void TGL2DDriver::Flip(int sync) { GLGraphicsDriver()->Flip(sync); }
 bool TGL2DDriver::CanSyncToDisplay() { return GLGraphicsDriver()->CanSyncToDisplay(); }
+void TGL2DDriver::SetWindowed(bool windowed) { GLGraphicsDriver()->SetWindowed(windowed); }
+bool TGL2DDriver::Windowed() { return GLGraphicsDriver()->Windowed(); }
 
 std::shared_ptr<TImageFrame> TGL2DDriver::CreateFrameFromPixmap(
     const std::shared_ptr<TPixmap>& pixmap, int flags) {

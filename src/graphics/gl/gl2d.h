@@ -33,6 +33,8 @@ class TGL2DDriver : public T2DDriver {
   void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
   void Flip(int sync) override;
   bool CanSyncToDisplay() override;
+  void SetWindowed(bool windowed) override;
+  bool Windowed() override;
 
   std::shared_ptr<TImageFrame> CreateFrameFromPixmap(const std::shared_ptr<TPixmap>& pixmap,
                                                      int flags) override;

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "graphics/pixmap/pixmap.h"
+#include "platform/input.h"
+#include "platform/system.h"
 #include "platform/sdl_bridge.h"
 
 // One record per window we draw into, newest first, as the driver keeps them.
@@ -23,6 +26,7 @@ struct TGLContextRecord {
   GLuint color_rb = 0;
   GLuint depth_rb = 0;
   bool offscreen = false;
+  bool windowed = false;  // full screen, shown in a window at the player's choice
   bool minimised_by_us = false;
   int area[4] = {-1, -1, -1, -1};  // last screen area told to the platform layer
 };
@@ -51,7 +55,8 @@ int context_serial = 0;
 TGLContextRecord* records = nullptr;  // newest first
 TGLContextRecord* current_record = nullptr;
 TGLContextRecord* fullscreen_record = nullptr;
-int flip_interval = -1;  // last swap interval set by Flip; -1 before the first
+int flip_interval = -1;  // last swap interval set by Flip; -1: the next Flip sets it
+bool prefer_window = false;  // full-screen graphics shown in a window
 
 std::shared_ptr<TGLGraphicsDriver> the_driver;
 
@@ -218,13 +223,78 @@ void bind_screen(TGLContextRecord* r) {
   p_glBindFramebuffer(GL_FRAMEBUFFER, r && r->offscreen ? r->fbo : 0);
 }
 
+// The largest whole multiple of the screen that fits the desktop's usable area, centred.
+SDL_Rect window_place(int display, int width, int height) {
+  SDL_Rect u = {0, 0, width, height};
+  if (SDL_GetDisplayUsableBounds(display, &u) != 0) SDL_GetDisplayBounds(display, &u);
+  const int k = std::max(1, std::min(u.w / width, u.h / height));
+  return {u.x + std::max(0, (u.w - k * width) / 2), u.y + std::max(0, (u.h - k * height) / 2),
+          k * width, k * height};
+}
+
+void set_window_icon(SDL_Window* window) {
+  const std::shared_ptr<TPixmap>& icon = AppIcon();
+  const std::shared_ptr<TPixmap> rgba = icon ? icon->Convert(PixelRGBA8888) : nullptr;
+  if (!rgba) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      rgba->PixelPtr(0, 0), rgba->width, rgba->height, 32, rgba->pitch, SDL_PIXELFORMAT_RGBA32);
+  if (!surface) return;
+  SDL_SetWindowIcon(window, surface);
+  SDL_FreeSurface(surface);
+}
+
+// A full-screen record over the whole desktop, or in a resizable window. Full screen
+// refused by the system leaves it a window.
+void show_as(TGLContextRecord& r, bool windowed) {
+  SDL_Window* w = r.window;
+  const int display = std::max(SDL_GetWindowDisplayIndex(w), 0);
+  SDL_Rect place;
+  if (windowed) {
+    SDL_SetWindowFullscreen(w, 0);
+    place = window_place(display, r.width, r.height);
+  } else if (SDL_GetDisplayBounds(display, &place) != 0) {
+    place = {0, 0, r.width, r.height};
+  }
+  // Placed by hand as well: without a window manager nobody else would.
+  SDL_SetWindowBordered(w, windowed ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(w, windowed ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowSize(w, place.w, place.h);
+  SDL_SetWindowPosition(w, place.x, place.y);
+  if (!windowed && SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+    show_as(r, true);
+    return;
+  }
+  r.windowed = windowed;
+  if (!windowed) fullscreen_record = &r;
+  else if (fullscreen_record == &r) fullscreen_record = nullptr;
+  flip_interval = -1;
+  update_screen_area(r);
+  // The pointer keeps to the same screen pixel: where it was on the desktop is now
+  // somewhere else in the game (and SDL would report the old window point).
+  move_mouse(mouse_x(), mouse_y());
+}
+
+// Only graphics drawn off screen can fill the screen; a plain window stays as it is.
+void switch_window_mode(bool windowed) {
+  prefer_window = windowed;
+  TGLContextRecord* r = current_record;
+  if (!r || r->type != 3 || r->windowed == windowed) return;
+  show_as(*r, windowed);
+  prefer_window = r->windowed;
+}
+
+void toggle_window_mode() {
+  if (current_record && current_record->type == 3) switch_window_mode(!current_record->windowed);
+}
+
 void handle_window_event(const SDL_Event& e) {
   if (e.type != SDL_WINDOWEVENT) return;
   TGLContextRecord* r = find_record(e.window.windowID);
   if (!r) return;
   switch (e.window.event) {
+    // A window keeps its place whatever has the focus; only full screen makes way.
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-      if (r->type == 3 && fullscreen_record != r) {
+      if (r->type == 3 && !r->windowed && fullscreen_record != r) {
         if (r->minimised_by_us) {
           SDL_RestoreWindow(r->window);
           r->minimised_by_us = false;
@@ -235,7 +305,8 @@ void handle_window_event(const SDL_Event& e) {
           throw std::runtime_error("GLGraphicsDriver failed to set display mode");
         }
         fullscreen_record = r;
-        SDL_GL_SetSwapInterval(r->hertz != 0 ? 1 : 0);
+        // The next present sets the interval its pacing uses, whatever the switch left.
+        flip_interval = -1;
       }
       break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -243,7 +314,7 @@ void handle_window_event(const SDL_Event& e) {
         // Alt+Tab away: get out of the way of the desktop.
         SDL_MinimizeWindow(r->window);
         r->minimised_by_us = true;
-        SDL_GL_SetSwapInterval(0);
+        flip_interval = -1;
         fullscreen_record = nullptr;
       }
       break;
@@ -390,7 +461,10 @@ void TGLGraphics::Close() {
     if (r->own_window) SDL_DestroyWindow(r->window);
     r->window = nullptr;
   }
-  if (!records) platform_set_window_handler(nullptr);
+  if (!records) {
+    platform_set_window_handler(nullptr);
+    platform_set_window_toggle(nullptr);
+  }
 }
 
 // ---- TGLGraphicsDriver ----
@@ -440,12 +514,16 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
   if (!ensure_shared_context()) return nullptr;
   set_gl_attributes();
 
-  // Full screen keeps the desktop's resolution and scales the screen into it; a window
-  // shows it 1:1. Without framebuffer objects only a window of the screen's size works.
+  // Full screen keeps the desktop's resolution and scales the screen into it, and so
+  // does the window the player may choose instead; a windowed graphics shows it 1:1.
+  // Without framebuffer objects only a window of the screen's size works.
   const bool full = depth != 0 && have_fbo;
   Uint32 wflags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   SDL_Rect place = {32, 32, width, height};
-  if (full) {
+  if (full && prefer_window) {
+    wflags |= SDL_WINDOW_RESIZABLE;
+    place = window_place(0, width, height);
+  } else if (full) {
     // Borderless at the desktop's size as well: without a window manager nobody else
     // would make the window cover the screen.
     wflags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
@@ -465,7 +543,8 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
   }
 
   auto r = std::make_shared<TGLContextRecord>();
-  r->type = depth != 0 ? 3 : 2;
+  r->type = full ? 3 : 2;
+  r->windowed = full && prefer_window;
   r->width = width;
   r->height = height;
   r->depth = depth;
@@ -477,9 +556,11 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
     // Framebuffer objects exist but this one would not complete: fall back to a window.
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_FALSE);
     SDL_SetWindowSize(window, width, height);
     SDL_SetWindowPosition(window, 32, 32);
     r->type = 2;
+    r->windowed = false;
   }
   if (!r->offscreen) SDL_GL_GetDrawableSize(window, &r->width, &r->height);
 
@@ -495,10 +576,12 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int heig
   r->next = records;
   records = r.get();
   platform_set_window_handler(handle_window_event);
+  platform_set_window_toggle(toggle_window_mode);
   platform_attach_window(window);
+  set_window_icon(window);
   SDL_ShowWindow(window);
   if (r->type == 3) {
-    fullscreen_record = r.get();
+    if (!r->windowed) fullscreen_record = r.get();
     SDL_RaiseWindow(window);
   }
   update_screen_area(*r);
@@ -538,6 +621,10 @@ bool TGLGraphicsDriver::CanSyncToDisplay() {
   flip_interval = 1;
   return true;
 }
+
+void TGLGraphicsDriver::SetWindowed(bool windowed) { switch_window_mode(windowed); }
+
+bool TGLGraphicsDriver::Windowed() { return prefer_window; }
 
 void TGLGraphicsDriver::SwapSharedContext() {
   // One context holds everything; only make sure it is current somewhere.

@@ -27,6 +27,8 @@ class TGLGraphicsDriver : public TGraphicsDriver {
   void SetGraphics(const std::shared_ptr<TGraphics>& graphics) override;
   void Flip(int sync) override;
   bool CanSyncToDisplay() override;
+  void SetWindowed(bool windowed) override;
+  bool Windowed() override;
   // Textures live in the one GL context, so this only makes sure a context is current.
   virtual void SwapSharedContext();
 };

@@ -28,6 +28,7 @@ int sync_rate = 0, sync_period = 0, sync_fraction = 0, sync_accum = 0;
 std::uint32_t sync_time = 0;
 
 std::string app_title;
+std::shared_ptr<TPixmap> app_icon;
 std::string last_error;
 bool close_at_exit = false;
 
@@ -89,6 +90,13 @@ std::string TGraphicsMode::ToString() const {
 
 void SetAppTitle(const std::string& title) { app_title = title; }
 const std::string& AppTitle() { return app_title; }
+void SetAppIcon(const std::shared_ptr<TPixmap>& icon) { app_icon = icon; }
+const std::shared_ptr<TPixmap>& AppIcon() { return app_icon; }
+
+void SetGraphicsWindowed(bool windowed) {
+  if (driver) driver->SetWindowed(windowed);
+}
+bool GraphicsWindowed() { return driver && driver->Windowed(); }
 
 void SetGraphicsDriver(const std::shared_ptr<TGraphicsDriver>& new_driver, int flags) {
   if (new_driver != driver) {

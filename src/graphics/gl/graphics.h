@@ -23,6 +23,7 @@ struct TGraphicsMode {
 };
 
 class TGraphicsDriver;
+class TPixmap;
 
 // One display surface. Driver() is a non-owning pointer: drivers live for the program.
 class TGraphics {
@@ -49,6 +50,10 @@ class TGraphicsDriver {
   // loaded machine can make its presents look like refresh periods, and the game would
   // then run unpaced.
   virtual bool CanSyncToDisplay() { return true; }
+  // Full-screen graphics shown in a window instead: the choice for graphics made from now
+  // on, and for the current ones at once. Drivers without windows keep full screen.
+  virtual void SetWindowed(bool windowed) { (void)windowed; }
+  virtual bool Windowed() { return false; }
 };
 
 // Registers the OpenGL renderer as the current driver with default flags 2. Safe to call twice.
@@ -57,6 +62,14 @@ void init_graphics_module();
 // The caption of every window opened from now on.
 void SetAppTitle(const std::string& title);
 const std::string& AppTitle();
+// The icon of every window opened from now on (none: the system's).
+void SetAppIcon(const std::shared_ptr<TPixmap>& icon);
+const std::shared_ptr<TPixmap>& AppIcon();
+
+// Full screen (false) or a resizable window (true) for full-screen graphics; the player
+// switches with F11 or Alt+Enter at any time. Set before OpenGraphics to open that way.
+void SetGraphicsWindowed(bool windowed);
+bool GraphicsWindowed();
 
 // Driver selection. Switching driver releases the old driver's graphics and the mode list.
 void SetGraphicsDriver(const std::shared_ptr<TGraphicsDriver>& driver, int default_flags = BackBuffer);
