@@ -17,7 +17,7 @@ bool read_tag(TStream& s, const char* want) {
   return std::memcmp(tag, want, 4) == 0;
 }
 
-int64_t remaining(TStream& s) { return static_cast<int64_t>(s.Size()) - s.Pos(); }
+int64_t remaining(TStream& s) { return s.Size() - s.Pos(); }
 
 }  // namespace
 
@@ -44,7 +44,7 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
   if (format == 0 || hertz <= 0) return nullptr;
   if (fmt_size > 16) {
     if (fmt_size - 16 > remaining(s)) return nullptr;
-    s.Seek(s.Pos() + static_cast<int>(fmt_size - 16));
+    s.Seek(s.Pos() + (fmt_size - 16));
   }
 
   while (!s.Eof()) {
@@ -62,7 +62,7 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
       s.ReadBytes(sample->samples, sample->ByteCount());
       return sample;
     }
-    s.Seek(s.Pos() + static_cast<int>(size));
+    s.Seek(s.Pos() + size);
   }
   return nullptr;
 }
@@ -99,8 +99,8 @@ int ogg_seek(void* data, ogg_int64_t offset, int whence) {
       case SEEK_END: to = src->stream->Size() + offset; break;
       default: return -1;
     }
-    if (to < 0 || to > INT_MAX) return -1;
-    return src->stream->Seek(static_cast<int>(to)) < 0 ? -1 : 0;
+    if (to < 0) return -1;
+    return src->stream->Seek(to) < 0 ? -1 : 0;
   } catch (...) {
     src->failed = true;
     return -1;

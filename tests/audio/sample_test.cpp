@@ -268,7 +268,7 @@ TEST_F(Samples, ConversionsGoThroughSixteenBitStereo) {
 
 // A stream that cannot tell where it is.
 struct Unseekable : TStream {
-  int Pos() override { return -1; }
+  int64_t Pos() override { return -1; }
 };
 
 TEST_F(Samples, UnseekableStreamIsAnError) {

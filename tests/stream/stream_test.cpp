@@ -108,6 +108,26 @@ TEST_F(StreamTest, ReadIntCountsMissingBytesAsZeroAndStallsRaise) {
   }
 }
 
+TEST_F(StreamTest, ReadsPastTheEndFailAndFilesPastTwoGigabytesSeek) {
+  put("four.dat", {1, 2, 3, 4});
+  auto s = read_file(path("four.dat"));
+  ASSERT_EQ(s->Seek(10), 10);
+  EXPECT_FALSE(s->Eof());
+  EXPECT_THROW(s->ReadInt(), TStreamReadException);
+
+  // Sparse, so it costs no disk.
+  const int64_t far = (int64_t{1} << 32) + 6;
+  auto w = write_file(path("big.dat"));
+  ASSERT_EQ(w->Seek(far), far);
+  w->WriteInt(77);
+  w->Close();
+  auto r = read_file(path("big.dat"));
+  EXPECT_EQ(r->Size(), far + 4);
+  ASSERT_EQ(r->Seek(far), far);
+  EXPECT_EQ(r->ReadInt(), 77);
+  EXPECT_EQ(r->Pos(), far + 4);
+}
+
 TEST_F(StreamTest, TypedValuesAreLittleEndianOnDisk) {
   auto w = write_file(path("values.dat"));
   ASSERT_TRUE(w);
