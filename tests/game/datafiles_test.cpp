@@ -1,7 +1,13 @@
 // The best score and the glasses type across runs, and saves that must not hurt.
 #include <SDL.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "game/game.h"
@@ -36,6 +42,53 @@ start_values run_once(const std::function<void()>& before_quit = {}) {
     });
     EXPECT_EQ(run.run(), 0);
     return seen;
+}
+
+constexpr uid_t player_id = 65534;
+
+// Saves the best score in a child process as an ordinary user (player_id when the
+// tests run as root), after before() ran there. 0 saved, 1 not saved, 2 the child
+// could not become that user. The child's standard error lands in err.
+int save_as_player(int value, std::string& err, const std::function<void()>& before = {}) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return 1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipe_ends[1], 2);  // a pipe, which no file size limit stops
+        if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(player_id) || setuid(player_id))) _exit(2);
+        if (before) before();
+        _exit(write_data_int(hiscore_path, value) ? 0 : 1);
+    }
+    close(pipe_ends[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    err.clear();
+    char buf[256];
+    for (ssize_t n; (n = read(pipe_ends[0], buf, sizeof buf)) > 0;) err.append(buf, static_cast<size_t>(n));
+    close(pipe_ends[0]);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+#define SKIP_WITHOUT_PLAYER(r) \
+    if ((r) == 2) GTEST_SKIP() << "this machine lets no process become an ordinary user"
+
+// A data folder of the given mode and a hiscore.dat holding old, both the player's.
+void player_folder(const scratch_dir& dir, int old, fs::perms mode) {
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directory(dir.path() / "data");
+    dir.write_bytes("data/hiscore.dat", le32(old));
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown((dir.path() / "data").c_str(), player_id, player_id), 0);
+        ASSERT_EQ(chown((dir.path() / "data/hiscore.dat").c_str(), player_id, player_id), 0);
+    }
+    fs::permissions(dir.path() / "data", mode);
+}
+
+std::vector<std::string> names_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -115,14 +168,56 @@ TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
     EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
 
-TEST(DataFiles, AFailedSaveKeepsTheOldFileWhole) {
-    scratch_dir dir;
-    dir.write_bytes("data/hiscore.dat", le32(1234));
-    // The new file cannot be written beside the old one.
-    fs::create_directory(dir.path() / "data" / "hiscore.dat.new");
-    start_values seen = run_once([] { player->best_sc = 99999; });
-    EXPECT_EQ(seen.best, 1234);
+TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
+    scratch_dir dir(false);
+    fs::create_directories(dir.path() / "data" / "saves");
+    dir.write_bytes("data/saves/best.dat", le32(1));
+    fs::permissions(dir.path() / "data/saves/best.dat", fs::perms(0640));
+    fs::create_symlink("saves/best.dat", dir.path() / "data/hiscore.dat");
+    EXPECT_TRUE(write_data_int(hiscore_path, 150));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
+    EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
+    EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
+    EXPECT_EQ(names_in(dir.path() / "data/saves"), std::vector<std::string>{"best.dat"});
+}
+
+TEST(DataFiles, AFolderThePlayerCannotWriteToStillTakesTheSaveInPlace) {
+    scratch_dir dir(false);
+    player_folder(dir, 5, fs::perms(0555));
+    std::string err;
+    const int saved = save_as_player(4321, err);
+    SKIP_WITHOUT_PLAYER(saved);
+    EXPECT_EQ(saved, 0) << err;
+    fs::permissions(dir.path() / "data", fs::perms(0755));
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+}
+
+TEST(DataFiles, AFailedSaveKeepsTheOldFileWholeAndSaysSoOnce) {
+    // The disk refuses the new file's bytes.
+    scratch_dir dir(false);
+    player_folder(dir, 1234, fs::perms(0755));
+    std::string err;
+    const int saved = save_as_player(99999, err, [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+    });
+    SKIP_WITHOUT_PLAYER(saved);
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: File too large\n");
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
+    EXPECT_EQ(names_in(dir.path() / "data"), std::vector<std::string>{"hiscore.dat"});
+
+    // The new file is written, but may not replace someone else's in a shared folder.
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
+    ASSERT_EQ(chown((dir.path() / "data").c_str(), 0, 0), 0);
+    ASSERT_EQ(chown((dir.path() / "data/hiscore.dat").c_str(), 0, 0), 0);
+    fs::permissions(dir.path() / "data/hiscore.dat", fs::perms(0666));
+    fs::permissions(dir.path() / "data", fs::perms(01777));
+    EXPECT_EQ(save_as_player(99999, err), 1);
+    EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: Operation not permitted\n");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
+    EXPECT_EQ(names_in(dir.path() / "data"), std::vector<std::string>{"hiscore.dat"});
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
