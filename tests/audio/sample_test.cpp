@@ -181,6 +181,12 @@ TEST_F(Samples, DamagedOrUnsuitableOggGivesNone) {
   for (size_t i = good.size() / 2; i < good.size() / 2 + 200; ++i) scribbled[i] ^= 0x5A;
   load(scribbled);
 
+  // A mono sound and then a stereo one: no one sample holds both.
+  bytes chain = good;
+  const bytes stereo = encode_ogg(2, 44100, 2000);
+  chain.insert(chain.end(), stereo.begin(), stereo.end());
+  EXPECT_EQ(load(chain), nullptr);
+
   EXPECT_EQ(load(bytes{}), nullptr);
   EXPECT_EQ(load(bytes(1000, 0x4F)), nullptr);
   EXPECT_EQ(load_audio_sample((dir / "missing.ogg").string()), nullptr);
