@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <iterator>
 #include <csignal>
 #include <filesystem>
 
@@ -84,11 +84,8 @@ void player_folder(const scratch_dir& dir, int old, fs::perms mode) {
     fs::permissions(dir.path() / "data", mode);
 }
 
-std::vector<std::string> names_in(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
+std::ptrdiff_t files_in(const fs::path& folder) {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
 }  // namespace
@@ -178,7 +175,7 @@ TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
     EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
     EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
-    EXPECT_EQ(names_in(dir.path() / "data/saves"), std::vector<std::string>{"best.dat"});
+    EXPECT_EQ(files_in(dir.path() / "data/saves"), 1);
 }
 
 TEST(DataFiles, AFolderThePlayerCannotWriteToStillTakesTheSaveInPlace) {
@@ -206,7 +203,7 @@ TEST(DataFiles, AFailedSaveKeepsTheOldFileWholeAndSaysSoOnce) {
     EXPECT_EQ(saved, 1);
     EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: File too large\n");
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
-    EXPECT_EQ(names_in(dir.path() / "data"), std::vector<std::string>{"hiscore.dat"});
+    EXPECT_EQ(files_in(dir.path() / "data"), 1);
 
     // The new file is written, but may not replace someone else's in a shared folder.
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
@@ -217,7 +214,7 @@ TEST(DataFiles, AFailedSaveKeepsTheOldFileWholeAndSaysSoOnce) {
     EXPECT_EQ(save_as_player(99999, err), 1);
     EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: Operation not permitted\n");
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
-    EXPECT_EQ(names_in(dir.path() / "data"), std::vector<std::string>{"hiscore.dat"});
+    EXPECT_EQ(files_in(dir.path() / "data"), 1);
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
