@@ -304,24 +304,20 @@ TEST_F(Mixer, SoundsOutliveTheirOwnerWhileVoicesPlayThem) {
 }
 
 TEST(SettingPair, TheMixerNeverUndoesWhatTheGameSetMeanwhile) {
-  // The mixer reads a ramp that is due; the game pauses the voice and sets it; then
-  // the mixer stores where its ramp ended. The game's setting must stand.
+  // Mixer reads a due ramp; game pauses the voice and sets it; mixer stores the ramp's end.
   softmix::setting_pair volume(4096);
   volume.set_target(0);
   int cur, tgt;
   volume.read(&cur, &tgt);
   volume.set(2048);
   volume.reach(cur, tgt);
-  EXPECT_EQ(volume.current(), 2048);
-  EXPECT_EQ(volume.target(), 2048);
-
-  // A target moved on a playing voice: the next ramp starts where this one ended.
+  EXPECT_EQ(std::pair(volume.current(), volume.target()), std::pair(2048, 2048));
+  // Only the target moved meanwhile: the next ramp starts where this one ended.
   volume.set_target(1000);
   volume.read(&cur, &tgt);
   volume.set_target(3000);
   volume.reach(cur, tgt);
-  EXPECT_EQ(volume.current(), 1000);
-  EXPECT_EQ(volume.target(), 3000);
+  EXPECT_EQ(std::pair(volume.current(), volume.target()), std::pair(1000, 3000));
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <iterator>
 #include <csignal>
 #include <filesystem>
 
@@ -44,48 +42,11 @@ start_values run_once(const std::function<void()>& before_quit = {}) {
     return seen;
 }
 
-constexpr uid_t player_id = 65534;
-
-// Saves the best score in a child process as an ordinary user (player_id when the
-// tests run as root), after before() ran there. 0 saved, 1 not saved, 2 the child
-// could not become that user. The child's standard error lands in err.
-int save_as_player(int value, std::string& err, const std::function<void()>& before = {}) {
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return 1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipe_ends[1], 2);  // a pipe, which no file size limit stops
-        if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(player_id) || setuid(player_id))) _exit(2);
-        if (before) before();
-        _exit(write_data_int(hiscore_path, value) ? 0 : 1);
-    }
-    close(pipe_ends[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    err.clear();
-    char buf[256];
-    for (ssize_t n; (n = read(pipe_ends[0], buf, sizeof buf)) > 0;) err.append(buf, static_cast<size_t>(n));
-    close(pipe_ends[0]);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
-#define SKIP_WITHOUT_PLAYER(r) \
-    if ((r) == 2) GTEST_SKIP() << "this machine lets no process become an ordinary user"
-
-// A data folder of the given mode and a hiscore.dat holding old, both the player's.
-void player_folder(const scratch_dir& dir, int old, fs::perms mode) {
-    fs::permissions(dir.path(), fs::perms(0755));
-    fs::create_directory(dir.path() / "data");
-    dir.write_bytes("data/hiscore.dat", le32(old));
-    if (geteuid() == 0) {
-        ASSERT_EQ(chown((dir.path() / "data").c_str(), player_id, player_id), 0);
-        ASSERT_EQ(chown((dir.path() / "data/hiscore.dat").c_str(), player_id, player_id), 0);
-    }
-    fs::permissions(dir.path() / "data", mode);
-}
-
-std::ptrdiff_t files_in(const fs::path& folder) {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+// A death test's child: saves the best score as an ordinary user (uid 65534 under
+// root); exits 0 when saved, 1 when not, 2 when it may not become that user.
+void save_as_player(int value) {
+    if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(2);
+    _exit(write_data_int(hiscore_path, value) ? 0 : 1);
 }
 
 }  // namespace
@@ -175,46 +136,44 @@ TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
     EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
     EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
-    EXPECT_EQ(files_in(dir.path() / "data/saves"), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "data/saves"), fs::directory_iterator()), 1);
 }
 
-TEST(DataFiles, AFolderThePlayerCannotWriteToStillTakesTheSaveInPlace) {
+TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {
     scratch_dir dir(false);
-    player_folder(dir, 5, fs::perms(0555));
-    std::string err;
-    const int saved = save_as_player(4321, err);
-    SKIP_WITHOUT_PLAYER(saved);
-    EXPECT_EQ(saved, 0) << err;
-    fs::permissions(dir.path() / "data", fs::perms(0755));
+    const fs::path data = dir.path() / "data", file = data / "hiscore.dat";
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directory(data);
+    dir.write_bytes("data/hiscore.dat", le32(5));
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(data.c_str(), 65534, 65534) | chown(file.c_str(), 65534, 65534), 0);
+    }
+
+    // A folder the player cannot write to, holding a file they can: saved in place.
+    fs::permissions(data, fs::perms(0555));
+    EXPECT_EXIT(save_as_player(4321), testing::ExitedWithCode(0), "");
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
-}
 
-TEST(DataFiles, AFailedSaveKeepsTheOldFileWholeAndSaysSoOnce) {
-    // The disk refuses the new file's bytes.
-    scratch_dir dir(false);
-    player_folder(dir, 1234, fs::perms(0755));
-    std::string err;
-    const int saved = save_as_player(99999, err, [] {
+    // The disk refuses the new file's bytes (the message cannot be kept: it is a file too).
+    fs::permissions(data, fs::perms(0755));
+    const auto no_room = [] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit none{0, 0};
         setrlimit(RLIMIT_FSIZE, &none);
-    });
-    SKIP_WITHOUT_PLAYER(saved);
-    EXPECT_EQ(saved, 1);
-    EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: File too large\n");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
-    EXPECT_EQ(files_in(dir.path() / "data"), 1);
-
-    // The new file is written, but may not replace someone else's in a shared folder.
+        save_as_player(99);
+    };
+    EXPECT_EXIT(no_room(), testing::ExitedWithCode(1), "");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
+    // Someone else's file in a shared folder: the new file is written, but may not replace it.
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
-    ASSERT_EQ(chown((dir.path() / "data").c_str(), 0, 0), 0);
-    ASSERT_EQ(chown((dir.path() / "data/hiscore.dat").c_str(), 0, 0), 0);
-    fs::permissions(dir.path() / "data/hiscore.dat", fs::perms(0666));
-    fs::permissions(dir.path() / "data", fs::perms(01777));
-    EXPECT_EQ(save_as_player(99999, err), 1);
-    EXPECT_EQ(err, "aerovane: cannot save data/hiscore.dat: Operation not permitted\n");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
-    EXPECT_EQ(files_in(dir.path() / "data"), 1);
+    ASSERT_EQ(chown(data.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
+    fs::permissions(file, fs::perms(0666));
+    fs::permissions(data, fs::perms(01777));
+    EXPECT_EXIT(save_as_player(99), testing::ExitedWithCode(1),
+                "^aerovane: cannot save data/hiscore.dat: Operation not permitted\n$");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
