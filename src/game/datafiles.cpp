@@ -20,6 +20,8 @@
 #include "world/player.h"
 #include "world/qndraw.h"
 
+namespace fs = std::filesystem;
+
 const char* const hiscore_path = "data\\hiscore.dat";
 const char* const anaglyph_path = "Data\\anaglyph3d.dat";
 
@@ -58,7 +60,6 @@ bool holds_exactly(const std::string& path, int value) {
 // The file a save replaces: symlinks followed to the file they name, which need
 // not exist yet. Empty for links that go round in a loop.
 std::string save_target(const std::string& path) {
-    namespace fs = std::filesystem;
     fs::path p = map_file_path(path);
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
@@ -139,8 +140,8 @@ bool write_data_int(const std::string& path, int value) {
     const std::string target = save_target(path);
     // Without a data folder the game runs without sounds and without saves, quietly.
     std::error_code ec;
-    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    if (!target.empty() && !folder.empty() && !std::filesystem::is_directory(folder, ec))
+    const fs::path folder = fs::path(target).parent_path();
+    if (!target.empty() && !folder.empty() && !fs::is_directory(folder, ec))
         return false;
     const std::string why = save_into(target, value);
     if (why.empty()) return true;

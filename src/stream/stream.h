@@ -31,10 +31,10 @@ class TStream {
 public:
   virtual ~TStream() = default;
 
-  // Positions are 64-bit: a file may be larger than 2 GiB.
   // 1 when Pos() == Size(). A stream sought past its end is not at the end: reads
   // there raise the read exception, where at the end they stop quietly.
   virtual int Eof();
+  // Positions are 64-bit: a file may be larger than 2 GiB.
   virtual int64_t Pos();             // -1 when the stream cannot seek
   virtual int64_t Size();
   virtual int64_t Seek(int64_t pos); // new position, or -1 when refused
