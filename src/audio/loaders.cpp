@@ -2,9 +2,11 @@
 // read whole, so a damaged sound file gives no sound rather than noise or a crash.
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "audio/sample.h"
 #include "stream/stream.h"
@@ -17,7 +19,7 @@ bool read_tag(TStream& s, const char* want) {
   return std::memcmp(tag, want, 4) == 0;
 }
 
-int64_t remaining(TStream& s) { return static_cast<int64_t>(s.Size()) - s.Pos(); }
+int64_t remaining(TStream& s) { return s.Size() - s.Pos(); }
 
 }  // namespace
 
@@ -44,7 +46,7 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
   if (format == 0 || hertz <= 0) return nullptr;
   if (fmt_size > 16) {
     if (fmt_size - 16 > remaining(s)) return nullptr;
-    s.Seek(s.Pos() + static_cast<int>(fmt_size - 16));
+    s.Seek(s.Pos() + (fmt_size - 16));
   }
 
   while (!s.Eof()) {
@@ -62,7 +64,7 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(
       s.ReadBytes(sample->samples, sample->ByteCount());
       return sample;
     }
-    s.Seek(s.Pos() + static_cast<int>(size));
+    s.Seek(s.Pos() + size);
   }
   return nullptr;
 }
@@ -99,8 +101,8 @@ int ogg_seek(void* data, ogg_int64_t offset, int whence) {
       case SEEK_END: to = src->stream->Size() + offset; break;
       default: return -1;
     }
-    if (to < 0 || to > INT_MAX) return -1;
-    return src->stream->Seek(static_cast<int>(to)) < 0 ? -1 : 0;
+    if (to < 0) return -1;
+    return src->stream->Seek(to) < 0 ? -1 : 0;
   } catch (...) {
     src->failed = true;
     return -1;
@@ -119,10 +121,38 @@ long ogg_tell(void* data) {
   }
 }
 
+// True when every whole page of the stream belongs to one logical stream that begins
+// only once. A chain of streams could change channels or rate on the way, which one
+// sample cannot hold, and a damaged chain makes the decoder lose memory while it
+// looks for the links. Leaves the stream anywhere.
+bool one_logical_stream(TStream& s) {
+  struct sync_state : ogg_sync_state {
+    sync_state() { ogg_sync_init(this); }
+    ~sync_state() { ogg_sync_clear(this); }
+  } sync;
+  bool first = true;
+  int serial = 0;
+  while (char* buf = ogg_sync_buffer(&sync, 4096)) {
+    const int n = s.Read(buf, 4096);
+    if (n <= 0) break;
+    ogg_sync_wrote(&sync, n);
+    ogg_page page;
+    for (int got; (got = ogg_sync_pageout(&sync, &page)) != 0;) {
+      if (got < 0) continue;  // bytes skipped to the next page
+      if (!first && (ogg_page_serialno(&page) != serial || ogg_page_bos(&page))) return false;
+      serial = ogg_page_serialno(&page);
+      first = false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(
     const std::shared_ptr<TStream>& stream) {
+  const int64_t start = stream->Pos();
+  if (!one_logical_stream(*stream) || stream->Seek(start) != start) return nullptr;
   ogg_source src{stream.get()};
   const ov_callbacks callbacks{ogg_read, ogg_seek, ogg_close, ogg_tell};
   OggVorbis_File vf;
@@ -140,18 +170,22 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(
   const ogg_int64_t frames = ov_pcm_total(&vf, -1);
   if (frames < 0 || frames > INT_MAX / (2 * channels)) return nullptr;
 
-  auto sample = TAudioSample::Create(static_cast<int>(frames), static_cast<int>(info->rate),
-                                     channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
-  if (!sample) return nullptr;
+  // The total is the last page's word, which a few damaged bytes can make a gigabyte:
+  // memory grows with what really decodes, and the sample is made once it is all there.
   const int bytes = static_cast<int>(frames) * 2 * channels;
+  std::vector<char> pcm;
   int filled = 0;
   while (filled < bytes) {
+    pcm.resize(static_cast<size_t>(std::min(bytes - filled, 1 << 16) + filled));
     int section = 0;
-    const long n = ov_read(&vf, reinterpret_cast<char*>(sample->samples) + filled, bytes - filled,
-                           0, 2, 1, &section);
+    const long n = ov_read(&vf, pcm.data() + filled, static_cast<int>(pcm.size()) - filled, 0, 2, 1,
+                           &section);
     // An error, or an end before the promised length (a cut-off file), fails the load.
     if (n <= 0 || src.failed) return nullptr;
     filled += static_cast<int>(n);
   }
+  auto sample = TAudioSample::Create(static_cast<int>(frames), static_cast<int>(info->rate),
+                                     channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
+  if (sample && bytes > 0) std::memcpy(sample->samples, pcm.data(), static_cast<size_t>(bytes));
   return sample;
 }

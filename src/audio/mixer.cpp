@@ -140,14 +140,15 @@ int64_t frame_step(int rate, int hertz) {
 
 // ---- voices ----
 
-void sound::set_rate(int rate) {
-  rate_tgt.store(rate, rel);
-  if (status.load(acq) & VOICE_PAUSED) rate_cur.store(rate, rel);
+// Only the game thread changes the paused bit, so it cannot change under these.
+void sound::set_rate(int value) {
+  if (status.load(acq) & VOICE_PAUSED) rate.set(value);
+  else rate.set_target(value);
 }
 
-void sound::set_volume(int volume) {
-  vol_tgt.store(volume, rel);
-  if (status.load(acq) & VOICE_PAUSED) vol_cur.store(volume, rel);
+void sound::set_volume(int value) {
+  if (status.load(acq) & VOICE_PAUSED) volume.set(value);
+  else volume.set_target(value);
 }
 
 void sound::set_pan(int pan) {
@@ -160,8 +161,8 @@ void sound::set_depth(int depth) {
   if (status.load(acq) & VOICE_PAUSED) depth_cur.store(depth, rel);
 }
 
-int sound::get_rate(int target) { return (target ? rate_tgt : rate_cur).load(acq); }
-int sound::get_volume(int target) { return (target ? vol_tgt : vol_cur).load(acq); }
+int sound::get_rate(int target) { return target ? rate.target() : rate.current(); }
+int sound::get_volume(int target) { return target ? volume.target() : volume.current(); }
 int sound::get_pan(int target) { return (target ? pan_tgt : pan_cur).load(acq); }
 int sound::get_depth(int target) { return (target ? depth_tgt : depth_cur).load(acq); }
 
@@ -189,8 +190,9 @@ int sound::mix(int32_t* acc, int frames) {
   const uint64_t end = static_cast<uint64_t>(d->channels) * static_cast<uint64_t>(d->length) << 32;
   if (end == 0) return 1;  // nothing to play
 
-  const int rc = rate_cur.load(acq), rt = rate_tgt.load(acq);
-  const int vc = vol_cur.load(acq), vt = vol_tgt.load(acq);
+  int rc, rt, vc, vt;
+  rate.read(&rc, &rt);
+  volume.read(&vc, &vt);
   const int pan = pan_tgt.load(acq), depth = depth_tgt.load(acq);
   const int64_t fc = frame_step(rc, d->hertz), ft = frame_step(rt, d->hertz);
 
@@ -220,8 +222,8 @@ int sound::mix(int32_t* acc, int frames) {
       result = pick_steady(d->channels, d->bits)(d->data, acc, n, step, gl, gr, m);
     }
   } else {
-    rate_cur.store(rt, rel);
-    vol_cur.store(vt, rel);
+    rate.reach(rc, rt);
+    volume.reach(vc, vt);
     const int64_t sc = fc * d->channels << 16, st = ft * d->channels << 16;
     const int64_t dstep = (st - sc) / frames;
     const int dvol = (vt - vc) * 256 / frames;
@@ -397,10 +399,8 @@ void reset_voice(sound* v) {
   v->channels = 0;
   v->pos = 0;
   v->total.store(0, std::memory_order_release);
-  v->rate_cur.store(65536, std::memory_order_release);
-  v->rate_tgt.store(65536, std::memory_order_release);
-  v->vol_cur.store(4096, std::memory_order_release);
-  v->vol_tgt.store(4096, std::memory_order_release);
+  v->rate.set(65536);
+  v->volume.set(4096);
   v->pan_cur.store(0, std::memory_order_release);
   v->pan_tgt.store(0, std::memory_order_release);
   v->depth_cur.store(0, std::memory_order_release);
@@ -597,10 +597,8 @@ int engine_play(engine_sound* snd, int paused, int handle) {
   }
 
   sound* v = take_voice();
-  v->rate_cur.store(rate, std::memory_order_release);
-  v->rate_tgt.store(rate, std::memory_order_release);
-  v->vol_cur.store(volume, std::memory_order_release);
-  v->vol_tgt.store(volume, std::memory_order_release);
+  v->rate.set(rate);
+  v->volume.set(volume);
   v->pan_cur.store(pan, std::memory_order_release);
   v->pan_tgt.store(pan, std::memory_order_release);
   v->depth_cur.store(depth, std::memory_order_release);

@@ -65,6 +65,51 @@ public:
   virtual int position() { return 0; }
 };
 
+// A ramped setting: the current value and its target in one atomic word. The game
+// sets the target, or both at once on a paused voice; the mixer moves the current
+// value to the target. A compare-and-swap from what the mixer read keeps it from
+// overwriting a setting the game made meanwhile.
+class setting_pair {
+public:
+  explicit setting_pair(int value) : _bits(pack(value, value)) {}
+
+  int current() const { return current_of(_bits.load(std::memory_order_acquire)); }
+  int target() const { return target_of(_bits.load(std::memory_order_acquire)); }
+  void read(int* current, int* target) const {
+    const uint64_t b = _bits.load(std::memory_order_acquire);
+    *current = current_of(b);
+    *target = target_of(b);
+  }
+  // Game thread: both values, so the voice starts at this one instead of ramping.
+  void set(int value) { _bits.store(pack(value, value), std::memory_order_release); }
+  // Game thread: a new target; the current value stays the mixer's.
+  void set_target(int value) {
+    uint64_t b = _bits.load(std::memory_order_acquire);
+    while (!_bits.compare_exchange_weak(b, pack(current_of(b), value), std::memory_order_acq_rel,
+                                        std::memory_order_acquire)) {
+    }
+  }
+  // Mixer: the ramp read as (current, target) has reached its target. If the game
+  // moved only the target since, the next ramp starts from here; if it set the
+  // current value, that stands.
+  void reach(int current, int target) {
+    uint64_t seen = pack(current, target);
+    while (!_bits.compare_exchange_strong(seen, pack(target, target_of(seen)),
+                                          std::memory_order_acq_rel, std::memory_order_acquire)) {
+      if (current_of(seen) != current || target_of(seen) == current) return;
+    }
+  }
+
+private:
+  static uint64_t pack(int current, int target) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(current)) << 32 | static_cast<uint32_t>(target);
+  }
+  static int current_of(uint64_t b) { return static_cast<int>(static_cast<uint32_t>(b >> 32)); }
+  static int target_of(uint64_t b) { return static_cast<int>(static_cast<uint32_t>(b)); }
+
+  std::atomic<uint64_t> _bits;
+};
+
 // One playing instance of a sound.
 class sound : public output {
 public:
@@ -76,8 +121,9 @@ public:
   int channels = 0;             // of snd, kept for position()
   uint64_t pos = 0;             // 32.32, in samples (frames x channels); mixer only
   std::atomic<uint64_t> total{0};
-  std::atomic<int> rate_cur{65536}, rate_tgt{65536};
-  std::atomic<int> vol_cur{4096}, vol_tgt{4096};
+  setting_pair rate{65536};
+  setting_pair volume{4096};
+  // Pan and depth are never ramped: only the game writes them.
   std::atomic<int> pan_cur{0}, pan_tgt{0};
   std::atomic<int> depth_cur{0}, depth_tgt{0};
   int start_time = 0;   // ms, when queued

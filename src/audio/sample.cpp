@@ -129,7 +129,7 @@ void init_sample_loaders() {
 
 std::shared_ptr<TAudioSample> load_audio_sample(const std::shared_ptr<TStream>& stream) {
   if (!stream) return nullptr;
-  const int start = stream->Pos();
+  const int64_t start = stream->Pos();
   if (start == -1) throw std::runtime_error("Stream is not seekable");
   for (TAudioSampleLoader* loader = g_loaders; loader; loader = loader->_succ) {
     stream->Seek(start);

@@ -1,8 +1,17 @@
 // The 4-byte files in the data folder: the best score, the glasses type and the choice
 // of a window over full screen. Read once at start-up, written once at exit. A save
 // never leaves a half-written file behind: the value goes to a new file beside the old
-// one, is read back, and only then replaces it.
+// one, is read back, and only then replaces it. The player's arrangements stand: a
+// symlink stays a link to the file it names, and the file keeps its permissions.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
 #include <string>
 
 #include "game/game.h"
@@ -11,6 +20,8 @@
 #include "world/globals.h"
 #include "world/player.h"
 #include "world/qndraw.h"
+
+namespace fs = std::filesystem;
 
 const char* const hiscore_path = "data\\hiscore.dat";
 const char* const anaglyph_path = "Data\\anaglyph3d.dat";
@@ -48,33 +59,97 @@ bool holds_exactly(const std::string& path, int value) {
     }
 }
 
-// Replaces the file with the 4 bytes of value. On any failure (no data folder, a folder
-// in the way, a full disk) the old file stays as it was and false comes back.
-bool write_data_int(const std::string& path, int value) {
-    const std::string target = map_file_path(path);
-    const std::string temp = target + ".new";
-    bool ok = false;
-    bool created = false;
-    try {
-        auto stream = write_file(temp);
-        if (stream) {
-            created = true;
-            WriteInt(stream, value);
-            stream->Flush();
-            close_stream(stream);
-            // A full disk may only show when the buffer reaches the file, so look.
-            ok = holds_exactly(temp, value);
-        }
-    } catch (const TStreamException&) {
-        ok = false;
+// The file a save replaces: symlinks followed to the file they name, which need
+// not exist yet. Empty for links that go round in a loop.
+std::string save_target(const std::string& path) {
+    fs::path p = map_file_path(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec) return p.string();
+        p = to.is_absolute() ? to : p.parent_path() / to;
     }
-    if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
+    return {};
+}
+
+// A new file beside target, made by this save alone; -1 (and errno) when none can be.
+int create_beside(const std::string& target, std::string& temp) {
+    for (int i = 0; i < 100; ++i) {
+        temp = target + ".new" + (i ? std::to_string(i) : "");
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Writes the 4 bytes of value at the start of the open file, cuts it there and waits
+// for the disk. Closes fd. 0, or the errno of the failure.
+int put_int(int fd, int value) {
+    FILE* file = fdopen(fd, "wb");  // does not truncate: in place, the old bytes stay till written
+    if (!file) {
+        const int err = errno;
+        close(fd);
+        return err;
+    }
+    auto stream = TCStream::CreateWithCStream(file, MODE_WRITE);
+    errno = 0;
+    try {
+        WriteInt(stream, value);
+        stream->Flush();  // a full disk shows here
+    } catch (const TStreamException&) {
+        return errno ? errno : EIO;
+    }
+    if (ftruncate(fd, 4) != 0 || fsync(fd) != 0) return errno;
+    return 0;
+}
+
+// Why target could not be given the value; empty when it has it.
+std::string save_into(const std::string& target, int value) {
+    if (target.empty()) return std::strerror(ELOOP);
+    struct stat old;
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) return "not a regular file";
+
+    std::string temp;
+    const int fd = create_beside(target, temp);
+    if (fd < 0) {
+        // A folder the player may not write to can still hold a file they may: write
+        // it in place, as the game always did.
+        const int in_place = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (in_place < 0) return std::strerror(errno);
+        if (const int err = put_int(in_place, value)) return std::strerror(err);
+        return holds_exactly(target, value) ? "" : "the file did not read back";
+    }
+    if (exists) {
+        fchmod(fd, old.st_mode & 0777);
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only root can give a file back to its owner; anyone else saves their own.
+        }
+    }
+    std::string why;
+    if (const int err = put_int(fd, value)) why = std::strerror(err);
+    else if (!holds_exactly(temp, value)) why = "the file did not read back";
+    else if (std::rename(temp.c_str(), target.c_str()) != 0) why = std::strerror(errno);
     // Only ever remove what this save made.
-    if (!ok && created) std::remove(temp.c_str());
-    return ok;
+    if (!why.empty()) std::remove(temp.c_str());
+    return why;
 }
 
 }  // namespace
+
+bool write_data_int(const std::string& path, int value) {
+    const std::string target = save_target(path);
+    // Without a data folder the game runs without sounds and without saves, quietly.
+    std::error_code ec;
+    const fs::path folder = fs::path(target).parent_path();
+    if (!target.empty() && !folder.empty() && !fs::is_directory(folder, ec))
+        return false;
+    const std::string why = save_into(target, value);
+    if (why.empty()) return true;
+    std::cerr << "aerovane: cannot save " << map_file_path(path) << ": " << why << std::endl;
+    return false;
+}
 
 int hiscore_file(int save) {
     if (save) {

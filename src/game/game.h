@@ -67,6 +67,12 @@ extern const char* const hiscore_path;
 extern const char* const anaglyph_path;
 extern const char* const window_path;
 
+// Replaces the data file at path (as the game writes it) with the 4 bytes of value:
+// through a symlink to the file it names, keeping the file's permissions; in place
+// when the folder takes no new file. False when it could not, with one line on
+// standard error (none when there is no data folder at all); but for a failure in
+// place, the old file is then untouched.
+bool write_data_int(const std::string& path, int value);
 // save 0 loads player->best_sc, non-zero saves it.
 int hiscore_file(int save);
 // 1 load mode3d, 2 save it; then (and with 0 only) apply its eye colours to draw3d.

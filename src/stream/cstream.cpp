@@ -3,8 +3,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "stream/stream.h"
@@ -86,13 +84,15 @@ int file_type(const std::string& path) {
   return 0;
 }
 
+static_assert(sizeof(off_t) >= 8, "file positions past 2 GiB need a 64-bit off_t");
+
 TCStream::~TCStream() { Close(); }
 
-int TCStream::Pos() { return _pos; }
-int TCStream::Size() { return _size; }
+int64_t TCStream::Pos() { return _pos; }
+int64_t TCStream::Size() { return _size; }
 
-int TCStream::Seek(int pos) {
-  if (!_cstream || pos < 0 || std::fseek(_cstream, pos, SEEK_SET) != 0) return -1;
+int64_t TCStream::Seek(int64_t pos) {
+  if (!_cstream || pos < 0 || fseeko(_cstream, static_cast<off_t>(pos), SEEK_SET) != 0) return -1;
   _pos = pos;
   _last_op = 0;
   return _pos;
@@ -114,7 +114,7 @@ void TCStream::Close() {
 int TCStream::Read(void* buf, int count) {
   if (!_cstream || count <= 0 || !(_mode & MODE_READ)) return 0;
   // stdio wants a positioning call between a write and a read on the same file.
-  if (_last_op == MODE_WRITE) std::fseek(_cstream, _pos, SEEK_SET);
+  if (_last_op == MODE_WRITE) fseeko(_cstream, static_cast<off_t>(_pos), SEEK_SET);
   _last_op = MODE_READ;
   const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), _cstream));
   _pos += n;
@@ -123,7 +123,7 @@ int TCStream::Read(void* buf, int count) {
 
 int TCStream::Write(const void* buf, int count) {
   if (!_cstream || count <= 0 || !(_mode & MODE_WRITE)) return 0;
-  if (_last_op == MODE_READ) std::fseek(_cstream, _pos, SEEK_SET);
+  if (_last_op == MODE_READ) fseeko(_cstream, static_cast<off_t>(_pos), SEEK_SET);
   _last_op = MODE_WRITE;
   const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), _cstream));
   _pos += n;
@@ -136,13 +136,13 @@ std::shared_ptr<TCStream> TCStream::CreateWithCStream(FILE* file, int mode) {
   auto s = std::make_shared<TCStream>();
   s->_cstream = file;
   s->_mode = mode;
-  const long here = std::ftell(file);
-  s->_pos = here < 0 ? 0 : static_cast<int>(std::min<long>(here, INT_MAX));
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    s->_size = end < 0 ? 0 : static_cast<int>(std::min<long>(end, INT_MAX));
+  const off_t here = ftello(file);
+  s->_pos = here < 0 ? 0 : here;
+  if (fseeko(file, 0, SEEK_END) == 0) {
+    const off_t end = ftello(file);
+    s->_size = end < 0 ? 0 : end;
   }
-  std::fseek(file, s->_pos, SEEK_SET);
+  fseeko(file, static_cast<off_t>(s->_pos), SEEK_SET);
   return s;
 }
 

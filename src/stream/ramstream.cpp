@@ -5,11 +5,11 @@
 
 #include "stream/stream.h"
 
-int TRamStream::Pos() { return _pos; }
-int TRamStream::Size() { return _size; }
+int64_t TRamStream::Pos() { return _pos; }
+int64_t TRamStream::Size() { return _size; }
 
-int TRamStream::Seek(int pos) {
-  _pos = std::clamp(pos, 0, _size);
+int64_t TRamStream::Seek(int64_t pos) {
+  _pos = static_cast<int>(std::clamp<int64_t>(pos, 0, _size));
   return _pos;
 }
 

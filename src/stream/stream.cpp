@@ -4,15 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-int TStream::Eof() {
-  const int pos = Pos();
-  // A position past the end (a file seeked beyond it) is the end too.
-  return pos >= 0 && pos >= Size() ? 1 : 0;
-}
+int TStream::Eof() { return Pos() == Size() ? 1 : 0; }
 
-int TStream::Pos() { return -1; }
-int TStream::Size() { return 0; }
-int TStream::Seek(int) { return -1; }
+int64_t TStream::Pos() { return -1; }
+int64_t TStream::Size() { return 0; }
+int64_t TStream::Seek(int64_t) { return -1; }
 void TStream::Flush() {}
 void TStream::Close() {}
 int TStream::Read(void*, int) { return 0; }

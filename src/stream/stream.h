@@ -31,10 +31,13 @@ class TStream {
 public:
   virtual ~TStream() = default;
 
-  virtual int Eof();                 // 1 when Pos() == Size()
-  virtual int Pos();                 // -1 when the stream cannot seek
-  virtual int Size();
-  virtual int Seek(int pos);         // new position, or -1 when refused
+  // 1 when Pos() == Size(). A stream sought past its end is not at the end: reads
+  // there raise the read exception, where at the end they stop quietly.
+  virtual int Eof();
+  // Positions are 64-bit: a file may be larger than 2 GiB.
+  virtual int64_t Pos();             // -1 when the stream cannot seek
+  virtual int64_t Size();
+  virtual int64_t Seek(int64_t pos); // new position, or -1 when refused
   virtual void Flush();
   virtual void Close();              // a second Close does nothing
   virtual int Read(void* buf, int count);         // bytes actually read
@@ -72,15 +75,15 @@ constexpr int MODE_WRITE = 2;
 // A stream over a C library file.
 class TCStream : public TStream {
 public:
-  int _pos = 0;
-  int _size = 0;
+  int64_t _pos = 0;
+  int64_t _size = 0;
   FILE* _cstream = nullptr;
   int _mode = 0;
 
   ~TCStream() override;
-  int Pos() override;
-  int Size() override;
-  int Seek(int pos) override;
+  int64_t Pos() override;
+  int64_t Size() override;
+  int64_t Seek(int64_t pos) override;  // may go past the end, as the C library allows
   void Flush() override;  // raises the write exception when buffered bytes cannot be written
   void Close() override;
   int Read(void* buf, int count) override;
@@ -105,9 +108,9 @@ public:
   int _write = 0;
   std::shared_ptr<void> _keep;  // whatever owns _buf, if anyone
 
-  int Pos() override;
-  int Size() override;
-  int Seek(int pos) override;  // clamped to 0..Size()
+  int64_t Pos() override;
+  int64_t Size() override;
+  int64_t Seek(int64_t pos) override;  // clamped to 0..Size()
   int Read(void* buf, int count) override;
   int Write(const void* buf, int count) override;  // never grows the buffer
 

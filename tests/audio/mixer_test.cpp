@@ -303,4 +303,21 @@ TEST_F(Mixer, SoundsOutliveTheirOwnerWhileVoicesPlayThem) {
   EXPECT_EQ(first_sound(engine.fragments(2)), -1);
 }
 
+TEST(SettingPair, TheMixerNeverUndoesWhatTheGameSetMeanwhile) {
+  // Mixer reads a due ramp; game pauses the voice and sets it; mixer stores the ramp's end.
+  softmix::setting_pair volume(4096);
+  volume.set_target(0);
+  int cur, tgt;
+  volume.read(&cur, &tgt);
+  volume.set(2048);
+  volume.reach(cur, tgt);
+  EXPECT_EQ(std::pair(volume.current(), volume.target()), std::pair(2048, 2048));
+  // Only the target moved meanwhile: the next ramp starts where this one ended.
+  volume.set_target(1000);
+  volume.read(&cur, &tgt);
+  volume.set_target(3000);
+  volume.reach(cur, tgt);
+  EXPECT_EQ(std::pair(volume.current(), volume.target()), std::pair(1000, 3000));
+}
+
 }  // namespace

@@ -181,6 +181,10 @@ TEST_F(Samples, DamagedOrUnsuitableOggGivesNone) {
   for (size_t i = good.size() / 2; i < good.size() / 2 + 200; ++i) scribbled[i] ^= 0x5A;
   load(scribbled);
 
+  // A mono sound and then a stereo one: no one sample holds both.
+  bytes chain = encode_ogg(2, 44100, 2000);
+  chain.insert(chain.begin(), good.begin(), good.end());
+  EXPECT_EQ(load(chain), nullptr);
   EXPECT_EQ(load(bytes{}), nullptr);
   EXPECT_EQ(load(bytes(1000, 0x4F)), nullptr);
   EXPECT_EQ(load_audio_sample((dir / "missing.ogg").string()), nullptr);
@@ -268,7 +272,7 @@ TEST_F(Samples, ConversionsGoThroughSixteenBitStereo) {
 
 // A stream that cannot tell where it is.
 struct Unseekable : TStream {
-  int Pos() override { return -1; }
+  int64_t Pos() override { return -1; }
 };
 
 TEST_F(Samples, UnseekableStreamIsAnError) {

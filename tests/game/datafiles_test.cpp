@@ -1,7 +1,11 @@
 // The best score and the glasses type across runs, and saves that must not hurt.
 #include <SDL.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "game/game.h"
@@ -37,6 +41,13 @@ start_values run_once(const std::function<void()>& before_quit = {}) {
     });
     EXPECT_EQ(run.run(), 0);
     return seen;
+}
+
+// A death test's child: saves the best score as an ordinary user (uid 65534 under
+// root); exits 0 when saved, 1 when not, 2 when it may not become that user.
+void save_as_player(int value) {
+    if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(2);
+    _exit(write_data_int(hiscore_path, value) ? 0 : 1);
 }
 
 }  // namespace
@@ -116,14 +127,54 @@ TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
     EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
 
-TEST(DataFiles, AFailedSaveKeepsTheOldFileWhole) {
-    scratch_dir dir;
-    dir.write_bytes("data/hiscore.dat", le32(1234));
-    // The new file cannot be written beside the old one.
-    fs::create_directory(dir.path() / "data" / "hiscore.dat.new");
-    start_values seen = run_once([] { player->best_sc = 99999; });
-    EXPECT_EQ(seen.best, 1234);
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(1234));
+TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
+    scratch_dir dir(false);
+    fs::create_directories(dir.path() / "data" / "saves");
+    dir.write_bytes("data/saves/best.dat", le32(1));
+    fs::permissions(dir.path() / "data/saves/best.dat", fs::perms(0640));
+    fs::create_symlink("saves/best.dat", dir.path() / "data/hiscore.dat");
+    EXPECT_TRUE(write_data_int(hiscore_path, 150));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
+    EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
+    EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "data/saves"), fs::directory_iterator()), 1);
+}
+
+TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {
+    scratch_dir dir(false);
+    const fs::path data = dir.path() / "data", file = data / "hiscore.dat";
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directory(data);
+    dir.write_bytes("data/hiscore.dat", le32(5));
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(data.c_str(), 65534, 65534) | chown(file.c_str(), 65534, 65534), 0);
+    }
+
+    // A folder the player cannot write to, holding a file they can: saved in place.
+    fs::permissions(data, fs::perms(0555));
+    EXPECT_EXIT(save_as_player(4321), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+
+    // The disk refuses the new file's bytes (the message cannot be kept: it is a file too).
+    fs::permissions(data, fs::perms(0755));
+    const auto no_room = [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+        save_as_player(99);
+    };
+    EXPECT_EXIT(no_room(), testing::ExitedWithCode(1), "");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
+    // Someone else's file in a shared folder: the new file is written, but may not replace it.
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
+    ASSERT_EQ(chown(data.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
+    fs::permissions(file, fs::perms(0666));
+    fs::permissions(data, fs::perms(01777));
+    EXPECT_EXIT(save_as_player(99), testing::ExitedWithCode(1),
+                "^aerovane: cannot save data/hiscore.dat: Operation not permitted\n$");
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {

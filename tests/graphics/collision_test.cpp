@@ -213,6 +213,16 @@ TEST_F(Collision, BadArgumentsGiveNoHit) {
     EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, a, 0, 0, 0), 0);
 }
 
+TEST_F(Collision, AbsurdSizesGiveAnAnswerInBoundedTime) {
+    // Scaled past the 2^30 clamp on every side: spans and edges wider than an int.
+    auto solid = box(4, 4), clear = box(4, 4, '.');
+    for (const auto& image : {solid, clear}) CentreImageHandle(image);
+    EXPECT_EQ(ImagesOverlapRotated(solid, 0, 0, 0, 1e9f, 1e9f, 0, solid, 0, 0, 0, 1e9f, 1e9f, 0), 1);
+    EXPECT_EQ(ImagesOverlapRotated(clear, 0, 0, 0, 1e9f, 1e9f, 0, solid, 0, 0, 0, 1e9f, 1e9f, 0), 0);
+    // A turned giant whose top is far above the screen still covers a dot on it.
+    EXPECT_EQ(ImagesOverlapRotated(solid, 0, 0, 30, 1e9f, 1e9f, 0, dot, 300, 200, 0, 1, 1, 0), 1);
+}
+
 TEST_F(Collision, RotatedVariantRestoresTheMatrix) {
     auto bar = box(20, 2);
     EXPECT_EQ(ImagesOverlapRotated(bar, 100, 100, 90, 1, 1, 0, dot, 99, 110, 0, 1, 1, 0), 1);

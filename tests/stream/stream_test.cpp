@@ -108,6 +108,20 @@ TEST_F(StreamTest, ReadIntCountsMissingBytesAsZeroAndStallsRaise) {
   }
 }
 
+TEST_F(StreamTest, FilesPastFourGigabytesSeekAndReadsPastTheEndFail) {
+  const int64_t far = (int64_t{1} << 32) + 6;  // a sparse file: no disk used
+  auto w = write_file(path("big.dat"));
+  ASSERT_EQ(w->Seek(far), far);
+  w->WriteInt(77);
+  w->Close();
+  auto r = read_file(path("big.dat"));
+  EXPECT_EQ(r->Size(), far + 4);
+  ASSERT_EQ(r->Seek(far), far);
+  EXPECT_EQ(r->ReadInt(), 77);
+  ASSERT_EQ(r->Seek(far + 10), far + 10);
+  EXPECT_THROW(r->ReadInt(), TStreamReadException);
+}
+
 TEST_F(StreamTest, TypedValuesAreLittleEndianOnDisk) {
   auto w = write_file(path("values.dat"));
   ASSERT_TRUE(w);

@@ -5,12 +5,21 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "graphics/draw/image.h"
 #include "graphics/pixmap/pixmap.h"
 
 namespace {
+
+// Work one pair of quads may take, in scanlines plus texels sampled; two masked
+// 2048 x 2048 images laid over each other take half of it. Quads scaled far beyond
+// that count as apart rather than being scanned for minutes.
+constexpr int64_t kWorkLimit = int64_t{1} << 24;
+// Overlap pixels marked at a time; wider spans are taken in pieces.
+constexpr int kChunk = 4096;
+// Edges move a scanline at a time, as drawn, up to this many lines; further only
+// far outside any screen, in one step.
+constexpr int kExactSteps = 4096;
 
 // Truncation toward zero, kept inside int for absurd or not-a-number coordinates.
 inline int to_int(float f) {
@@ -99,7 +108,7 @@ bool next_edge(const Scan& s, Edge& e, int from, int dir, int line) {
             c = n;
             continue;
         }
-        const int dy = s.ty[n] - s.ty[c];
+        const int64_t dy = int64_t{s.ty[n]} - s.ty[c];  // up to 2^31
         if (dy < 1) return false;
         const float fdy = static_cast<float>(dy);
         e.dx = (s.x[n] - s.x[c]) / fdy;
@@ -130,12 +139,30 @@ void enter_scanline(Scan& s, int line) {
         s.finished = true;
 }
 
-void step(Scan& s) {
+void step(Scan& s, int64_t lines) {
     for (Edge* e : {&s.left, &s.right}) {
-        e->x += e->dx;
-        e->u += e->du;
-        e->v += e->dv;
+        if (lines > kExactSteps) {
+            const float k = static_cast<float>(lines);
+            e->x += e->dx * k;
+            e->u += e->du * k;
+            e->v += e->dv * k;
+            continue;
+        }
+        for (int64_t i = 0; i < lines; ++i) {
+            e->x += e->dx;
+            e->u += e->du;
+            e->v += e->dv;
+        }
     }
+}
+
+// The next scanline at which anything changes while only one quad takes part: a
+// corner of the started quad, or the top of the other.
+int next_event(const Scan (&s)[2], int last) {
+    int next = last;
+    for (const Scan& q : s)
+        next = std::min(next, q.started ? std::min(q.ty[q.left.end], q.ty[q.right.end]) : q.top_y);
+    return next;
 }
 
 // Calls visit(i, solid) for the overlap pixels lo + i, i < n, sampling the texel at
@@ -153,10 +180,11 @@ bool sample_span(const Scan& s, int l, int r, int lo, int n, Visit visit) {
             if (visit(i, false)) return true;
         return false;
     }
-    const float span = static_cast<float>(r - l);
+    // Spans may be 2^31 pixels wide: differences in 64 bits.
+    const float span = static_cast<float>(int64_t{r} - l);
     const float du = (s.right.u - s.left.u) / span;
     const float dv = (s.right.v - s.left.v) / span;
-    const float off = static_cast<float>(lo - l) + 0.5f;
+    const float off = static_cast<float>(int64_t{lo} - l) + 0.5f;
     float u = s.left.u + du * off;
     float v = s.left.v + dv * off;
     const float fw = static_cast<float>(m.w), fh = static_cast<float>(m.h);
@@ -171,21 +199,27 @@ bool sample_span(const Scan& s, int l, int r, int lo, int n, Visit visit) {
     return false;
 }
 
-bool scanline_hits(const Scan& a, const Scan& b) {
+// Spends the texels it samples from budget; a spent budget ends the scan unhit.
+bool scanline_hits(const Scan& a, const Scan& b, int64_t& budget) {
     const int la = to_int(a.left.x), ra = to_int(a.right.x);
     const int lb = to_int(b.left.x), rb = to_int(b.right.x);
     const int lo = std::max(la, lb), hi = std::min(ra, rb);
     if (lo >= hi) return false;
-    const int n = hi - lo;
     if (a.mask.solid && b.mask.solid) return true;
-    static thread_local std::vector<unsigned char> marks;
-    if (marks.size() < static_cast<std::size_t>(n)) marks.resize(static_cast<std::size_t>(n));
-    unsigned char* mk = marks.data();
-    sample_span(a, la, ra, lo, n, [mk](int i, bool solid) {
-        mk[i] = solid;
-        return false;
-    });
-    return sample_span(b, lb, rb, lo, n, [mk](int i, bool solid) { return solid && mk[i]; });
+    unsigned char mk[kChunk];
+    for (int start = lo; start < hi;) {
+        const int n = static_cast<int>(std::min<int64_t>(kChunk, int64_t{hi} - start));
+        budget -= 2 * n;
+        if (budget < 0) return false;
+        sample_span(a, la, ra, start, n, [&mk](int i, bool solid) {
+            mk[i] = solid;
+            return false;
+        });
+        if (sample_span(b, lb, rb, start, n, [&mk](int i, bool solid) { return solid && mk[i]; }))
+            return true;
+        start += n;
+    }
+    return false;
 }
 
 }  // namespace
@@ -196,17 +230,27 @@ bool QuadsCollide(const TQuad& qa, const TQuad& qb) {
     Scan s[2];
     init_scan(s[0], qa);
     init_scan(s[1], qb);
-    const int first = std::min(s[0].top_y, s[1].top_y);
     const int last = std::max(s[0].bottom_y, s[1].bottom_y);
-    for (int line = first; line < last; ++line) {
+    int64_t budget = kWorkLimit;
+    for (int line = std::min(s[0].top_y, s[1].top_y); line < last;) {
         for (Scan& q : s) {
             enter_scanline(q, line);
             // A finished quad covers no further scanline, so nothing more can hit.
             if (q.started && q.finished) return false;
         }
-        if (s[0].started && s[1].started && scanline_hits(s[0], s[1])) return true;
-        for (Scan& q : s)
-            if (q.started) step(q);
+        if (!s[0].started || !s[1].started) {
+            // Alone, a quad cannot hit: it moves straight on to its next corner.
+            const int next = next_event(s, last);
+            for (Scan& q : s)
+                if (q.started) step(q, int64_t{next} - line);
+            line = next;
+            continue;
+        }
+        if (--budget < 0) return false;
+        if (scanline_hits(s[0], s[1], budget)) return true;
+        step(s[0], 1);
+        step(s[1], 1);
+        ++line;
     }
     return false;
 }

@@ -136,7 +136,7 @@ std::shared_ptr<TPixmap> TPixmapLoaderPNG::LoadPixmap(const std::shared_ptr<TStr
 
   PngDecode d;
   d.stream = stream.get();
-  const int pos = stream->Pos(), size = stream->Size();
+  const int64_t pos = stream->Pos(), size = stream->Size();
   if (pos >= 0 && size >= pos) d.remaining = size - pos;
   d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
   if (!d.png) return nullptr;
@@ -183,7 +183,7 @@ std::shared_ptr<TPixmap> LoadPixmap(const std::shared_ptr<TStream>& stream) {
     ~Closer() { s.Close(); }
   } closer{*stream};
 
-  const int pos = stream->Pos();
+  const int64_t pos = stream->Pos();
   if (pos == -1) return nullptr;
   for (TPixmapLoader* loader = loader_head().get(); loader; loader = loader->_succ.get()) {
     stream->Seek(pos);
