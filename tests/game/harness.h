@@ -71,6 +71,29 @@ void press_key(int sdl_scancode);         // down and up
 void pointer_to(int x, int y);
 void click_at(int x, int y, int button = 1);
 void request_close();
+// A window event of the game's window (focus lost, gained, ...), made on the game's thread
+// to be pushed with SDL_PushEvent from any thread.
+union SDL_Event;
+SDL_Event window_event(int sdl_window_event);
+
+// ---- the sounds, through a driver that only records ----
+
+// One sound cued or played on a new channel: the file of data/ it was loaded from ("?"
+// for none), its loop flag, the volume set before the channel first started, and what
+// was done with the channel after: "pause", "resume", "stop".
+struct sound_played {
+    std::string file;
+    bool loop = false;
+    float volume = -1.0f;
+    bool started = false;
+    std::vector<std::string> after;
+};
+
+// Makes the recording driver current for the rest of the program: nothing is heard, every
+// sound the game starts is kept in the returned log, in order.
+std::vector<sound_played>& record_sounds();
+// "fire.ogg@0.1", "bploop.ogg@0.6 loop stop", "endstage.ogg@1 cued": one entry in a line.
+std::string describe(const sound_played& s);
 
 // ---- the screen ----
 

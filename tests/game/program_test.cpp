@@ -2,9 +2,15 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "audio/audio.h"
 #include "game/game.h"
+#include "graphics/pixmap/pixmap.h"
 #include "harness.h"
+#include "platform/clock.h"
+#include "stream/stream.h"
 #include "world/globals.h"
 #include "world/player.h"
 
@@ -24,6 +30,68 @@ TEST(Startup, SplashRunsItsFullLengthFlatAndWithGlasses) {
         EXPECT_EQ(run.run(), 0);
         EXPECT_EQ(run.splash_frames, 551);
     }
+}
+
+// The logo picture as the splash shows it at full size and strength: flat, its own pixels
+// where it is not black; with glasses, two copies in the eye colours added to the sky, the
+// left one 14 pixels left of the centre and the right one 14 right, each drawn twice.
+TEST(Startup, SplashShowsTheLogoFlatAndInStereo) {
+    init_stream_module();
+    init_pixmap_module();
+    const std::shared_ptr<TPixmap> logo = LoadPixmap(AV_SOURCE_DIR "/assets/qnlogo.png");
+    ASSERT_TRUE(logo);
+    ASSERT_EQ(logo->width, 420);
+    ASSERT_EQ(logo->height, 236);
+    auto texel = [&](int u, int v) {
+        const int p = logo->ReadPixel(u, v);
+        return rgb{(p >> 16) & 255, (p >> 8) & 255, p & 255};
+    };
+    const rgb black{};
+    // The logo's centre lies on (320, 215); the side bars cover all but x 110 to 523.
+    int flat_logo = 0, flat_match = 0;
+    {
+        scratch_dir dir;
+        game_run run;
+        run.wait(10).then([&] {
+            const screen_shot shot;
+            for (int y = 97; y < 333; ++y)
+                for (int x = 110; x < 524; ++x)
+                    if (texel(x - 110, y - 97) != black) {
+                        ++flat_logo;
+                        flat_match += shot.at(x, y) == texel(x - 110, y - 97);
+                    }
+        });
+        EXPECT_EQ(run.run(), 0);
+    }
+    EXPECT_GT(flat_logo, 40000);
+    EXPECT_EQ(flat_match, flat_logo);
+
+    // In stereo the logo grows from a tenth of its size; at frame 451 it is whole and 14
+    // pixels deep. The first frame shows the sky alone away from the middle.
+    int stereo_logo = 0, stereo_match = 0;
+    {
+        scratch_dir dir;
+        dir.write_bytes("data/anaglyph3d.dat", le32(2));  // left eye (4, 100, 20), right (140, 4, 10)
+        game_run run;
+        std::unique_ptr<screen_shot> sky;
+        run.then([&] { sky = std::make_unique<screen_shot>(); }).wait(449).then([&] {
+            const screen_shot shot;
+            for (int y = 97; y < 333; ++y)
+                for (int x = 110; x < 524; ++x) {
+                    if (std::abs(x - 320) < 40 && std::abs(y - 215) < 20) continue;
+                    const rgb l = texel(x - 96, y - 97), r = texel(x - 124, y - 97), s = sky->at(x, y);
+                    if (l == black && r == black) continue;
+                    ++stereo_logo;
+                    const rgb want{std::min(255, s.r + 2 * (l.r * 4 + r.r * 140) / 255),
+                                   std::min(255, s.g + 2 * (l.g * 100 + r.g * 4) / 255),
+                                   std::min(255, s.b + 2 * (l.b * 20 + r.b * 10) / 255)};
+                    stereo_match += near_colour(shot.at(x, y), want.r, want.g, want.b, 4);
+                }
+        });
+        EXPECT_EQ(run.run(), 0);
+    }
+    EXPECT_GT(stereo_logo, 40000);
+    EXPECT_GT(stereo_match, stereo_logo * 97 / 100);
 }
 
 TEST(Startup, AKeyOrClickEndsTheSplashWithoutReachingTheMenu) {
@@ -207,6 +275,54 @@ TEST(MainLoop, CloseRequestEndsAfterThePassAndStillSaves) {
     EXPECT_EQ(run.frames, frame_of_close);
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), (std::vector<std::uint8_t>{0x96, 0, 0, 0}));
     EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
+}
+
+// Away from the window nothing is drawn or moves and the engine waits; back, all goes on
+// from where it was. A close request while away still ends the game, with the files saved.
+TEST(MainLoop, WhileAwayEverythingHoldsAndACloseStillEnds) {
+    scratch_dir dir;
+    const std::vector<sound_played>& played = record_sounds();
+    game_run run;
+    std::thread later;
+    // Loses the focus; `then` arrives once the game has held for two seconds of its clock.
+    auto away = [&](SDL_Event then) {
+        SDL_Event lost = window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+        SDL_PushEvent(&lost);
+        later = std::thread([then, from = millisecs()]() mutable {
+            while (clock_diff(millisecs(), from) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            SDL_PushEvent(&then);
+        });
+    };
+    int frame = 0, frame_back = 0, shield = 0, shield_back = 0, held_ms = 0;
+    run.skip_splash()
+        .then([] { click_at(320, 240); })
+        .until([] { return game_state == 2 && play_phase == 1; })
+        .then([&] {
+            frame = run.frames;
+            shield = shield_tmr;
+            held_ms = millisecs();
+            away(window_event(SDL_WINDOWEVENT_FOCUS_GAINED));
+        })
+        .then([&] {
+            later.join();
+            frame_back = run.frames;
+            shield_back = shield_tmr;
+            held_ms = clock_diff(millisecs(), held_ms);
+            player->best_sc = 150;
+            SDL_Event quit{};
+            quit.type = SDL_QUIT;
+            away(quit);
+        })
+        .wait(100);  // never reached
+    EXPECT_EQ(run.run(), 0);
+    later.join();
+    EXPECT_GE(held_ms, 2000);
+    EXPECT_EQ(frame_back, frame + 1);      // nothing was presented while away
+    EXPECT_EQ(shield_back, shield - 1);    // and the world moved by that one pass only
+    EXPECT_EQ(run.frames, frame_back);     // the close came while away the second time
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(150));
+    ASSERT_EQ(played.size(), 2u);
+    EXPECT_EQ(describe(played[1]), "bploop.ogg@0.6 loop pause resume pause");
 }
 
 TEST(MainLoop, CloseRequestDuringTheSplashEndsAfterOnePass) {
