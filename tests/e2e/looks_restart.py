@@ -7,41 +7,15 @@ stereo.png and retro.png of play in the working folder."""
 
 import os
 
-from driver import (Backdrop, Game, Sprite, check, glasses_shown, item_extent, log, menu_kind,
-                    read_int_file, run_journey, wait_until, write_int_file)
+from driver import (Backdrop, Game, Sprite, best_digits, check, glasses_shown, item_extent, log,
+                    menu_kind, read_int_file, run_journey, same_text, score_digits, wait_menu,
+                    wait_until, write_int_file)
 
 FACING_RIGHT = Sprite(1)
-HUD_YELLOW = (250, 250, 100)
 
 
 def even(y):
     return y % 2 == 0
-
-
-def hud_digits(frame, x0, y0):
-    """Where the score display's yellow lies in a 60 x 24 box, relative to the box,
-    so two numbers can be compared wherever they stand and whatever sky is behind."""
-    return frozenset((x - x0, y - y0) for x, y, c in frame.region(x0, y0, x0 + 60, y0 + 24)
-                     if abs(c[0] - HUD_YELLOW[0]) <= 6 and abs(c[1] - HUD_YELLOW[1]) <= 6
-                     and abs(c[2] - HUD_YELLOW[2]) <= 6)
-
-
-def same_text(a, b):
-    # A pixel or two at the glyphs' soft edges may tip either way over another sky.
-    return len(a ^ b) <= max(3, len(a) // 20)
-
-
-def best_digits(frame):
-    return hud_digits(frame, 306, 16)  # the best score is written from (308, 18)
-
-
-def score_digits(frame):
-    return hud_digits(frame, 126, 14)  # the score from (128, 16)
-
-
-def wait_menu(game, kind):
-    return wait_until(f"the {kind} menu",
-                      lambda: (lambda f: f if menu_kind(f) == kind else None)(game.shot()), 10)
 
 
 def wait_control(game):

@@ -7,11 +7,7 @@ after "BiPlane Volume" went from 60% to 20% in the pause menu; the menus silent.
 Runs on a 640 x 480 X screen: the game's screen unscaled, and the lightest load,
 since a starved mixer goes quiet for over a second and then plays on late."""
 
-from driver import Game, check, level, log, menu_kind, peak, run_journey, silent, wait_until
-
-
-def wait_menu(game, kind):
-    wait_until(f"the {kind} menu", lambda: menu_kind(game.shot()) == kind, 10)
+from driver import Game, check, level, log, menu_kind, peak, run_journey, silent, wait_menu, wait_until
 
 
 def burst_peak(game, mark):
