@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -149,29 +148,23 @@ TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(channel_playing(chan), 0);  // the service thread played it to its end
 
-  // The device writes the ring out as it plays it: wait until silence follows the sound.
+  // The device writes the ring out as it plays it: read until silence follows the sound.
   int first = -1, sounding = 0, stray = 0, after = 0;
-  auto read_capture = [&] {
+  while (!(sounding && after) && std::chrono::steady_clock::now() < until + std::chrono::seconds(5)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::ifstream in(capture, std::ios::binary);
-    const std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> pcm(raw.size() / 4 * 2);
-    std::memcpy(pcm.data(), raw.data(), pcm.size() * 2);
+    int16_t lr[2];
     first = -1, sounding = stray = after = 0;
-    for (size_t f = 0; f < pcm.size(); f += 2) {
-      if (pcm[f] == 0 && pcm[f + 1] == 4000) {
-        if (first < 0) first = static_cast<int>(f / 2);
+    for (int f = 0; in.read(reinterpret_cast<char*>(lr), sizeof lr); ++f, ++after) {
+      if (lr[0] == 0 && lr[1] == 4000) {
+        if (first < 0) first = f;
         ++sounding;
-        after = 0;
-      } else if (pcm[f] != 0 || pcm[f + 1] != 0) {
+        after = -1;
+      } else if (lr[0] != 0 || lr[1] != 0) {
         ++stray;
-      } else {
-        ++after;
       }
     }
-    return sounding > 0 && after > 0;
-  };
-  while (!read_capture() && std::chrono::steady_clock::now() < until + std::chrono::seconds(5))
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   shutdown_audio_driver();
   fs::remove(capture);
   EXPECT_GT(first, 0);          // silence first: the start delay and the ring ahead

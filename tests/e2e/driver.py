@@ -571,25 +571,6 @@ def silent(samples):
     return not any(samples)
 
 
-def level(samples, block=8820):
-    """The steady level of a sound: the median RMS of its 0.1 s blocks (of both
-    channels), leaving out blocks of pure silence. The output goes quiet for over a
-    second when the mixer falls behind on a loaded machine; those blocks say nothing."""
-    levels = sorted(rms(samples[i:i + block]) for i in range(0, len(samples) - block + 1, block)
-                    if any(samples[i:i + block]))
-    return levels[len(levels) // 2] if levels else 0.0
-
-
-def peak(samples):
-    return max((abs(s) for s in samples), default=0)
-
-
-def rms(samples):
-    if not samples:
-        return 0.0
-    return (sum(s * s for s in samples) / len(samples)) ** 0.5
-
-
 def read_int_file(path):
     with open(path, "rb") as f:
         data = f.read()
@@ -660,10 +641,6 @@ def same_text(a, b):
 
 def best_digits(frame):
     return hud_digits(frame, 306, 16)  # the best score is written from (308, 18)
-
-
-def score_digits(frame):
-    return hud_digits(frame, 126, 14)  # the score from (128, 16)
 
 
 def wait_menu(game, kind, timeout=10):

@@ -1,15 +1,14 @@
 """The two looks, chosen in the menus and seen on the next screenshots: retro lines
 over the title and over play, then each glasses type in turn, and play in red/cyan
-stereo. SIGTERM in the middle of that game ends the program with status 0 and both
-data files saved; a restart in the same folder finds the glasses type (its splash
-is already in stereo) and the best score kept, and "Exit Game" ends it. Leaves
-stereo.png and retro.png of play in the working folder."""
+stereo. SIGTERM in the middle of that game ends the program with status 0 and the
+glasses type saved; a restart in the same folder finds it (its splash is already in
+stereo), and "Exit Game" ends it. Leaves stereo.png and retro.png of play in the
+working folder."""
 
 import os
 
-from driver import (Backdrop, Game, Sprite, best_digits, check, glasses_shown, item_extent, log,
-                    menu_kind, read_int_file, run_journey, same_text, score_digits, wait_menu,
-                    wait_until, write_int_file)
+from driver import (Backdrop, Game, Sprite, check, glasses_shown, item_extent, log, menu_kind,
+                    read_int_file, run_journey, wait_menu, wait_until)
 
 FACING_RIGHT = Sprite(1)
 
@@ -28,17 +27,12 @@ def wait_control(game):
 
 def journey(xserver):
     game = Game(xserver)
-    # A best score from an earlier game; no glasses type stored yet.
-    write_int_file(os.path.join(game.data, "hiscore.dat"), 150)
     game.start()
     wait_until("the splash", lambda: game.shot().max_value() > 0, 15)
     game.click(320, 240)  # the left button skips the splash too
     title = wait_menu(game, "title")
     check(glasses_shown(title, menu=True) == 0, "the title menu's sky is not flat and tinted")
     check(not game.retro_lines_seen(), "retro lines before they were chosen")
-    best_at_start = best_digits(title)
-    check(best_at_start and not same_text(best_at_start, score_digits(title)),
-          "the best score 150 does not show beside the score 00")
 
     # Retro lines over the title menu, then over play.
     game.click_row(2)
@@ -82,17 +76,15 @@ def journey(xserver):
     check(Backdrop(0, False).share(stereo, 112, 40, 522, 330) < 0.05, "the sky is still flat")
     stereo.save_png("stereo.png")
 
-    # SIGTERM in the middle of the game: the normal way out, with both files saved.
+    # SIGTERM in the middle of the game: the normal way out, with the files saved.
     game.terminate()
     status = game.wait_exit()
     check(status == 0, f"exit status {status} after SIGTERM: {game.read_log('stderr')}")
     glasses = read_int_file(os.path.join(game.data, "anaglyph3d.dat"))
     check(glasses == 3, f"anaglyph3d.dat holds {glasses}, not 3 (R\\C)")
-    best = read_int_file(os.path.join(game.data, "hiscore.dat"))
-    check(best == 150, f"hiscore.dat holds {best}, not the 150 no game has beaten")
 
     # The restart: the splash is in red/cyan straight away, the lines are off again (not
-    # stored), and the title menu shows the same best score.
+    # stored).
     again = Game(xserver, work=game.work)
     again.start()
     splash = wait_until("the splash in red/cyan",
@@ -103,13 +95,10 @@ def journey(xserver):
     again.key("Escape")
     title = wait_menu(again, "title")
     check(glasses_shown(title, menu=True) == 3, "the title menu's sky is not red/cyan after a restart")
-    check(same_text(best_digits(title), best_at_start),
-          "the title menu shows another best score after a restart")
     again.click_row(5, changes=False)  # "Exit Game"
     status = again.wait_exit()
     check(status == 0, f"exit status {status}: {again.read_log('stderr')}")
     check(read_int_file(os.path.join(game.data, "anaglyph3d.dat")) == 3, "glasses type lost")
-    check(read_int_file(os.path.join(game.data, "hiscore.dat")) == 150, "best score lost")
 
 
 if __name__ == "__main__":

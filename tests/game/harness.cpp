@@ -5,11 +5,11 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string_view>
 
 #include "audio/audio.h"
@@ -238,54 +238,49 @@ void request_close() {
 
 namespace {
 
-std::vector<sound_played> played;
+std::vector<std::string> played;
 
 class recorded_channel : public TChannel {
 public:
-    int entry = -1;  // in played; -1 for a channel nothing was cued on
-    bool paused = true, stopped = false;
-
+    recorded_channel(int entry = -1, bool loop = false) : entry_(entry), loop_(loop) {}
     int Stop() override {
-        if (!stopped) note("stop");
-        stopped = true;
+        if (!stopped_) note(" stop");
+        stopped_ = true;
         return 0;
     }
     int SetPaused(int p) override {
-        if (entry >= 0 && !p && !played[entry].started)
-            played[entry].started = true;
-        else
-            note(p ? "pause" : "resume");
-        paused = p != 0;
+        if (!p && !started_ && entry_ >= 0) {
+            char v[32];
+            std::snprintf(v, sizeof v, "@%g%s", static_cast<double>(volume_), loop_ ? " loop" : "");
+            played[entry_] += v;
+            started_ = true;
+        } else {
+            note(p ? " pause" : " resume");
+        }
+        paused_ = p != 0;
         return 0;
     }
     int SetVolume(float volume) override {
-        if (entry >= 0 && !played[entry].started) played[entry].volume = volume;
+        volume_ = volume;
         return 0;
     }
-    int Playing() override { return !paused && !stopped; }
+    int Playing() override { return !paused_ && !stopped_; }
 
 private:
     void note(const char* what) {
-        if (entry >= 0 && played[entry].started) played[entry].after.push_back(what);
+        if (started_) played[entry_] += what;
     }
+    int entry_;
+    bool loop_, started_ = false, paused_ = true, stopped_ = false;
+    float volume_ = -1.0f;
 };
 
 class recorded_sound : public TSound {
 public:
     recorded_sound(std::string file, bool loop) : file_(std::move(file)), loop_(loop) {}
-    std::shared_ptr<TChannel> Play(const std::shared_ptr<TChannel>& channel) override {
-        std::shared_ptr<TChannel> c = Cue(channel);
-        c->SetPaused(0);
-        return c;
-    }
     std::shared_ptr<TChannel> Cue(const std::shared_ptr<TChannel>&) override {
-        sound_played s;
-        s.file = file_;
-        s.loop = loop_;
-        played.push_back(s);
-        auto c = std::make_shared<recorded_channel>();
-        c->entry = static_cast<int>(played.size()) - 1;
-        return c;
+        played.push_back(file_);
+        return std::make_shared<recorded_channel>(static_cast<int>(played.size()) - 1, loop_);
     }
 
 private:
@@ -321,20 +316,13 @@ private:
 
 }  // namespace
 
-std::vector<sound_played>& record_sounds() {
+const std::vector<std::string>& record_sounds() {
     init_stream_module();
     init_audio_module();
     static recording_driver driver;
     EXPECT_EQ(set_audio_driver("Recorder"), 1);
     played.clear();
     return played;
-}
-
-std::string describe(const sound_played& s) {
-    std::ostringstream out;
-    out << s.file << "@" << s.volume << (s.loop ? " loop" : "") << (s.started ? "" : " cued");
-    for (const std::string& a : s.after) out << " " << a;
-    return out.str();
 }
 
 // ---------------------------------------------------------------- screen

@@ -78,22 +78,12 @@ SDL_Event window_event(int sdl_window_event);
 
 // ---- the sounds, through a driver that only records ----
 
-// One sound cued or played on a new channel: the file of data/ it was loaded from ("?"
-// for none), its loop flag, the volume set before the channel first started, and what
-// was done with the channel after: "pause", "resume", "stop".
-struct sound_played {
-    std::string file;
-    bool loop = false;
-    float volume = -1.0f;
-    bool started = false;
-    std::vector<std::string> after;
-};
-
-// Makes the recording driver current for the rest of the program: nothing is heard, every
-// sound the game starts is kept in the returned log, in order.
-std::vector<sound_played>& record_sounds();
-// "fire.ogg@0.1", "bploop.ogg@0.6 loop stop", "endstage.ogg@1 cued": one entry in a line.
-std::string describe(const sound_played& s);
+// Makes the recording driver current for the rest of the program: nothing is heard, and
+// every sound the game cues is kept in the returned log, in order, as the file of data/ it
+// came from ("?" for none), the volume set before it started, its loop flag and what was
+// done with its channel after: "bploop.ogg@0.6 loop pause resume stop". One cued and never
+// started shows only its file.
+const std::vector<std::string>& record_sounds();
 
 // ---- the screen ----
 
