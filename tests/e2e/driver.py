@@ -421,9 +421,13 @@ class Game:
             return mark if mark >= span and silent(self.audio(mark - span, mark)) else None
         return wait_until("silence", probe, timeout)
 
-    def wait_sound(self, mark, timeout=5):
-        """Waits until something is heard after `mark`."""
-        wait_until("a sound", lambda: not silent(self.audio(mark, self.audio_mark())), timeout)
+    def wait_sound(self, mark, timeout=5, seconds=0.0):
+        """Waits until something is heard after `mark`; with `seconds`, that much sound. A
+        mixer that falls behind leaves silent gaps in the output, and plays on after them."""
+        def probe():
+            samples = self.audio(mark, self.audio_mark())
+            return len(samples) - samples.count(0) > seconds * AUDIO_RATE * 2
+        wait_until("a sound", probe, timeout + seconds)
 
 
 def load_picture(path):

@@ -11,7 +11,7 @@ A restart in the same folder shows the best score that the first run played."""
 import os
 import time
 
-from driver import (Game, JourneyFailed, Sprite, best_digits, check, log, menu_kind, read_int_file,
+from driver import (PATIENCE, Game, Sprite, best_digits, check, log, menu_kind, read_int_file,
                     run_journey, same_text, sides_black, silent, wait_menu, wait_until)
 
 FACING_LEFT, FACING_RIGHT, SHOT = Sprite(0), Sprite(1), Sprite(21)
@@ -31,21 +31,21 @@ def find_plane(game, sprite, what, timeout=3.0, where=None):
 def hold_until(game, key, what, where, deadline=12.0):
     """Holds `key` in short taps until the plane is found where `where` says.
 
-    A tap is one key-down, two frames of the game, one key-up, so the plane moves a
-    few pixels at most per tap however slowly screenshots come on a loaded machine; a
-    key held while polling could carry it all the way down into the mountains."""
-    end = time.monotonic() + deadline
+    A tap is one key-down, two frames of the game, one key-up, and the plane is looked
+    for after each, so it moves a few pixels at most per look however slowly screenshots
+    come on a loaded machine; a key held while polling could carry it all the way down
+    into the mountains. The plane blinks while shielded: a look may miss it."""
+    end = time.monotonic() + deadline * PATIENCE
     while True:
         game.key_down(key)
         try:
             game.wait_frames(2)
         finally:
             game.key_up(key)
-        try:
-            return find_plane(game, FACING_RIGHT, what, 1.0, where=where)
-        except JourneyFailed:
-            if time.monotonic() > end:
-                raise
+        hits = [h for h in FACING_RIGHT.find(game.shot()) if where(h)]
+        if len(hits) == 1:
+            return hits[0]
+        check(time.monotonic() < end, f"timed out waiting for {what}")
 
 
 def fire_burst(game, count=5):
