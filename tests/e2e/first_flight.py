@@ -67,7 +67,8 @@ def journey(xserver):
     game.key("space")
     title = wait_menu(game, "title")
     # Unskipped, the flat splash lasts 326 frames from the first one with anything on it.
-    splash_start = next(int(line[2]) for line in game.frame_log() if line[0] == "first_content")
+    splash_start = next((int(line[2]) for line in game.frame_log() if line[0] == "first_content"), None)
+    check(splash_start is not None, "no frame with anything on it before the title menu")
     check(game.presents() - splash_start < 326, "Space did not cut the splash short")
     check(sides_black(title), "side bars not black in the title menu")
     check(silent(game.heard_for(0.5)), "the title menu is not silent")
