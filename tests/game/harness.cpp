@@ -244,18 +244,18 @@ class recorded_channel : public TChannel {
 public:
     recorded_channel(int entry = -1, bool loop = false) : entry_(entry), loop_(loop) {}
     int Stop() override {
-        if (!stopped_) note(" stop");
+        if (started_ && !stopped_) played[entry_] += " stop";
         stopped_ = true;
         return 0;
     }
     int SetPaused(int p) override {
-        if (!p && !started_ && entry_ >= 0) {
+        if (entry_ >= 0 && !p && !started_) {
             char v[32];
             std::snprintf(v, sizeof v, "@%g%s", static_cast<double>(volume_), loop_ ? " loop" : "");
             played[entry_] += v;
             started_ = true;
-        } else {
-            note(p ? " pause" : " resume");
+        } else if (started_) {
+            played[entry_] += p ? " pause" : " resume";
         }
         paused_ = p != 0;
         return 0;
@@ -267,9 +267,6 @@ public:
     int Playing() override { return !paused_ && !stopped_; }
 
 private:
-    void note(const char* what) {
-        if (started_) played[entry_] += what;
-    }
     int entry_;
     bool loop_, started_ = false, paused_ = true, stopped_ = false;
     float volume_ = -1.0f;
