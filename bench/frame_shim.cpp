@@ -1,5 +1,5 @@
-// Preload library for the program probe: timestamps the running game's presents
-// without touching the game. It stands in for SDL_GL_SwapWindow, notes the time of the
+// Preload library for the program probe and the end-to-end journeys: timestamps the
+// running game's presents without touching the game. It stands in for SDL_GL_SwapWindow, notes the time of the
 // first present and of the first one with anything but black on the screen, and writes
 // them to the file named by AV_FRAME_LOG, in milliseconds after AV_EXEC_US (the wall
 // clock in microseconds, taken by the launcher just before exec).
@@ -12,6 +12,8 @@
 //
 // With AV_FRAME_COUNTER naming a file, the count of presents so far is kept in its first
 // 8 bytes (native 64-bit), so that a prober can read the frame rate over any span.
+// The window's requests to be minimised and restored are logged too: "minimise MS" and
+// "restore MS", seen on an X server without a window manager, which ignores them.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -134,6 +136,18 @@ bool frame_has_content() {
 }
 
 }  // namespace
+
+extern "C" void SDL_MinimizeWindow(SDL_Window* window) {
+    static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_MinimizeWindow"));
+    note("minimise %.1f\n", since_exec_ms());
+    if (real) real(window);
+}
+
+extern "C" void SDL_RestoreWindow(SDL_Window* window) {
+    static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_RestoreWindow"));
+    note("restore %.1f\n", since_exec_ms());
+    if (real) real(window);
+}
 
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
     static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));

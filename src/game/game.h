@@ -42,6 +42,8 @@ extern const char* const version_line;
 int build_menu_labels();
 // The text of item 0..5 as the menu of the current game_state shows it.
 std::string menu_item_text(int item);
+// What a click on item sel (0..5) does; any other sel does nothing.
+int menu_choose(int sel);
 // One frame of the title menu (game_state 4) or the pause menu (3).
 int run_menu();
 // Moves the system pointer 6 pixels a frame with the joystick held to an end stop.

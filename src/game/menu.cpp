@@ -77,7 +77,9 @@ std::string item_text(int i, int glasses) {
     }
 }
 
-void choose(int sel) {
+}  // namespace
+
+int menu_choose(int sel) {
     switch (sel) {
         case 0:
             if (game_state == 3) {
@@ -129,9 +131,8 @@ void choose(int sel) {
         default:
             break;
     }
+    return 0;
 }
-
-}  // namespace
 
 std::string menu_item_text(int item) { return item_text(item, mode3d); }
 
@@ -175,7 +176,7 @@ int run_menu() {
     mode3d = saved_mode;
 
     if (mouse_hits(1) || joy0_hits(0)) {
-        choose(sel);
+        menu_choose(sel);
         flush_keys();
         flush_mouse();
     }

@@ -1,8 +1,7 @@
-// The game's sound calls over a long span, against the real engine with its service
-// thread on SDL's silent device: effects cued, given a volume and resumed on new
-// channels and let go at once, the engine loop loaded afresh, started, stopped, paused
-// and resumed, the volumes stepped in the menu. The frames come as fast as the
-// machine allows, so far more voices overlap than in the game.
+// The game's own sound calls over a long span, against the real engine with its service
+// thread on SDL's silent device: play_sfx, engine_loop with its loop file read afresh,
+// the engine stopped, paused and resumed, and the menu's volume steps. The frames come
+// as fast as the machine allows, so far more voices overlap than in the game.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,6 +16,8 @@
 #include "audio/audio.h"
 #include "audio/mixer.h"
 #include "audio/sample.h"
+#include "game/game.h"
+#include "world/globals.h"
 
 namespace {
 
@@ -36,51 +37,42 @@ int engine_refs(const std::shared_ptr<TSound>& sound) {
   return mine && mine->sm_sound ? mine->sm_sound->refs.load() : -1;
 }
 
-// The game's calls, with its states reduced to frame counts.
-class game_sounds {
-public:
+// The game's own sounds and its settings, the effects replaced by short tones. Each
+// engine loop started is kept with a reference of our own: at the end no voice may
+// still hold it, or a loop was left playing with nothing to stop it.
+struct game_sounds {
   game_sounds() {
-    fire = load_sound(tone(300, 44100, SF_MONO16LE, 6));
-    balloonpop = load_sound(tone(900, 22050, SF_MONO8, 4));
-    blimphit = load_sound(tone(1500, 44100, SF_STEREO16LE, 10));
-    startstage = load_sound(tone(2500, 22050, SF_STEREO16LE, 8));
-    endstage = load_sound(tone(2500, 44100, SF_MONO16LE, 12));
-    explode = load_sound(tone(1200, 44100, SF_STEREO8, 5));
-    pldeath = load_sound(tone(2000, 11025, SF_MONO16LE, 3));
+    snd_fire = load_sound(tone(300, 44100, SF_MONO16LE, 6));
+    snd_balloonpop = load_sound(tone(900, 22050, SF_MONO8, 4));
+    snd_blimphit = load_sound(tone(1500, 44100, SF_STEREO16LE, 10));
+    snd_startstage = load_sound(tone(2500, 22050, SF_STEREO16LE, 8));
+    snd_endstage = load_sound(tone(2500, 44100, SF_MONO16LE, 12));
+    snd_explode = load_sound(tone(1200, 44100, SF_STEREO8, 5));
+    snd_pldeath = load_sound(tone(2000, 11025, SF_MONO16LE, 3));
+    engine_chan = alloc_channel();
+  }
+  ~game_sounds() {
+    snd_fire = snd_balloonpop = snd_blimphit = snd_startstage = snd_endstage = snd_explode = snd_pldeath =
+        nullptr;
+    engine_chan = nullptr;
+    for (engine_sound* l : loops) engine_free_sound(l);
   }
 
-  std::shared_ptr<TSound> fire, balloonpop, blimphit, startstage, endstage, explode, pldeath;
-  std::shared_ptr<TChannel> engine_chan;
-  float sfx_volume = 1.0f, engine_volume = 0.6f;
-  int sfx_step = 10, engine_step = 6;
-  // Every other loop sound is kept, so its engine references can be counted at the end;
-  // the rest go at once, as in the game, and the mixer lets go of them last.
-  std::vector<std::shared_ptr<TSound>> kept_loops;
-  int effects = 0, loops = 0, failures = 0;
+  std::vector<engine_sound*> loops;
+  int effects = 0, failures = 0;
 
-  void play_sfx(const std::shared_ptr<TSound>& sound) {
-    std::shared_ptr<TChannel> chan = cue_sound(sound, nullptr);
-    if (!chan) {
-      fail("an effect found no channel");
-      return;
-    }
-    set_channel_volume(chan, sfx_volume);
-    resume_channel(chan);
+  void sfx(const std::shared_ptr<TSound>& sound) {
+    play_sfx(sound);
     ++effects;
   }
 
-  void engine_loop() {
-    // Read afresh each time, like the loop file.
-    auto loop = load_sound(tone(4000, 22050, SF_MONO16LE, 20), SOUND_LOOP);
-    auto chan = cue_sound(loop, nullptr);
-    if (!chan) {
-      fail("the engine loop found no channel");
-      return;
-    }
-    engine_chan = chan;
-    set_channel_volume(engine_chan, engine_volume);
-    resume_channel(engine_chan);
-    if (++loops % 2) kept_loops.push_back(loop);
+  void start_engine() {
+    engine_loop(1);
+    auto chan = std::dynamic_pointer_cast<TSoftMixChannel>(engine_chan);
+    softmix::sound* voice = chan ? engine_voice(chan->sm_channel) : nullptr;
+    if (!voice || !channel_playing(engine_chan)) return fail("the engine loop did not start");
+    voice->snd->refs.fetch_add(1);
+    loops.push_back(voice->snd);
   }
 
   void stop_engine() {
@@ -88,27 +80,8 @@ public:
     if (channel_playing(engine_chan)) fail("a stopped engine plays on");
   }
 
-  void step_sfx_volume() {
-    ++sfx_step;
-    sfx_volume += 0.1f;
-    if (sfx_step > 10) {
-      sfx_step = 0;
-      sfx_volume = 0.0f;
-    }
-    play_sfx(fire);
-  }
-
-  void step_engine_volume() {
-    ++engine_step;
-    engine_volume += 0.1f;
-    if (engine_step > 10) {
-      engine_step = 0;
-      engine_volume = 0.0f;
-    }
-  }
-
   void fail(const char* what) {
-    if (++failures <= 10) ADD_FAILURE() << what << " (effect " << effects << ", loop " << loops << ")";
+    if (++failures <= 10) ADD_FAILURE() << what << " (effect " << effects << ", loop " << loops.size() << ")";
   }
 };
 
@@ -134,8 +107,8 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
 
     // Voices holding the effects: each holds a reference to its sound until the mixer
     // has played it out.
-    const std::vector<std::shared_ptr<TSound>> effects = {g.fire, g.balloonpop, g.blimphit, g.startstage,
-                                                          g.endstage, g.explode, g.pldeath};
+    const std::vector<std::shared_ptr<TSound>> effects = {snd_fire,     snd_balloonpop, snd_blimphit, snd_startstage,
+                                                          snd_endstage, snd_explode,    snd_pldeath};
     auto in_flight = [&] {
       int n = 0;
       for (const auto& e : effects) n += engine_refs(e) - 1;
@@ -144,8 +117,8 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
     int throttled_ms = 0;
 
     auto new_stage = [&] {
-      g.play_sfx(g.startstage);
-      g.engine_loop();
+      g.sfx(snd_startstage);
+      g.start_engine();
       s = state::fly_in;
       left = 121;
     };
@@ -154,8 +127,8 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
       --left;
       switch (s) {
         case state::title:
-          if (roll(40) == 0) g.step_sfx_volume();
-          if (roll(60) == 0) g.step_engine_volume();
+          if (roll(40) == 0) menu_choose(3);
+          if (roll(60) == 0) menu_choose(4);
           if (left <= 0) {
             lives = 3;
             new_stage();
@@ -168,11 +141,11 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
           }
           break;
         case state::play:
-          if (!channel_playing(g.engine_chan)) g.fail("the engine loop ended by itself");
-          if (roll(6) == 0) g.play_sfx(g.fire);
-          if (roll(40) == 0) g.play_sfx(g.explode);
-          if (roll(300) == 0) g.play_sfx(g.balloonpop);
-          if (roll(2000) == 0) g.play_sfx(g.blimphit);
+          if (!channel_playing(engine_chan)) g.fail("the engine loop ended by itself");
+          if (roll(6) == 0) g.sfx(snd_fire);
+          if (roll(40) == 0) g.sfx(snd_explode);
+          if (roll(300) == 0) g.sfx(snd_balloonpop);
+          if (roll(2000) == 0) g.sfx(snd_blimphit);
           if (roll(1500) == 0) {
             g.stop_engine();
             s = state::paused;
@@ -180,22 +153,22 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
             left = 10 + roll(100);
           } else if (roll(3000) == 0) {
             // The window loses the focus: only the engine holds.
-            was_playing = channel_playing(g.engine_chan) != 0;
-            if (was_playing) pause_channel(g.engine_chan);
-            if (channel_playing(g.engine_chan)) g.fail("a paused engine plays on");
+            was_playing = channel_playing(engine_chan) != 0;
+            if (was_playing) pause_channel(engine_chan);
+            if (channel_playing(engine_chan)) g.fail("a paused engine plays on");
             s = state::suspended;
             ++suspends;
             left = 5 + roll(200);
           } else if (left <= 0) {
             g.stop_engine();
             if (roll(2)) {
-              g.play_sfx(g.endstage);
+              g.sfx(snd_endstage);
               s = state::cleared;
               ++stages;
               left = 301;
             } else {
-              g.play_sfx(g.explode);
-              g.play_sfx(g.pldeath);
+              g.sfx(snd_explode);
+              g.sfx(snd_pldeath);
               s = state::dying;
               ++deaths;
               --lives;
@@ -204,14 +177,14 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
           }
           break;
         case state::paused:
-          if (roll(30) == 0) g.step_sfx_volume();
-          if (roll(30) == 0) g.step_engine_volume();
+          if (roll(30) == 0) menu_choose(3);
+          if (roll(30) == 0) menu_choose(4);
           if (left <= 0) {
             if (roll(5) == 0) {
               s = state::title;
               left = 20 + roll(200);
             } else {
-              g.engine_loop();
+              g.start_engine();
               s = state::play;
               left = 100 + roll(2000);
             }
@@ -219,18 +192,23 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
           break;
         case state::suspended:
           if (left <= 0) {
-            if (was_playing) resume_channel(g.engine_chan);
-            if (!channel_playing(g.engine_chan)) g.fail("the engine did not come back");
+            if (was_playing) resume_channel(engine_chan);
+            if (!channel_playing(engine_chan)) g.fail("the engine did not come back");
             s = state::play;
             left = 100 + roll(1000);
           }
           break;
         case state::cleared:
+          // Paused and resumed while the stage is cleared: the next stage's loop replaces it.
+          if (roll(300) == 0) {
+            g.stop_engine();
+            g.start_engine();
+          }
           if (left <= 0) new_stage();
           break;
         case state::dying:
           // Shots still in flight bring planes down.
-          if (roll(50) == 0) g.play_sfx(g.explode);
+          if (roll(50) == 0) g.sfx(snd_explode);
           if (left <= 0) {
             if (lives > 0) {
               new_stage();
@@ -260,10 +238,10 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
 
     // Shutdown: the engine stops, every effect plays out.
     g.stop_engine();
-    g.engine_chan.reset();
+    engine_chan.reset();
     auto held = [&] {
       int n = in_flight();
-      for (const auto& l : g.kept_loops) n += engine_refs(l) - 1;
+      for (engine_sound* l : g.loops) n += l->refs.load() - 1;
       return n;
     };
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -281,7 +259,7 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("audio soak: %d frames, %d effects, %d engine loops, %d stages, %d lost planes, %d pauses, "
                 "%d suspends, in %.1f s (%d ms waiting for the mixer)\n",
-                soak_frames, g.effects, g.loops, stages, deaths, pauses, suspends, seconds, throttled_ms);
+                soak_frames, g.effects, static_cast<int>(g.loops.size()), stages, deaths, pauses, suspends, seconds, throttled_ms);
     EXPECT_GT(stages, 20);
     EXPECT_GT(deaths, 20);
     EXPECT_GT(pauses, 20);

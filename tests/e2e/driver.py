@@ -5,7 +5,8 @@ inactive, so two games on one server would take the focus from each other), a
 scratch working folder with its own copy of the sounds, and SDL's disk audio
 driver, so the mixer's real output lands in a file we can measure. Keys and
 clicks go through xdotool; the screen is read back with ImageMagick's import
-and scaled down to the game's 640 x 480 pixels here.
+and scaled down to the game's 640 x 480 pixels here. A preloaded shim counts the
+game's presents, so a journey can wait for frames of the game rather than time.
 """
 
 import array
@@ -163,6 +164,8 @@ class Game:
                 if name.endswith(".ogg"):
                     shutil.copy(os.path.join(source, name), self.data)
         self.audio_file = os.path.join(self.work, "audio.raw")
+        self.counter_file = os.path.join(self.work, "presents")
+        self.frame_log_file = os.path.join(self.work, "frames.log")
         self.proc = None
         self.window = None
 
@@ -186,7 +189,13 @@ class Game:
             os.remove(self.audio_file)
         self.stdout = open(os.path.join(self.work, "stdout"), "wb")
         self.stderr = open(os.path.join(self.work, "stderr"), "wb")
-        self.proc = subprocess.Popen([self.binary], cwd=self.work, env=self.env(),
+        for name in (self.counter_file, self.frame_log_file):
+            if os.path.exists(name):
+                os.remove(name)
+        env = self.env()  # the shim only for the game: xdotool and import run without it
+        env.update(LD_PRELOAD=os.environ["AEROVANE_SHIM"], AV_FRAME_COUNTER=self.counter_file,
+                   AV_FRAME_LOG=self.frame_log_file, AV_EXEC_US=str(time.time_ns() // 1000))
+        self.proc = subprocess.Popen([self.binary], cwd=self.work, env=env,
                                      stdout=self.stdout, stderr=self.stderr)
         _games.append(self)
 
@@ -233,6 +242,28 @@ class Game:
         if not self.running():
             raise JourneyFailed(f"the game ended (status {self.proc.returncode}): "
                                 f"{self.read_log('stderr')}")
+
+    def presents(self):
+        """Frames the game has presented so far."""
+        try:
+            with open(self.counter_file, "rb") as f:
+                data = f.read(8)
+        except FileNotFoundError:
+            return 0
+        return struct.unpack("=Q", data)[0] if len(data) == 8 else 0
+
+    def wait_frames(self, n, what="frames to pass"):
+        """Waits until the game has presented n more frames."""
+        target = self.presents() + n
+        wait_until(what, lambda: self.presents() >= target, 5, interval=0.02)
+
+    def frame_log(self):
+        """The shim's log: (event, milliseconds, rest) per line."""
+        try:
+            with open(self.frame_log_file) as f:
+                return [line.split() for line in f if line.strip()]
+        except FileNotFoundError:
+            return []
 
     def read_log(self, name):
         with open(os.path.join(self.work, name), "rb") as f:
@@ -281,7 +312,6 @@ class Game:
     def click(self, x, y):
         self.check_running()
         self.point_at(x, y)
-        time.sleep(0.1)
         self.xdo("click", "1")
 
     def row_picture(self, row, frame=None):
@@ -405,9 +435,13 @@ class Game:
             return mark if mark >= span and silent(self.audio(mark - span, mark)) else None
         return wait_until("silence", probe, timeout)
 
-    def wait_sound(self, mark, timeout=5):
-        """Waits until something is heard after `mark`."""
-        wait_until("a sound", lambda: not silent(self.audio(mark, self.audio_mark())), timeout)
+    def wait_sound(self, mark, timeout=5, seconds=0.0):
+        """Waits until something is heard after `mark`; with `seconds`, that much sound. A
+        mixer that falls behind leaves silent gaps in the output, and plays on after them."""
+        def probe():
+            samples = self.audio(mark, self.audio_mark())
+            return len(samples) - samples.count(0) > seconds * AUDIO_RATE * 2
+        wait_until("a sound", probe, timeout + seconds)
 
 
 def load_picture(path):
@@ -555,25 +589,6 @@ def silent(samples):
     return not any(samples)
 
 
-def level(samples, block=8820):
-    """The steady level of a sound: the median RMS of its 0.1 s blocks (of both
-    channels), leaving out blocks of pure silence. The output goes quiet for over a
-    second when the mixer falls behind on a loaded machine; those blocks say nothing."""
-    levels = sorted(rms(samples[i:i + block]) for i in range(0, len(samples) - block + 1, block)
-                    if any(samples[i:i + block]))
-    return levels[len(levels) // 2] if levels else 0.0
-
-
-def peak(samples):
-    return max((abs(s) for s in samples), default=0)
-
-
-def rms(samples):
-    if not samples:
-        return 0.0
-    return (sum(s * s for s in samples) / len(samples)) ** 0.5
-
-
 def read_int_file(path):
     with open(path, "rb") as f:
         data = f.read()
@@ -625,6 +640,31 @@ def menu_kind(frame):
     if 130 <= width <= 190:
         return "pause"
     return None
+
+
+HUD_YELLOW = (250, 250, 100)
+
+
+def hud_digits(frame, x0, y0):
+    """Where the score display's yellow lies in a 60 x 24 box, relative to the box,
+    so two numbers can be compared wherever they stand and whatever sky is behind."""
+    return frozenset((x - x0, y - y0) for x, y, c in frame.region(x0, y0, x0 + 60, y0 + 24)
+                     if near(c, HUD_YELLOW, 6))
+
+
+def same_text(a, b):
+    # A pixel or two at the glyphs' soft edges may tip either way over another sky.
+    return len(a ^ b) <= max(3, len(a) // 20)
+
+
+def best_digits(frame):
+    return hud_digits(frame, 306, 16)  # the best score is written from (308, 18)
+
+
+def wait_menu(game, kind, timeout=10):
+    """Waits until the game shows the "title" or the "pause" menu; returns that screen."""
+    return wait_until(f"the {kind} menu",
+                      lambda: (lambda f: f if menu_kind(f) == kind else None)(game.shot()), timeout)
 
 
 def sides_black(frame):

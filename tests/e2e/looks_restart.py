@@ -1,47 +1,20 @@
 """The two looks, chosen in the menus and seen on the next screenshots: retro lines
 over the title and over play, then each glasses type in turn, and play in red/cyan
-stereo. SIGTERM in the middle of that game ends the program with status 0 and both
-data files saved; a restart in the same folder finds the glasses type (its splash
-is already in stereo) and the best score kept, and "Exit Game" ends it. Leaves
-stereo.png and retro.png of play in the working folder."""
+stereo. SIGTERM in the middle of that game ends the program with status 0 and the
+glasses type saved; a restart in the same folder finds it (its splash is already in
+stereo), and "Exit Game" ends it. Leaves stereo.png and retro.png of play in the
+working folder."""
 
 import os
 
 from driver import (Backdrop, Game, Sprite, check, glasses_shown, item_extent, log, menu_kind,
-                    read_int_file, run_journey, wait_until, write_int_file)
+                    read_int_file, run_journey, wait_menu, wait_until)
 
 FACING_RIGHT = Sprite(1)
-HUD_YELLOW = (250, 250, 100)
 
 
 def even(y):
     return y % 2 == 0
-
-
-def hud_digits(frame, x0, y0):
-    """Where the score display's yellow lies in a 60 x 24 box, relative to the box,
-    so two numbers can be compared wherever they stand and whatever sky is behind."""
-    return frozenset((x - x0, y - y0) for x, y, c in frame.region(x0, y0, x0 + 60, y0 + 24)
-                     if abs(c[0] - HUD_YELLOW[0]) <= 6 and abs(c[1] - HUD_YELLOW[1]) <= 6
-                     and abs(c[2] - HUD_YELLOW[2]) <= 6)
-
-
-def same_text(a, b):
-    # A pixel or two at the glyphs' soft edges may tip either way over another sky.
-    return len(a ^ b) <= max(3, len(a) // 20)
-
-
-def best_digits(frame):
-    return hud_digits(frame, 306, 16)  # the best score is written from (308, 18)
-
-
-def score_digits(frame):
-    return hud_digits(frame, 126, 14)  # the score from (128, 16)
-
-
-def wait_menu(game, kind):
-    return wait_until(f"the {kind} menu",
-                      lambda: (lambda f: f if menu_kind(f) == kind else None)(game.shot()), 10)
 
 
 def wait_control(game):
@@ -54,17 +27,12 @@ def wait_control(game):
 
 def journey(xserver):
     game = Game(xserver)
-    # A best score from an earlier game; no glasses type stored yet.
-    write_int_file(os.path.join(game.data, "hiscore.dat"), 150)
     game.start()
     wait_until("the splash", lambda: game.shot().max_value() > 0, 15)
     game.click(320, 240)  # the left button skips the splash too
     title = wait_menu(game, "title")
     check(glasses_shown(title, menu=True) == 0, "the title menu's sky is not flat and tinted")
     check(not game.retro_lines_seen(), "retro lines before they were chosen")
-    best_at_start = best_digits(title)
-    check(best_at_start and not same_text(best_at_start, score_digits(title)),
-          "the best score 150 does not show beside the score 00")
 
     # Retro lines over the title menu, then over play.
     game.click_row(2)
@@ -108,17 +76,15 @@ def journey(xserver):
     check(Backdrop(0, False).share(stereo, 112, 40, 522, 330) < 0.05, "the sky is still flat")
     stereo.save_png("stereo.png")
 
-    # SIGTERM in the middle of the game: the normal way out, with both files saved.
+    # SIGTERM in the middle of the game: the normal way out, with the files saved.
     game.terminate()
     status = game.wait_exit()
     check(status == 0, f"exit status {status} after SIGTERM: {game.read_log('stderr')}")
     glasses = read_int_file(os.path.join(game.data, "anaglyph3d.dat"))
     check(glasses == 3, f"anaglyph3d.dat holds {glasses}, not 3 (R\\C)")
-    best = read_int_file(os.path.join(game.data, "hiscore.dat"))
-    check(best == 150, f"hiscore.dat holds {best}, not the 150 no game has beaten")
 
     # The restart: the splash is in red/cyan straight away, the lines are off again (not
-    # stored), and the title menu shows the same best score.
+    # stored).
     again = Game(xserver, work=game.work)
     again.start()
     splash = wait_until("the splash in red/cyan",
@@ -129,13 +95,10 @@ def journey(xserver):
     again.key("Escape")
     title = wait_menu(again, "title")
     check(glasses_shown(title, menu=True) == 3, "the title menu's sky is not red/cyan after a restart")
-    check(same_text(best_digits(title), best_at_start),
-          "the title menu shows another best score after a restart")
     again.click_row(5, changes=False)  # "Exit Game"
     status = again.wait_exit()
     check(status == 0, f"exit status {status}: {again.read_log('stderr')}")
     check(read_int_file(os.path.join(game.data, "anaglyph3d.dat")) == 3, "glasses type lost")
-    check(read_int_file(os.path.join(game.data, "hiscore.dat")) == 150, "best score lost")
 
 
 if __name__ == "__main__":

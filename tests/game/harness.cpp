@@ -5,15 +5,21 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <string_view>
 
+#include "audio/audio.h"
+#include "audio/sample.h"
 #include "game/program.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/pixmap/pixmap.h"
 #include "platform/input.h"
 #include "private_display.h"
+#include "stream/stream.h"
 #include "world/globals.h"
 
 namespace fs = std::filesystem;
@@ -214,10 +220,106 @@ void click_at(int x, int y, int button) {
     }
 }
 
+SDL_Event window_event(int sdl_window_event) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window_id();
+    e.window.event = static_cast<Uint8>(sdl_window_event);
+    return e;
+}
+
 void request_close() {
     SDL_Event e{};
     e.type = SDL_QUIT;
     push(e);
+}
+
+// ---------------------------------------------------------------- sounds
+
+namespace {
+
+std::vector<std::string> played;
+
+class recorded_channel : public TChannel {
+public:
+    recorded_channel(int entry = -1, bool loop = false) : entry_(entry), loop_(loop) {}
+    int Stop() override {
+        if (started_ && !stopped_) played[entry_] += " stop";
+        stopped_ = true;
+        return 0;
+    }
+    int SetPaused(int p) override {
+        if (entry_ >= 0 && !p && !started_) {
+            char v[32];
+            std::snprintf(v, sizeof v, "@%g%s", static_cast<double>(volume_), loop_ ? " loop" : "");
+            played[entry_] += v;
+            started_ = true;
+        } else if (started_) {
+            played[entry_] += p ? " pause" : " resume";
+        }
+        paused_ = p != 0;
+        return 0;
+    }
+    int SetVolume(float volume) override {
+        volume_ = volume;
+        return 0;
+    }
+    int Playing() override { return !paused_ && !stopped_; }
+
+private:
+    int entry_;
+    bool loop_, started_ = false, paused_ = true, stopped_ = false;
+    float volume_ = -1.0f;
+};
+
+class recorded_sound : public TSound {
+public:
+    recorded_sound(std::string file, bool loop) : file_(std::move(file)), loop_(loop) {}
+    std::shared_ptr<TChannel> Cue(const std::shared_ptr<TChannel>&) override {
+        played.push_back(file_);
+        return std::make_shared<recorded_channel>(static_cast<int>(played.size()) - 1, loop_);
+    }
+
+private:
+    std::string file_;
+    bool loop_;
+};
+
+std::size_t sample_key(const TAudioSample& s) {
+    return std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(s.samples), static_cast<std::size_t>(s.ByteCount())));
+}
+
+// Tells each sound by its samples, against every file of data/ read on its own.
+class recording_driver : public TAudioDriver {
+public:
+    recording_driver() {
+        std::error_code ec;
+        for (const auto& f : fs::directory_iterator(fs::path(AV_BINARY_DIR) / "data", ec))
+            if (std::shared_ptr<TAudioSample> s = load_audio_sample(f.path().string()))
+                files_[sample_key(*s)] = f.path().filename().string();
+        EXPECT_FALSE(files_.empty()) << "no sounds in the build's data folder";
+    }
+    std::string Name() override { return "Recorder"; }
+    std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample, int flags) override {
+        auto f = files_.find(sample_key(*sample));
+        return std::make_shared<recorded_sound>(f == files_.end() ? "?" : f->second, (flags & SOUND_LOOP) != 0);
+    }
+    std::shared_ptr<TChannel> AllocChannel() override { return std::make_shared<recorded_channel>(); }
+
+private:
+    std::map<std::size_t, std::string> files_;
+};
+
+}  // namespace
+
+const std::vector<std::string>& record_sounds() {
+    init_stream_module();
+    init_audio_module();
+    static recording_driver driver;
+    EXPECT_EQ(set_audio_driver("Recorder"), 1);
+    played.clear();
+    return played;
 }
 
 // ---------------------------------------------------------------- screen

@@ -71,6 +71,19 @@ void press_key(int sdl_scancode);         // down and up
 void pointer_to(int x, int y);
 void click_at(int x, int y, int button = 1);
 void request_close();
+// A window event of the game's window (focus lost, gained, ...), made on the game's thread
+// to be pushed with SDL_PushEvent from any thread.
+union SDL_Event;
+SDL_Event window_event(int sdl_window_event);
+
+// ---- the sounds, through a driver that only records ----
+
+// Makes the recording driver current for the rest of the program: nothing is heard, and
+// every sound the game cues is kept in the returned log, in order, as the file of data/ it
+// came from ("?" for none), the volume set before it started, its loop flag and what was
+// done with its channel after: "bploop.ogg@0.6 loop pause resume stop". One cued and never
+// started shows only its file.
+const std::vector<std::string>& record_sounds();
 
 // ---- the screen ----
 

@@ -15,12 +15,14 @@ namespace {
 
 bool highlight(rgb c) { return near_colour(c, 240, 180, 80, 12); }
 
+// Centre rows of the six items.
+constexpr int kItemY[] = {240, 271, 302, 333, 364, 395};
+
 // Which of the six item rows shows the highlight colour (-1: none, -2: several).
 int highlighted_row(const screen_shot& shot) {
     int found = -1;
     for (int i = 0; i < 6; ++i) {
-        const int y = 240 + 31 * i;
-        if (shot.count(150, y - 12, 490, y + 12, highlight) > 20) found = found == -1 ? i : -2;
+        if (shot.count(150, kItemY[i] - 12, 490, kItemY[i] + 12, highlight) > 20) found = found == -1 ? i : -2;
     }
     return found;
 }
@@ -88,7 +90,7 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
     std::vector<std::string> glasses_text, sfx_text, engine_text;
     std::vector<float> sfx, engine;
     std::vector<int> retro;
-    auto click = [&](int item) { run.then([item] { click_at(320, 240 + 31 * item); }); };
+    auto click = [&](int item) { run.then([item] { click_at(320, kItemY[item]); }); };
     run.skip_splash();
     for (int i = 0; i < 5; ++i) {
         click(1);
@@ -147,21 +149,15 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
     EXPECT_EQ(sfx_text[2], "Sound Volume: 10%");
     EXPECT_EQ(sfx_text[11], "Sound Volume: Max");
     EXPECT_EQ(sfx_text[12], "Sound Volume: Off");
-    float expected = 0.0f;
-    EXPECT_EQ(sfx[0], 0.0f);
-    for (int i = 1; i <= 10; ++i) {
-        expected += 0.1f;
-        EXPECT_EQ(sfx[static_cast<std::size_t>(i)], expected) << "step " << i;
-    }
-    EXPECT_NE(sfx[10], 1.0f);
-    EXPECT_EQ(sfx[11], 0.0f);
+    EXPECT_EQ(sfx, (std::vector<float>{0.0f, 0.1f, 0.2f, 0.300000012f, 0.4f, 0.5f, 0.600000024f, 0.700000048f,
+                                       0.800000072f, 0.900000095f, 1.00000012f, 0.0f}));
 
     ASSERT_EQ(engine_text.size(), 7u);
     EXPECT_EQ(engine_text[0], "BiPlane Volume: 60%");
     EXPECT_EQ(engine_text[4], "BiPlane Volume: Max");
     EXPECT_EQ(engine_text[5], "BiPlane Volume: Off");
     EXPECT_EQ(engine_text[6], "BiPlane Volume: 10%");
-    EXPECT_EQ(engine[0], 0.6f + 0.1f);
+    EXPECT_EQ(engine[0], 0.700000048f);
     EXPECT_EQ(engine[4], 0.0f);
     EXPECT_EQ(engine[5], 0.1f);
 }
@@ -188,7 +184,7 @@ TEST(Menu, PauseMenuResumesOrQuitsKeepingTheScoreShown) {
             player->level = 2;
             player->lives = 2;
             enemies_left = ebplane_list.count();
-            click_at(320, 240 + 31 * 5);  // "Quit This Game"
+            click_at(320, kItemY[5]);  // "Quit This Game"
         })
         .then([&] {
             quit_state = game_state;

@@ -183,16 +183,11 @@ TEST_F(DisplayTest, FullScreenCentresThePointer) {
   open_full_screen(100);
   set_clock_hooks(nullptr, nullptr);
   poll_system();
-  // Where the screen's centre is shown on the desktop.
-  SDL_Rect b;
-  SDL_GetDisplayBounds(0, &b);
-  const double s = std::min(b.w / 640.0, b.h / 480.0);
-  const int cx = b.x + (b.w - static_cast<int>(640 * s)) / 2 + static_cast<int>(320 * s);
-  const int cy = b.y + (b.h - static_cast<int>(480 * s)) / 2 + static_cast<int>(240 * s);
+  // 1280 x 1024 shows the screen twice as large from row 32: its centre is at (640, 512).
   int x = -1, y = -1;
   SDL_GetGlobalMouseState(&x, &y);
-  EXPECT_NEAR(x, cx, 1);
-  EXPECT_NEAR(y, cy, 1);
+  EXPECT_NEAR(x, 640, 1);
+  EXPECT_NEAR(y, 512, 1);
 }
 
 TEST_F(DisplayTest, AfterAFocusChangeThePresentsKeepThePacingsInterval) {
@@ -298,27 +293,23 @@ TEST_F(DisplayTest, PresentScalesTheScreenIntoTheWindowWithBlackBorders) {
   int w = 0, h = 0;
   std::vector<uint32_t> px = shown_pixels(w, h);
   ASSERT_FALSE(px.empty()) << "cannot read the X screen";
-  // Largest 4:3 rectangle, centred.
-  const double s = std::min(w / 640.0, h / 480.0);
-  const int rw = static_cast<int>(640 * s), rh = static_cast<int>(480 * s);
-  const int rx = (w - rw) / 2;
+  ASSERT_EQ(w, 1280);
+  ASSERT_EQ(h, 1024);
+  // Twice as large, sharp, rows 32 to 991, with black bars above and below.
   auto rgb = [&](int x, int y) { return px[static_cast<size_t>(y) * w + x]; };
-  const int top = (h - rh) / 2;
-  EXPECT_EQ(rgb(rx, top), 0xFF0000u);
-  EXPECT_EQ(rgb(rx + rw - 1, top + rh - 1), 0xFF0000u);
-  EXPECT_EQ(rgb(rx + rw / 2, top + rh / 2), 0x0000FFu);
-  if (top > 0) {
-    EXPECT_EQ(rgb(w / 2, top - 1), 0u);
+  for (int x : {0, 640, 1279}) {
+    EXPECT_EQ(rgb(x, 0), 0u);
+    EXPECT_EQ(rgb(x, 31), 0u);
+    EXPECT_EQ(rgb(x, 992), 0u);
+    EXPECT_EQ(rgb(x, 1023), 0u);
   }
-  if (rx > 0) {
-    EXPECT_EQ(rgb(rx - 1, h / 2), 0u);
-  }
-  // Whole-number scales stay sharp: the corner pixel is a solid block of the scale.
-  if (rw % 640 == 0 && rh % 480 == 0) {
-    const int k = rw / 640;
-    EXPECT_EQ(rgb(rx + k - 1, top + k - 1), 0xFF0000u);
-    EXPECT_EQ(rgb(rx + k, top), 0x0000FFu);
-  }
+  EXPECT_EQ(rgb(0, 32), 0xFF0000u);
+  EXPECT_EQ(rgb(1, 33), 0xFF0000u);
+  EXPECT_EQ(rgb(2, 32), 0x0000FFu);
+  EXPECT_EQ(rgb(0, 34), 0x0000FFu);
+  EXPECT_EQ(rgb(1279, 991), 0xFF0000u);
+  EXPECT_EQ(rgb(1277, 991), 0x0000FFu);
+  EXPECT_EQ(rgb(640, 512), 0x0000FFu);
 }
 
 TEST(NoDisplay, OpeningFailsWithAReason) {

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
@@ -68,11 +66,11 @@ TEST_F(DrawTest, TransformMatrixFollowsRotationAndScale) {
   SetRotationScale(30, 2, 3);
   float ix, iy, jx, jy;
   GetTransform(ix, iy, jx, jy);
-  const float c = std::cos(30 * 0.017453292519943295f), s = std::sin(30 * 0.017453292519943295f);
-  EXPECT_NEAR(ix, c * 2, 1e-6);
-  EXPECT_NEAR(iy, -s * 3, 1e-6);
-  EXPECT_NEAR(jx, s * 2, 1e-6);
-  EXPECT_NEAR(jy, c * 3, 1e-6);
+  // cos 30 = 0.8660254, sin 30 = 0.5; x scaled by 2, y by 3.
+  EXPECT_NEAR(ix, 1.7320508, 1e-6);
+  EXPECT_NEAR(iy, -1.5, 1e-6);
+  EXPECT_NEAR(jx, 1.0, 1e-6);
+  EXPECT_NEAR(jy, 2.5980762, 1e-6);
   EXPECT_FLOAT_EQ(GetRotation(), 30);
 
   SetRotationScale(0, 1, 1);
@@ -189,7 +187,7 @@ TEST_F(DrawTest, StretchedAndTiledImages) {
   // The current matrix is back afterwards.
   float ix, iy, jx, jy;
   GetTransform(ix, iy, jx, jy);
-  EXPECT_NEAR(ix, 2 * std::cos(33 * 0.017453292519943295), 1e-6);
+  EXPECT_NEAR(ix, 1.6773411, 1e-6);  // 2 cos 33
 }
 
 TEST_F(DrawTest, CollisionsSeeTheCurrentTransform) {
