@@ -105,7 +105,7 @@ std::vector<unsigned char> backdrop_pixels() {
       unsigned char* p = &px[(static_cast<size_t>(y) * kScreenW + x) * 4];
       p[0] = static_cast<unsigned char>(40 + y / 4 + grain);
       p[1] = static_cast<unsigned char>(90 + y / 5 + grain);
-      p[2] = static_cast<unsigned char>(200 + y / 10 + grain);
+      p[2] = static_cast<unsigned char>(160 + y / 12 + grain);
       p[3] = 255;
     }
   }
@@ -168,6 +168,112 @@ void clear_window(int dw, int dh, const int d[4], bool all) {
   glDisable(GL_SCISSOR_TEST);
 }
 
+// The window and what is drawn, made once.
+struct floor_scene {
+  SDL_Window* window = nullptr;
+  int dw = 0, dh = 0;  // drawable size
+  int d[4] = {};       // where the screen shows: x, y from the bottom, width, height
+  GLuint backdrop = 0, sprite[2] = {}, fbo = 0, screen_tex = 0;
+  GLint filter = GL_NEAREST;
+};
+
+bool make_screen(const probe_options& o, floor_scene& f) {
+  p_glGenFramebuffers(1, &f.fbo);
+  p_glBindFramebuffer(GL_FRAMEBUFFER, f.fbo);
+  if (o.quad) {
+    f.screen_tex = make_texture(kScreenW, kScreenH, {}, f.filter);
+    p_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, f.screen_tex, 0);
+  } else {
+    GLuint rb = 0;
+    p_glGenRenderbuffers(1, &rb);
+    p_glBindRenderbuffer(GL_RENDERBUFFER, rb);
+    p_glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kScreenW, kScreenH);
+    p_glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+  }
+  return p_glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+// The backdrop and the sprites, moving a little every frame.
+void draw_frame(const probe_options& o, const floor_scene& f, int frame) {
+  if (o.direct) {
+    clear_window(f.dw, f.dh, f.d, true);
+    glViewport(f.d[0], f.d[1], f.d[2], f.d[3]);
+  } else {
+    p_glBindFramebuffer(GL_FRAMEBUFFER, f.fbo);
+    glViewport(0, 0, kScreenW, kScreenH);
+  }
+  ortho(kScreenW, kScreenH);
+  glDisable(GL_BLEND);
+  glBindTexture(GL_TEXTURE_2D, f.backdrop);
+  glBegin(GL_QUADS);
+  textured_quad(0.0f, 0.0f, kScreenW, kScreenH, 1.0f, 1.0f);
+  glEnd();
+  glEnable(GL_BLEND);
+  const float su = static_cast<float>(kSpriteW) / kSpriteTex;
+  const float sv = static_cast<float>(kSpriteH) / kSpriteTex;
+  const int t = frame % 65536;
+  for (int i = 0; i < o.sprites;) {
+    // Consecutive sprites of one texture go in one draw.
+    const int tex = i % o.textures;
+    glBindTexture(GL_TEXTURE_2D, f.sprite[tex]);
+    glBegin(GL_QUADS);
+    do {
+      const int x = (i * 53 + t * (1 + i % 3)) % (kScreenW + kSpriteW) - kSpriteW;
+      const int y = (i * 97) % (kScreenH - kSpriteH) + (t / 4 + i) % 16;
+      textured_quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + kSpriteW),
+                    static_cast<float>(y + kSpriteH), su, sv);
+      ++i;
+    } while (i < o.sprites && i % o.textures == tex);
+    glEnd();
+  }
+}
+
+// The screen into the window with black borders.
+void present(const probe_options& o, const floor_scene& f) {
+  if (!o.direct) {
+    p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    clear_window(f.dw, f.dh, f.d, o.clear_all);
+    if (o.quad) {
+      glViewport(0, 0, f.dw, f.dh);
+      ortho(f.dw, f.dh);
+      glDisable(GL_BLEND);
+      glBindTexture(GL_TEXTURE_2D, f.screen_tex);
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+      glBegin(GL_QUADS);
+      // The texture's first row is the screen's bottom one.
+      textured_quad(static_cast<float>(f.d[0]), static_cast<float>(f.dh - f.d[1]),
+                    static_cast<float>(f.d[0] + f.d[2]), static_cast<float>(f.dh - f.d[1] - f.d[3]),
+                    1.0f, 1.0f);
+      glEnd();
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    } else {
+      p_glBindFramebuffer(GL_READ_FRAMEBUFFER, f.fbo);
+      p_glBlitFramebuffer(0, 0, kScreenW, kScreenH, f.d[0], f.d[1], f.d[0] + f.d[2],
+                          f.d[1] + f.d[3], GL_COLOR_BUFFER_BIT, static_cast<GLenum>(f.filter));
+    }
+    // What a reader of the screen sees at the swap (bench/frame_shim.cpp): the screen.
+    p_glBindFramebuffer(GL_READ_FRAMEBUFFER, f.fbo);
+    glViewport(0, 0, kScreenW, kScreenH);
+  }
+  SDL_GL_SwapWindow(f.window);
+}
+
+// 16, 17, 17 ms: 1000 ms in 60 frames; a late frame's time is dropped, not made up.
+void pace(Uint32& next, int& fraction) {
+  fraction += 40;
+  next += 16;
+  if (fraction >= 60) {
+    fraction -= 60;
+    ++next;
+  }
+  const int wait = static_cast<int>(next - SDL_GetTicks());
+  if (wait > 0) {
+    SDL_Delay(static_cast<Uint32>(wait));
+  } else {
+    next = SDL_GetTicks();
+  }
+}
+
 bool parse(int argc, char** argv, probe_options& o) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
@@ -212,53 +318,33 @@ int main(int argc, char** argv) {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_Rect place{0, 0, kScreenW, kScreenH};
   SDL_GetDisplayBounds(0, &place);
-  SDL_Window* window = SDL_CreateWindow(
-      "floor probe", place.x, place.y, place.w, place.h,
-      SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
-  SDL_GLContext gl = window ? SDL_GL_CreateContext(window) : nullptr;
+  floor_scene f;
+  f.window = SDL_CreateWindow("floor probe", place.x, place.y, place.w, place.h,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP |
+                                  SDL_WINDOW_BORDERLESS);
+  SDL_GLContext gl = f.window ? SDL_GL_CreateContext(f.window) : nullptr;
   if (!gl) {
     std::fprintf(stderr, "floor_probe: %s\n", SDL_GetError());
     return 1;
   }
   SDL_GL_SetSwapInterval(0);
-  if (!o.direct && !load_fbo_functions()) {
-    std::fprintf(stderr, "floor_probe: no framebuffer objects\n");
-    return 1;
-  }
 
-  int dw = 0, dh = 0;
-  SDL_GL_GetDrawableSize(window, &dw, &dh);
+  SDL_GL_GetDrawableSize(f.window, &f.dw, &f.dh);
   // The largest 4:3 rectangle, centred; whole-number scales stay sharp.
-  const int scale_num = std::min(dw * kScreenH, dh * kScreenW);
+  const int scale_num = std::min(f.dw * kScreenH, f.dh * kScreenW);
   const int rw = scale_num / kScreenH, rh = scale_num / kScreenW;
-  const int d[4] = {(dw - rw) / 2, (dh - rh) / 2, rw, rh};
+  f.d[0] = (f.dw - rw) / 2;
+  f.d[1] = (f.dh - rh) / 2;
+  f.d[2] = rw;
+  f.d[3] = rh;
   const bool whole = rw % kScreenW == 0 && rh % kScreenH == 0;
-  const GLint present_filter = o.filter != 0 ? o.filter : whole ? GL_NEAREST : GL_LINEAR;
-
-  const GLuint backdrop = make_texture(kScreenW, kScreenH, backdrop_pixels(), GL_NEAREST);
-  const GLuint sprite[2] = {make_texture(kSpriteTex, kSpriteTex, sprite_pixels(230, 60, 40), GL_NEAREST),
-                            make_texture(kSpriteTex, kSpriteTex, sprite_pixels(250, 240, 90), GL_NEAREST)};
-  const float su = static_cast<float>(kSpriteW) / kSpriteTex;
-  const float sv = static_cast<float>(kSpriteH) / kSpriteTex;
-
-  GLuint fbo = 0, screen_tex = 0;
-  if (!o.direct) {
-    p_glGenFramebuffers(1, &fbo);
-    p_glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    if (o.quad) {
-      screen_tex = make_texture(kScreenW, kScreenH, {}, present_filter);
-      p_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, screen_tex, 0);
-    } else {
-      GLuint rb = 0;
-      p_glGenRenderbuffers(1, &rb);
-      p_glBindRenderbuffer(GL_RENDERBUFFER, rb);
-      p_glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kScreenW, kScreenH);
-      p_glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
-    }
-    if (p_glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      std::fprintf(stderr, "floor_probe: the screen's framebuffer is incomplete\n");
-      return 1;
-    }
+  f.filter = o.filter != 0 ? o.filter : whole ? GL_NEAREST : GL_LINEAR;
+  f.backdrop = make_texture(kScreenW, kScreenH, backdrop_pixels(), GL_NEAREST);
+  f.sprite[0] = make_texture(kSpriteTex, kSpriteTex, sprite_pixels(230, 60, 40), GL_NEAREST);
+  f.sprite[1] = make_texture(kSpriteTex, kSpriteTex, sprite_pixels(250, 240, 90), GL_NEAREST);
+  if (!o.direct && !(load_fbo_functions() && make_screen(o, f))) {
+    std::fprintf(stderr, "floor_probe: no framebuffer object for the screen\n");
+    return 1;
   }
   glEnable(GL_TEXTURE_2D);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -266,98 +352,32 @@ int main(int argc, char** argv) {
 
   Uint32 next = SDL_GetTicks();
   int fraction = 0;
-  int frame = 0;
   double cpu0 = 0.0;
   Uint32 start = 0;
   bool quit = false;
-  while (!quit && (o.run || frame <= o.frames)) {
+  int frame = 0;
+  for (; !quit && (o.run || frame <= o.frames); ++frame) {
     if (frame == 1) {  // the first frame pays for compiling the drawing code
       cpu0 = cpu_ms();
       start = SDL_GetTicks();
     }
-    // The frame, into the screen buffer or straight into the window.
-    if (o.direct) {
-      clear_window(dw, dh, d, true);
-      glViewport(d[0], d[1], d[2], d[3]);
-    } else {
-      p_glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-      glViewport(0, 0, kScreenW, kScreenH);
-    }
-    ortho(kScreenW, kScreenH);
-    glDisable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, backdrop);
-    glBegin(GL_QUADS);
-    textured_quad(0.0f, 0.0f, kScreenW, kScreenH, 1.0f, 1.0f);
-    glEnd();
-    glEnable(GL_BLEND);
-    const int t = frame % 65536;
-    for (int i = 0; i < o.sprites;) {
-      // Consecutive sprites of one texture go in one draw.
-      const int tex = i % o.textures;
-      glBindTexture(GL_TEXTURE_2D, sprite[tex]);
-      glBegin(GL_QUADS);
-      do {
-        const float x = static_cast<float>((i * 53 + t * (1 + i % 3)) % (kScreenW + kSpriteW) - kSpriteW);
-        const float y = static_cast<float>((i * 97) % (kScreenH - kSpriteH) + (t / 4 + i) % 16);
-        textured_quad(x, y, x + kSpriteW, y + kSpriteH, su, sv);
-        ++i;
-      } while (i < o.sprites && i % o.textures == tex);
-      glEnd();
-    }
-
-    if (!o.unpaced) {
-      // 16, 17, 17 ms: 1000 ms in 60 frames.
-      fraction += 40;
-      next += 16 + (fraction >= 60 ? 1 : 0);
-      if (fraction >= 60) fraction -= 60;
-      const int wait = static_cast<int>(next - SDL_GetTicks());
-      if (wait > 0) {
-        SDL_Delay(static_cast<Uint32>(wait));
-      } else {
-        next = SDL_GetTicks();
-      }
-    }
-    // The present: the screen into the window with black borders.
-    if (!o.direct) {
-      p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
-      clear_window(dw, dh, d, o.clear_all);
-      if (o.quad) {
-        glViewport(0, 0, dw, dh);
-        ortho(dw, dh);
-        glDisable(GL_BLEND);
-        glBindTexture(GL_TEXTURE_2D, screen_tex);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        glBegin(GL_QUADS);
-        // The texture's first row is the screen's bottom one.
-        textured_quad(static_cast<float>(d[0]), static_cast<float>(dh - d[1]),
-                      static_cast<float>(d[0] + d[2]), static_cast<float>(dh - d[1] - d[3]), 1.0f, 1.0f);
-        glEnd();
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-      } else {
-        p_glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-        p_glBlitFramebuffer(0, 0, kScreenW, kScreenH, d[0], d[1], d[0] + d[2], d[1] + d[3],
-                            GL_COLOR_BUFFER_BIT, static_cast<GLenum>(present_filter));
-      }
-      // What a reader of the screen would see at the swap: the screen buffer.
-      p_glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-      glViewport(0, 0, kScreenW, kScreenH);
-    }
-    SDL_GL_SwapWindow(window);
+    draw_frame(o, f, frame);
+    if (!o.unpaced) pace(next, fraction);
+    present(o, f);
     SDL_Event e;
     while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
-    ++frame;
   }
   if (!o.run && frame > 1) {
     const double cpu = cpu_ms() - cpu0;
     const double wall = (SDL_GetTicks() - start) / 1000.0;
-    std::printf("window %d x %d, screen shown at %d x %d%s\n", dw, dh, d[2], d[3],
+    std::printf("window %d x %d, screen shown at %d x %d%s\n", f.dw, f.dh, rw, rh,
                 o.direct ? ", drawn straight into the window" : "");
     std::printf("frames              %d\n", frame - 1);
     std::printf("presents per second %.3f\n", wall > 0 ? (frame - 1) / wall : 0.0);
     std::printf("CPU per frame       %.3f ms\n", cpu / (frame - 1));
   }
   SDL_GL_DeleteContext(gl);
-  SDL_DestroyWindow(window);
+  SDL_DestroyWindow(f.window);
   SDL_Quit();
   return 0;
 }
