@@ -1,5 +1,5 @@
-// The present shows the screen exactly, at a fractional scale (full screen on a 1000 x 700
-// desktop: 933 x 700 from x 33) and at its own size (a 640 x 480 window), and leaves the
+// The present shows the screen exactly, at a fractional scale (full screen on a 1400 x 1010
+// desktop: 1346 x 1010 from x 27) and at its own size (a 640 x 480 window), and leaves the
 // screen and the drawing state as they were.
 
 #include <SDL.h>
@@ -44,7 +44,7 @@ int wrong_pixels(TPixmap& desktop, int x0, int y0, int w, int h) {
 }
 
 TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
-  use_private_display(1000, 700);
+  use_private_display(1400, 1010);
   init_graphics_module();
   init_pixmap_module();
   std::shared_ptr<TPixmap> screen = CreatePixmap(640, 480, PixelRGBA8888);
@@ -73,9 +73,9 @@ TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
     std::remove(shot.c_str());
     ASSERT_NE(desktop, nullptr);
     if (depth && GLScreenIsOffscreen()) {  // without framebuffer objects, a plain window
-      EXPECT_EQ(wrong_pixels(*desktop, 33, 0, 933, 700), 0);
-      EXPECT_EQ(desktop->ReadPixel(32, 350) & 0xFFFFFF, 0) << "left border";
-      EXPECT_EQ(desktop->ReadPixel(966, 350) & 0xFFFFFF, 0) << "right border";
+      EXPECT_EQ(wrong_pixels(*desktop, 27, 0, 1346, 1010), 0);
+      EXPECT_EQ(desktop->ReadPixel(26, 500) & 0xFFFFFF, 0) << "left border";
+      EXPECT_EQ(desktop->ReadPixel(1373, 500) & 0xFFFFFF, 0) << "right border";
     } else {
       int x = 0, y = 0;
       SDL_GetWindowPosition(SDL_GL_GetCurrentWindow(), &x, &y);

@@ -173,24 +173,22 @@ TGLContextRecord* find_record(Uint32 window_id) {
 
 // Where the screen sits in the drawable: the largest rectangle of the screen's shape,
 // centred. Pixels stay sharp when the scale is a whole number.
-void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4], bool& integer_scale) {
+void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4]) {
   if (r.width <= 0 || r.height <= 0 || dw <= 0 || dh <= 0) {
     out[0] = out[1] = 0;
     out[2] = std::max(dw, 0);
     out[3] = std::max(dh, 0);
-    integer_scale = true;
     return;
   }
-  const double s = std::min(static_cast<double>(dw) / r.width, static_cast<double>(dh) / r.height);
-  int rw = static_cast<int>(r.width * s);
-  int rh = static_cast<int>(r.height * s);
-  rw = std::clamp(rw, 1, dw);
-  rh = std::clamp(rh, 1, dh);
+  // In whole numbers: a scale in floating point lost a row now and then (1009 of 1010).
+  const long long scaled = std::min(static_cast<long long>(dw) * r.height,
+                                    static_cast<long long>(dh) * r.width);
+  const int rw = std::clamp(static_cast<int>(scaled / r.height), 1, dw);
+  const int rh = std::clamp(static_cast<int>(scaled / r.width), 1, dh);
   out[0] = (dw - rw) / 2;
   out[1] = (dh - rh) / 2;
   out[2] = rw;
   out[3] = rh;
-  integer_scale = rw % r.width == 0 && rh % r.height == 0 && rw / r.width == rh / r.height;
 }
 
 // Tells the platform layer where the screen shows in window coordinates (pointer mapping).
@@ -202,8 +200,7 @@ void update_screen_area(TGLContextRecord& r) {
   int a[4] = {0, 0, ww, wh};
   if (r.offscreen && dw > 0 && dh > 0) {
     int d[4];
-    bool integer_scale = false;
-    screen_rect(r, dw, dh, d, integer_scale);
+    screen_rect(r, dw, dh, d);
     // GL counts rows from the bottom; the rectangle is centred, so only scale.
     a[0] = d[0] * ww / dw;
     a[1] = (dh - d[1] - d[3]) * wh / dh;
@@ -328,8 +325,7 @@ void present(TGLContextRecord& r) {
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(r.window, &dw, &dh);
   int d[4];
-  bool integer_scale = false;
-  screen_rect(r, dw, dh, d, integer_scale);
+  screen_rect(r, dw, dh, d);
 
   // Whatever the renderer has set (scissor, blend, texture, clear colour, viewport) comes
   // back as it was.
