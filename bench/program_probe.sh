@@ -8,56 +8,13 @@
 #   bench/program_probe.sh BUILD_DIR [SECONDS]
 #
 # SECONDS (default 10) is the length of each CPU measurement. XVFB_PID, when set, adds the
-# X server's share, which the game's own figures do not include.
+# X server's share, which the game's own figures do not include; PROBE_FIGURES, when set,
+# names a file that gets the figures for bench/report.
 set -uo pipefail
 build=$(cd "${1:?usage: program_probe.sh BUILD_DIR [SECONDS]}" && pwd)
 span=${2:-10}
-game="$build/aerovane"
-shim="$build/bench/libframe_shim.so"
-[ -x "$game" ] || { echo "program_probe: no $game"; exit 1; }
-[ -f "$shim" ] || { echo "program_probe: no $shim"; exit 1; }
-[ -n "${DISPLAY:-}" ] || { echo "program_probe: no DISPLAY"; exit 1; }
-
-tick=$(getconf CLK_TCK)
-frame_log=$(mktemp /tmp/aerovane-probe-XXXXXX)
-frame_count=$frame_log.count
-game_pid=""
-cleanup() {
-  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid" 2>/dev/null; fi
-  rm -f "$frame_log" "$frame_log.err" "$frame_count"
-}
-trap cleanup EXIT
-fail() { echo "program_probe: $*"; exit 1; }
-
-now() { echo "${EPOCHREALTIME//[!0-9]/}"; }   # wall clock, microseconds
-# CPU ticks (user + system, every thread) of a process; fields after the ")" of its name.
-cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
-# Presents so far, kept by the preloaded shim.
-presents() { od -An -tu8 -N8 "$frame_count" 2>/dev/null | tr -d ' ' || echo 0; }
-
-# verdict VALUE LIMIT UNIT le|lt: "met" or "MISSED by ...", for a figure with an upper limit.
-verdict() {
-  awk -v v="$1" -v t="$2" -v u="$3" -v k="$4" 'BEGIN {
-    ok = (k == "le") ? v <= t : v < t
-    if (ok) printf "met (%.1f %s to spare)", t - v, u
-    else printf "MISSED by %.1f %s (%.1fx)", v - t, u, v / t }'
-}
-
-# Over one measured span, while "$@" runs (the span's input, if any): the game's and the X
-# server's shares of a core in percent, the seconds, presents per second, CPU ms a present.
-measure() {
-  local g0 x0=0 f0 t0 g1 x1=0 f1 t1
-  g0=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x0=$(cpu_ticks "$XVFB_PID")
-  f0=$(presents); t0=$(now)
-  "$@"
-  g1=$(cpu_ticks "$game_pid"); [ -n "${XVFB_PID:-}" ] && x1=$(cpu_ticks "$XVFB_PID")
-  f1=$(presents); t1=$(now)
-  awk -v g=$((g1 - g0)) -v x=$((x1 - x0)) -v f=$((f1 - f0)) -v us=$((t1 - t0)) -v hz="$tick" \
-    'BEGIN { s = us / 1e6; c = g / hz
-      printf "%.1f %.1f %.1f %.1f %.2f\n", 100 * c / s, 100 * x / hz / s, s, f / s, f ? 1000 * c / f : 0 }'
-}
-
-idle() { sleep "$span"; }
+probe_name=program_probe program="$build/aerovane"
+source "$(dirname "$0")/probe_lib.sh"
 
 # Play: turns, climbs, dives and some fire, a press every few tenths of a second.
 play() {
@@ -80,7 +37,7 @@ find_window() {
   for _ in $(seq 1 200); do
     window=$(xdotool search --name "Aerovane 2D/3D" 2>/dev/null | head -1)
     [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start"
+    kill -0 "$probe_pid" 2>/dev/null || fail "the game ended at start"
     sleep 0.05
   done
   [ -n "$window" ] || fail "no game window"
@@ -101,26 +58,10 @@ focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; }
 
 # A first run: flat drawing, no best score.
 rm -f "$build/data/hiscore.dat" "$build/data/anaglyph3d.dat"
-(
-  cd "$build" || exit 1
-  export SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 AV_FRAME_LOG="$frame_log" LD_PRELOAD="$shim"
-  export AV_FRAME_COUNTER="$frame_count"
-  export AV_EXEC_US="${EPOCHREALTIME//[!0-9]/}"
-  exec ./aerovane
-) >/dev/null 2>"$frame_log.err" &
-game_pid=$!
+probe_start "$build" ./aerovane
 
 # 1. Exec to the first frame with something drawn in it.
-for _ in $(seq 1 300); do
-  grep -q '^first_content' "$frame_log" && break
-  kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start: $(cat "$frame_log.err")"
-  sleep 0.1
-done
-grep -q '^first_content' "$frame_log" || fail "no frame with content within 30 s"
-loaded=$(awk '$1 == "loaded" { print $2 }' "$frame_log")
-first_swap=$(awk '$1 == "first_swap" { print $2 }' "$frame_log")
-last_black=$(awk '$1 == "last_black" { print $2 }' "$frame_log")
-read -r first_content before < <(awk '$1 == "first_content" { print $2, $3 }' "$frame_log")
+probe_first_frame
 find_window
 xdotool windowfocus "$window" 2>/dev/null || true
 
@@ -130,18 +71,17 @@ xdotool key space
 sleep 2
 focused || echo "warning: the game window does not have the focus; the game may be holding"
 read -r title_cpu title_x title_s title_fps title_ms < <(measure idle)
-kill -0 "$game_pid" 2>/dev/null || fail "the game ended at the title"
+kill -0 "$probe_pid" 2>/dev/null || fail "the game ended at the title"
 import -window root "$build/probe-title-${win_w}x${win_h}.png" 2>/dev/null || true
 
 # 3. Play: "Start Game", the first row of the menu (y 221 to 251).
 click_screen 320 236
 sleep 1
 read -r play_cpu play_x play_s play_fps play_ms < <(measure play)
-kill -0 "$game_pid" 2>/dev/null || fail "the game ended in play"
+kill -0 "$probe_pid" 2>/dev/null || fail "the game ended in play"
 import -window root "$build/probe-play-${win_w}x${win_h}.png" 2>/dev/null || true
 
 # 4. Peak memory, then SIGTERM: the game saves its data files and ends with status 0.
-hwm_kb=$(awk '$1 == "VmHWM:" { print $2 }' "/proc/$game_pid/status")
 # Where the resident memory is now: Mesa's software GL (LLVM and the driver) is mapped
 # from files and is not the game's own.
 rss_line=$(awk '
@@ -152,18 +92,8 @@ rss_line=$(awk '
     else if (anon) an += $2
     else files += $2 }
   END { printf "%.1f MiB: software GL code %.1f, other files %.1f, anonymous %.1f, X shared images %.1f", \
-        rss / 1024, mesa / 1024, files / 1024, an / 1024, shm / 1024 }' "/proc/$game_pid/smaps")
-term_t0=$(now)
-kill -TERM "$game_pid"
-for _ in $(seq 1 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$game_pid" 2>/dev/null; then
-  exit_line="still running 10 s after SIGTERM"
-else
-  wait "$game_pid"; status=$?
-  exit_line=$(awk -v s="$status" -v us=$(( $(now) - term_t0 )) 'BEGIN { printf "status %d after %.1f s", s, us / 1e6 }')
-  game_pid=""
-fi
-hwm_mib=$(awk -v k="$hwm_kb" 'BEGIN { printf "%.1f", k / 1024 }')
+        rss / 1024, mesa / 1024, files / 1024, an / 1024, shm / 1024 }' "/proc/$probe_pid/smaps")
+probe_end
 
 printf '  %-34s %9s ms after exec\n' "libraries loaded" "$loaded"
 printf '  %-34s %9s ms after exec: start-up to the open display (black)\n' "first present" "$first_swap"
@@ -190,5 +120,11 @@ fi
 printf '  %-34s %9s MiB   target < 99 MiB: %s\n' "peak memory (VmHWM)" "$hwm_mib" "$(verdict "$hwm_mib" 99 MiB lt)"
 printf '  %-34s %s\n' "resident before SIGTERM" "$rss_line"
 printf '  %-34s %s\n' "exit on SIGTERM" "$exit_line"
-rm -f "$frame_log.err"
+probe_figure first_present "$first_swap"
+probe_figure first_frame "$first_content"
+probe_figure title_cpu "$title_cpu"
+probe_figure title_ms "$title_ms"
+probe_figure play_cpu "$play_cpu"
+probe_figure play_ms "$play_ms"
+probe_figure peak "$hwm_mib"
 [ "${status:-1}" -eq 0 ]

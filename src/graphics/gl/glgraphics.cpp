@@ -23,7 +23,7 @@ struct TGLContextRecord {
   // The game's screen lives in a framebuffer object and is scaled into the window when
   // presented; without one we draw into the window itself.
   GLuint fbo = 0;
-  GLuint color_rb = 0;
+  GLuint color_tex = 0;
   GLuint depth_rb = 0;
   bool offscreen = false;
   bool windowed = false;  // full screen, shown in a window at the player's choice
@@ -39,6 +39,7 @@ PFNGLGENFRAMEBUFFERSPROC p_glGenFramebuffers = nullptr;
 PFNGLDELETEFRAMEBUFFERSPROC p_glDeleteFramebuffers = nullptr;
 PFNGLBINDFRAMEBUFFERPROC p_glBindFramebuffer = nullptr;
 PFNGLFRAMEBUFFERRENDERBUFFERPROC p_glFramebufferRenderbuffer = nullptr;
+PFNGLFRAMEBUFFERTEXTURE2DPROC p_glFramebufferTexture2D = nullptr;
 PFNGLCHECKFRAMEBUFFERSTATUSPROC p_glCheckFramebufferStatus = nullptr;
 PFNGLGENRENDERBUFFERSPROC p_glGenRenderbuffers = nullptr;
 PFNGLDELETERENDERBUFFERSPROC p_glDeleteRenderbuffers = nullptr;
@@ -129,6 +130,7 @@ void load_fbo_functions() {
   load_proc(p_glDeleteFramebuffers, "glDeleteFramebuffers");
   load_proc(p_glBindFramebuffer, "glBindFramebuffer");
   load_proc(p_glFramebufferRenderbuffer, "glFramebufferRenderbuffer");
+  load_proc(p_glFramebufferTexture2D, "glFramebufferTexture2D");
   load_proc(p_glCheckFramebufferStatus, "glCheckFramebufferStatus");
   load_proc(p_glGenRenderbuffers, "glGenRenderbuffers");
   load_proc(p_glDeleteRenderbuffers, "glDeleteRenderbuffers");
@@ -136,9 +138,9 @@ void load_fbo_functions() {
   load_proc(p_glRenderbufferStorage, "glRenderbufferStorage");
   load_proc(p_glBlitFramebuffer, "glBlitFramebuffer");
   have_fbo = p_glGenFramebuffers && p_glDeleteFramebuffers && p_glBindFramebuffer &&
-             p_glFramebufferRenderbuffer && p_glCheckFramebufferStatus && p_glGenRenderbuffers &&
-             p_glDeleteRenderbuffers && p_glBindRenderbuffer && p_glRenderbufferStorage &&
-             p_glBlitFramebuffer;
+             p_glFramebufferRenderbuffer && p_glFramebufferTexture2D &&
+             p_glCheckFramebufferStatus && p_glGenRenderbuffers && p_glDeleteRenderbuffers &&
+             p_glBindRenderbuffer && p_glRenderbufferStorage && p_glBlitFramebuffer;
 }
 
 // The one GL context, made once on a hidden window; every texture lives in it and it
@@ -176,24 +178,22 @@ TGLContextRecord* find_record(Uint32 window_id) {
 
 // Where the screen sits in the drawable: the largest rectangle of the screen's shape,
 // centred. Pixels stay sharp when the scale is a whole number.
-void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4], bool& integer_scale) {
+void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4]) {
   if (r.width <= 0 || r.height <= 0 || dw <= 0 || dh <= 0) {
     out[0] = out[1] = 0;
     out[2] = std::max(dw, 0);
     out[3] = std::max(dh, 0);
-    integer_scale = true;
     return;
   }
-  const double s = std::min(static_cast<double>(dw) / r.width, static_cast<double>(dh) / r.height);
-  int rw = static_cast<int>(r.width * s);
-  int rh = static_cast<int>(r.height * s);
-  rw = std::clamp(rw, 1, dw);
-  rh = std::clamp(rh, 1, dh);
+  // In whole numbers: a scale in floating point lost a row now and then (1009 of 1010).
+  const long long scaled = std::min(static_cast<long long>(dw) * r.height,
+                                    static_cast<long long>(dh) * r.width);
+  const int rw = std::clamp(static_cast<int>(scaled / r.height), 1, dw);
+  const int rh = std::clamp(static_cast<int>(scaled / r.width), 1, dh);
   out[0] = (dw - rw) / 2;
   out[1] = (dh - rh) / 2;
   out[2] = rw;
   out[3] = rh;
-  integer_scale = rw % r.width == 0 && rh % r.height == 0 && rw / r.width == rh / r.height;
 }
 
 // Tells the platform layer where the screen shows in window coordinates (pointer mapping).
@@ -205,8 +205,7 @@ void update_screen_area(TGLContextRecord& r) {
   int a[4] = {0, 0, ww, wh};
   if (r.offscreen && dw > 0 && dh > 0) {
     int d[4];
-    bool integer_scale = false;
-    screen_rect(r, dw, dh, d, integer_scale);
+    screen_rect(r, dw, dh, d);
     // GL counts rows from the bottom; the rectangle is centred, so only scale.
     a[0] = d[0] * ww / dw;
     a[1] = (dh - d[1] - d[3]) * wh / dh;
@@ -341,12 +340,22 @@ void unlink_record(TGLContextRecord* r) {
 
 bool make_screen_fbo(TGLContextRecord& r) {
   if (!have_fbo) return false;
+  // The screen is a texture, so that the present can draw it as one quad (see present).
+  // Sampled at the nearest texel, never mipmapped; reads of it give the same RGBA bytes.
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGenTextures(1, &r.color_tex);
+  glBindTexture(GL_TEXTURE_2D, r.color_tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, r.width, r.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));  // the renderer caches its binding
   p_glGenFramebuffers(1, &r.fbo);
-  p_glGenRenderbuffers(1, &r.color_rb);
   p_glBindFramebuffer(GL_FRAMEBUFFER, r.fbo);
-  p_glBindRenderbuffer(GL_RENDERBUFFER, r.color_rb);
-  p_glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, r.width, r.height);
-  p_glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, r.color_rb);
+  p_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r.color_tex, 0);
   if (r.flags & (8 | 16)) {  // depth or stencil buffer asked for
     p_glGenRenderbuffers(1, &r.depth_rb);
     p_glBindRenderbuffer(GL_RENDERBUFFER, r.depth_rb);
@@ -358,9 +367,9 @@ bool make_screen_fbo(TGLContextRecord& r) {
   if (p_glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
     p_glDeleteFramebuffers(1, &r.fbo);
-    p_glDeleteRenderbuffers(1, &r.color_rb);
+    glDeleteTextures(1, &r.color_tex);
     if (r.depth_rb) p_glDeleteRenderbuffers(1, &r.depth_rb);
-    r.fbo = r.color_rb = r.depth_rb = 0;
+    r.fbo = r.color_tex = r.depth_rb = 0;
     return false;
   }
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -373,9 +382,9 @@ void release_screen_fbo(TGLContextRecord& r) {
   if (!r.fbo || !shared_gl) return;
   p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
   p_glDeleteFramebuffers(1, &r.fbo);
-  p_glDeleteRenderbuffers(1, &r.color_rb);
+  glDeleteTextures(1, &r.color_tex);
   if (r.depth_rb) p_glDeleteRenderbuffers(1, &r.depth_rb);
-  r.fbo = r.color_rb = r.depth_rb = 0;
+  r.fbo = r.color_tex = r.depth_rb = 0;
   r.offscreen = false;
 }
 
@@ -387,40 +396,65 @@ void present(TGLContextRecord& r) {
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(r.window, &dw, &dh);
   int d[4];
-  bool integer_scale = false;
-  screen_rect(r, dw, dh, d, integer_scale);
+  screen_rect(r, dw, dh, d);
 
-  // The blit obeys the scissor; the borders are cleared black whatever the clear colour.
-  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  GLint scissor_box[4];
-  glGetIntegerv(GL_SCISSOR_BOX, scissor_box);
-  GLfloat clear[4];
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-  glDisable(GL_SCISSOR_TEST);
-  p_glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  p_glBindFramebuffer(GL_READ_FRAMEBUFFER, r.fbo);
+  // Whatever the renderer has set (scissor, blend, texture, clear colour, viewport) comes
+  // back as it was.
+  glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT |
+               GL_VIEWPORT_BIT);
+  p_glBindFramebuffer(GL_FRAMEBUFFER, 0);
   // Only the borders need clearing; the screen covers the rest.
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glEnable(GL_SCISSOR_TEST);
   const int bars[4][4] = {{0, 0, dw, d[1]},
                           {0, d[1] + d[3], dw, dh - d[1] - d[3]},
                           {0, d[1], d[0], d[3]},
                           {d[0] + d[2], d[1], dw - d[0] - d[2], d[3]}};
-  bool scissoring = false;
   for (const auto& b : bars) {
     if (b[2] <= 0 || b[3] <= 0) continue;
-    if (!scissoring) glEnable(GL_SCISSOR_TEST);
-    scissoring = true;
     glScissor(b[0], b[1], b[2], b[3]);
     glClear(GL_COLOR_BUFFER_BIT);
   }
-  if (scissoring) glDisable(GL_SCISSOR_TEST);
-  p_glBlitFramebuffer(0, 0, r.width, r.height, d[0], d[1], d[0] + d[2], d[1] + d[3],
-                      GL_COLOR_BUFFER_BIT, integer_scale ? GL_NEAREST : GL_LINEAR);
-  SDL_GL_SwapWindow(r.window);
+  glDisable(GL_SCISSOR_TEST);
+  if (d[2] == r.width && d[3] == r.height) {
+    // Shown at its own size: a plain copy, the cheapest.
+    p_glBindFramebuffer(GL_READ_FRAMEBUFFER, r.fbo);
+    p_glBlitFramebuffer(0, 0, r.width, r.height, d[0], d[1], d[0] + d[2], d[1] + d[3],
+                        GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  } else {
+    // Scaled: one quad taking the nearest texel, so every window pixel shows exactly the
+    // screen pixel under its centre, at whole and fractional scales alike. Software GL
+    // draws this a good deal cheaper than a scaled blit (bench/README.md).
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, r.color_tex);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glViewport(d[0], d[1], d[2], d[3]);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    // The texture's first row is the screen's bottom row, as the window counts them.
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-1.0f, -1.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(1.0f, -1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-1.0f, 1.0f);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+  }
   p_glBindFramebuffer(GL_FRAMEBUFFER, r.fbo);
-  glClearColor(clear[0], clear[1], clear[2], clear[3]);
-  glScissor(scissor_box[0], scissor_box[1], scissor_box[2], scissor_box[3]);
-  if (scissor) glEnable(GL_SCISSOR_TEST);
+  glPopAttrib();
+  SDL_GL_SwapWindow(r.window);
   update_screen_area(r);
 }
 

@@ -1,0 +1,97 @@
+// The present shows the screen exactly, at a fractional scale (full screen on a 1400 x 1010
+// desktop: 1346 x 1010 from x 27) and at its own size (a 640 x 480 window), and leaves the
+// screen and the drawing state as they were.
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "graphics/draw/draw2d.h"
+#include "graphics/draw/image.h"
+#include "graphics/gl/glgraphics.h"
+#include "graphics/gl/graphics.h"
+#include "graphics/pixmap/pixmap.h"
+#include "private_display.h"
+
+namespace {
+
+// Every screen pixel a colour of its own, far from its neighbours' (a filter would show).
+int pattern(int x, int y) {
+  return static_cast<int>((static_cast<unsigned>(y * 640 + x) * 2654435761u) & 0xFFFFFFu);
+}
+
+// Pixels of the w x h rectangle at (x0, y0) of the desktop that do not show the screen pixel
+// under their centre (either one, for a centre on a texel's edge).
+int wrong_pixels(TPixmap& desktop, int x0, int y0, int w, int h) {
+  int wrong = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const int got = desktop.ReadPixel(x0 + x, y0 + y) & 0xFFFFFF;
+      bool ok = false;
+      for (double ex : {-0.01, 0.01}) {
+        for (double ey : {-0.01, 0.01}) {
+          ok = ok || got == pattern(static_cast<int>((x + 0.5 + ex) * 640 / w),
+                                    static_cast<int>((y + 0.5 + ey) * 480 / h));
+        }
+      }
+      wrong += ok ? 0 : 1;
+    }
+  }
+  return wrong;
+}
+
+TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
+  use_private_display(1400, 1010);
+  init_graphics_module();
+  init_pixmap_module();
+  std::shared_ptr<TPixmap> screen = CreatePixmap(640, 480, PixelRGBA8888);
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) screen->WritePixel(x, y, ~0xFFFFFF | pattern(x, y));
+  }
+  std::shared_ptr<TPixmap> blue = CreatePixmap(4, 4, PixelRGBA8888);
+  blue->ClearPixels(~0xFFFFFF | 0xFF);
+  std::shared_ptr<TImage> image = LoadImage(blue, 0);
+  const std::string shot = testing::TempDir() + "present_test_desktop.png";
+  for (int depth : {32, 0}) {
+    SCOPED_TRACE(depth ? "full screen, scaled" : "window, its own size");
+    ASSERT_NE(OpenGraphics(640, 480, depth, 0, BackBuffer), nullptr) << GraphicsError();
+    DrawImage(image, 0, 0);
+    DrawPixmap(screen, 0, 0);
+    // State the present must leave alone: a scissor, a clear colour, untextured drawing
+    // with a texture still bound (the image's; the pixmap turned texturing off).
+    SetViewport(100, 100, 10, 10);
+    SetClsColor(0, 255, 0);
+    SetBlend(SolidBlend);
+    SetColor(255, 0, 0);
+    Flip(0);
+
+    ASSERT_EQ(std::system(("import -window root PNG24:" + shot).c_str()), 0);
+    std::shared_ptr<TPixmap> desktop = LoadPixmap(shot);
+    std::remove(shot.c_str());
+    ASSERT_NE(desktop, nullptr);
+    if (depth && GLScreenIsOffscreen()) {  // without framebuffer objects, a plain window
+      EXPECT_EQ(wrong_pixels(*desktop, 27, 0, 1346, 1010), 0);
+      EXPECT_EQ(desktop->ReadPixel(26, 500) & 0xFFFFFF, 0) << "left border";
+      EXPECT_EQ(desktop->ReadPixel(1373, 500) & 0xFFFFFF, 0) << "right border";
+    } else {
+      int x = 0, y = 0;
+      SDL_GetWindowPosition(SDL_GL_GetCurrentWindow(), &x, &y);
+      EXPECT_EQ(wrong_pixels(*desktop, x, y, 640, 480), 0);
+    }
+
+    Cls();
+    SetViewport(0, 0, 640, 480);
+    DrawRect(200, 200, 1, 1);
+    std::shared_ptr<TPixmap> after = GrabPixmap(0, 0, 640, 480);
+    EXPECT_EQ(after->ReadPixel(105, 105) & 0xFFFFFF, 0x00FF00) << "scissored clear";
+    EXPECT_EQ(after->ReadPixel(200, 200) & 0xFFFFFF, 0xFF0000) << "untextured rectangle";
+    EXPECT_EQ(after->ReadPixel(99, 99) & 0xFFFFFF, pattern(99, 99)) << "the screen as it was";
+    EXPECT_EQ(after->ReadPixel(639, 479) & 0xFFFFFF, pattern(639, 479));
+    CloseGraphics();
+  }
+}
+
+}  // namespace
