@@ -102,6 +102,11 @@ game_run& game_run::skip_splash() {
     return until([] { return first_run == 0; });
 }
 
+game_run& game_run::start_game() {
+    skip_splash().then([] { click_at(320, 240); });
+    return until([] { return game_state == 2 && play_phase == 1; });
+}
+
 int game_run::run() {
     use_private_display();
     std::size_t next = 0;

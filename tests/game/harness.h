@@ -46,6 +46,8 @@ public:
     game_run& until(std::function<bool()> condition);
     // Ends the splash with a key and waits for the first frame of the main loop.
     game_run& skip_splash();
+    // Ends the splash, clicks "Start Game" and waits until the plane is in control.
+    game_run& start_game();
 
     // Runs the program; once every step is done the game is told to quit. Returns the
     // exit status. A run longer than max_frames fails the test and is stopped.

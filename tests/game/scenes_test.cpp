@@ -123,9 +123,7 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
     int next_level = 0, next_score = -1, next_planes = 0, next_balloons = 0;
     std::size_t planes_at_clear = 99;
 
-    run.skip_splash()
-        .then([] { click_at(320, 240); })  // "Start Game"
-        .until([] { return game_state == 2 && play_phase == 1; })
+    run.start_game()
         .then([&] {
             const screen_shot shot;
             empty_first = shot.count(200, 185, 420, 213, message_colour);
