@@ -71,7 +71,7 @@ void press_key(int sdl_scancode);         // down and up
 // Puts the pointer on a screen point by a motion event at the window point that maps
 // to it; fails the test when no window point does.
 void pointer_to(int x, int y);
-void click_at(int x, int y, int button = 1);
+void click_at(int x, int y);  // the left button
 void request_close();
 // A window event of the game's window (focus lost, gained, ...), made on the game's thread
 // to be pushed with SDL_PushEvent from any thread.
