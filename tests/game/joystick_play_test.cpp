@@ -54,10 +54,7 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
         };
     };
 
-    run.then([&] {
-           pad.emplace(2, 3, 1);
-           ASSERT_TRUE(pad->ok()) << SDL_GetError();
-       })
+    run.then([&] { ASSERT_TRUE(pad.emplace(2, 3, 1).ok()) << SDL_GetError(); })
         .then([&] { pad->button(0, true); })
         .then([&] { pad->button(0, false); })
         .until([&] { return first_run == 0; })
@@ -164,7 +161,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
     // of the stops.
     ASSERT_EQ(pointer.size(), 4u);
     const auto [x0, y0] = pointer[0];
-    EXPECT_EQ(pointer, (std::vector<std::pair<int, int>>{{x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
+    EXPECT_EQ(pointer,
+              (std::vector<std::pair<int, int>>{{x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
 
     // Button 0 on "Start Game" began a new game.
     EXPECT_EQ(in_control.state, 2);
