@@ -45,7 +45,7 @@ def journey(xserver):
 
     # In control once it reaches x 200.
     plane = find_sprite(game, FACING_RIGHT, "the plane at x 200", 6,
-                       where=lambda h: abs(h[0] - 200) <= 2)
+                        where=lambda h: abs(h[0] - 200) <= 2)
     log(f"in control at {plane}")
 
     # Held, Up climbs and Down dives, 2 pixels a frame: each is held until the plane
@@ -87,12 +87,12 @@ def journey(xserver):
     wait_menu(game, "title", 5)
     game.click_row(0, changes=False)
     plane = find_sprite(game, FACING_RIGHT, "the new game's plane at x 200", 10,
-                       where=lambda h: abs(h[0] - 200) <= 2)
+                        where=lambda h: abs(h[0] - 200) <= 2)
 
     # Left turns the plane, which then slides to the right side of the playfield.
     game.key("Left")
     turned = find_sprite(game, FACING_LEFT, "the plane turned left at x 438", 4,
-                        where=lambda h: abs(h[0] - 438) <= 2)
+                         where=lambda h: abs(h[0] - 438) <= 2)
     check(abs(turned[1] - plane[1]) <= 2, f"turning changed the height: {plane} -> {turned}")
     shots = fire_burst(game)
     log(f"shots ahead: {shots}")
