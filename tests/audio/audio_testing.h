@@ -1,10 +1,13 @@
 // Shared pieces of the audio tests: a clock the test moves by hand and a few sounds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/mixer.h"
+#include "audio/sample.h"
 #include "platform/clock.h"
 
 namespace audio_testing {
@@ -15,6 +18,13 @@ inline int fake_now() { return fake_ms; }
 // 16-bit mono frames of one value.
 inline std::vector<int16_t> constant16(int frames, int16_t value) {
   return std::vector<int16_t>(static_cast<size_t>(frames), value);
+}
+
+// The same as a sample at the mixer's rate.
+inline std::shared_ptr<TAudioSample> constant_sample(int frames, int16_t value) {
+  auto s = TAudioSample::Create(frames, MIX_RATE, SF_MONO16LE);
+  std::fill_n(reinterpret_cast<int16_t*>(s->samples), frames, value);
+  return s;
 }
 
 // Runs the engine on a device without output, on this thread, with the fake clock.

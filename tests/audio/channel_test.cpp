@@ -14,13 +14,6 @@ using namespace audio_testing;
 
 namespace {
 
-std::shared_ptr<TAudioSample> mono_sample(int frames, int16_t value) {
-  auto s = TAudioSample::Create(frames, MIX_RATE, SF_MONO16LE);
-  auto* d = reinterpret_cast<int16_t*>(s->samples);
-  for (int i = 0; i < frames; ++i) d[i] = value;
-  return s;
-}
-
 struct Drivers : ::testing::Test {
   void SetUp() override {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -57,7 +50,7 @@ TEST_F(Drivers, FirstUseChoosesSoftMixAndFallsSilentWithoutACard) {
   // No card: every call works and nothing plays.
   setenv("SDL_AUDIODRIVER", "no-such-card", 1);
   EXPECT_EQ(audio_driver()->Name(), "Null");
-  auto sound = load_sound(mono_sample(100, 1000));
+  auto sound = load_sound(constant_sample(100, 1000));
   ASSERT_NE(sound, nullptr);
   auto chan = cue_sound(sound);
   ASSERT_NE(chan, nullptr);
@@ -104,7 +97,7 @@ TEST_F(Channels, SettingsAreScaledAndTruncated) {
 }
 
 TEST_F(Channels, CuePlayStopAndTheChannelsTheyReturn) {
-  auto sound = driver.CreateSound(mono_sample(44100, 2000), SOUND_LOOP);
+  auto sound = driver.CreateSound(constant_sample(44100, 2000), SOUND_LOOP);
   ASSERT_NE(sound, nullptr);
 
   auto cued = cue_sound(sound);
@@ -137,7 +130,7 @@ TEST_F(Channels, CuePlayStopAndTheChannelsTheyReturn) {
 }
 
 TEST_F(Channels, DroppedChannelFreesItsHandleWhileTheVoicePlaysOn) {
-  auto sound = driver.CreateSound(mono_sample(2000, 3000), 0);
+  auto sound = driver.CreateSound(constant_sample(2000, 3000), 0);
   int handle;
   {
     auto c = play_sound(sound);

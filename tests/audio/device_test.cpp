@@ -14,6 +14,7 @@
 #include "audio/audio.h"
 #include "audio/mixer.h"
 #include "audio/sample.h"
+#include "audio_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -124,20 +125,13 @@ TEST(Ring, RefusedRestartIsReportedOnStandardOutput) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "waveOutWrite error\n");
 }
 
-std::shared_ptr<TAudioSample> constant(int frames, int16_t value) {
-  auto s = TAudioSample::Create(frames, MIX_RATE, SF_MONO16LE);
-  auto* d = reinterpret_cast<int16_t*>(s->samples);
-  for (int i = 0; i < frames; ++i) d[i] = value;
-  return s;
-}
-
 TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
   const fs::path capture = fs::temp_directory_path() / ("av_capture_" + std::to_string(getpid()) + ".raw");
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
   init_audio_module();
   ASSERT_EQ(set_audio_driver("SoftMix Multimedia"), 1);
-  auto sound = load_sound(constant(8820, 8000));  // 0.2 s
+  auto sound = load_sound(audio_testing::constant_sample(8820, 8000));  // 0.2 s
   auto chan = cue_sound(sound);
   set_channel_volume(chan, 0.5f);
   set_channel_pan(chan, 1.0f);
@@ -184,8 +178,8 @@ TEST(SdlDevice, ThreadsMeetOnlyThroughTheRingsAndTheVoices) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   init_audio_module();
   ASSERT_EQ(set_audio_driver("SoftMix"), 1);
-  auto blip = load_sound(constant(300, 2000));
-  auto loop = load_sound(constant(5000, -1000), SOUND_LOOP);
+  auto blip = load_sound(audio_testing::constant_sample(300, 2000));
+  auto loop = load_sound(audio_testing::constant_sample(5000, -1000), SOUND_LOOP);
   std::mt19937 rng(7);
   std::vector<std::shared_ptr<TChannel>> chans;
   for (int i = 0; i < 6000; ++i) {

@@ -193,8 +193,9 @@ class Game:
             if os.path.exists(name):
                 os.remove(name)
         env = self.env()  # the shim only for the game: xdotool and import run without it
-        env.update(LD_PRELOAD=os.environ["AEROVANE_SHIM"], AV_FRAME_COUNTER=self.counter_file,
-                   AV_FRAME_LOG=self.frame_log_file, AV_EXEC_US=str(time.time_ns() // 1000))
+        if os.environ.get("AEROVANE_SHIM"):  # the package check has none, and counts no frames
+            env.update(LD_PRELOAD=os.environ["AEROVANE_SHIM"], AV_FRAME_COUNTER=self.counter_file,
+                       AV_FRAME_LOG=self.frame_log_file, AV_EXEC_US=str(time.time_ns() // 1000))
         self.proc = subprocess.Popen([self.binary], cwd=self.work, env=env,
                                      stdout=self.stdout, stderr=self.stderr)
         _games.append(self)
@@ -221,6 +222,12 @@ class Game:
             f"screen at ({self.origin_x}, {self.origin_y})")
         return self
 
+    def skip_splash(self, key="space"):
+        """Waits for the splash, ends it with `key`; returns the title menu's screen."""
+        wait_until("the splash", lambda: self.shot().max_value() > 0, 20)
+        self.key(key)
+        return wait_menu(self, "title")
+
     def follow_window(self, size, timeout=10):
         """Waits until the game window has the given size (after a switch between full
         screen and a window), maps the game's screen into it anew; returns its place."""
@@ -245,6 +252,7 @@ class Game:
 
     def presents(self):
         """Frames the game has presented so far."""
+        check(os.environ.get("AEROVANE_SHIM"), "frames are counted only with the frame shim")
         try:
             with open(self.counter_file, "rb") as f:
                 data = f.read(8)
@@ -665,6 +673,35 @@ def wait_menu(game, kind, timeout=10):
     """Waits until the game shows the "title" or the "pause" menu; returns that screen."""
     return wait_until(f"the {kind} menu",
                       lambda: (lambda f: f if menu_kind(f) == kind else None)(game.shot()), timeout)
+
+
+def find_sprite(game, sprite, what, timeout=3.0, where=None):
+    """The one place on screen that shows `sprite` (of those `where` accepts), polled: the
+    player's plane blinks while its shield is up."""
+    def probe():
+        hits = [h for h in sprite.find(game.shot()) if not where or where(h)]
+        return hits[0] if len(hits) == 1 else None
+    return wait_until(what, probe, timeout, interval=0.02)
+
+
+def tap_until(game, key, sprite, what, where, deadline=12.0):
+    """Taps `key` until `sprite` is found where `where` says; returns that place.
+
+    A tap is one key-down, two frames of the game, one key-up, and the sprite is looked
+    for after each, so the plane moves a few pixels at most per look however slowly
+    screenshots come on a loaded machine; a key held while polling could carry it all the
+    way down into the mountains. The plane blinks while shielded: a look may miss it."""
+    end = time.monotonic() + deadline * PATIENCE
+    while True:
+        game.key_down(key)
+        try:
+            game.wait_frames(2)
+        finally:
+            game.key_up(key)
+        hits = [h for h in sprite.find(game.shot()) if where(h)]
+        if len(hits) == 1:
+            return hits[0]
+        check(time.monotonic() < end, f"timed out waiting for {what}")
 
 
 def sides_black(frame):

@@ -11,9 +11,7 @@ from driver import Game, Sprite, check, run_journey, silent, wait_menu, wait_unt
 def journey(xserver):
     game = Game(xserver, data_dir=False)
     game.start()
-    wait_until("the splash", lambda: game.shot().max_value() > 0, 15)
-    game.key("Escape")
-    wait_menu(game, "title")
+    game.skip_splash("Escape")
     mark = game.audio_mark()
     game.click_row(0, changes=False)
     plane = Sprite(1)

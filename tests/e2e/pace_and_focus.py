@@ -8,8 +8,8 @@ import os
 import subprocess
 import time
 
-from driver import (Game, check, log, menu_kind, read_int_file, run_journey, silent, wait_menu,
-                    wait_until, write_int_file)
+from driver import (Game, check, log, menu_kind, read_int_file, run_journey, silent, wait_until,
+                    write_int_file)
 
 
 def cpu_jiffies():
@@ -44,9 +44,7 @@ def journey(xserver):
     game = Game(xserver)
     write_int_file(os.path.join(game.data, "hiscore.dat"), 42)
     game.start()
-    wait_until("the splash", lambda: game.shot().max_value() > 0, 15)
-    game.key("space")
-    wait_menu(game, "title")
+    game.skip_splash()
 
     idle0, total0 = cpu_jiffies()
     frames0, t0 = game.presents(), time.monotonic()

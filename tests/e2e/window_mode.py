@@ -4,56 +4,37 @@ and the plane flown with the keypad in the window; the next start in the same wi
 
 import os
 import sys
-import time
 
-from driver import Game, Sprite, check, menu_kind, read_int_file, run_journey, wait_until
+from driver import Game, Sprite, check, find_sprite, read_int_file, run_journey, tap_until, wait_menu
 
 W, H = (int(v) for v in sys.argv[1].split("x"))
 K = max(1, min(W // 640, H // 480))
 WINDOW, PLACE = (640 * K, 480 * K), ((W - 640 * K) // 2, (H - 480 * K) // 2)
-
-
-def shows(game, menu):
-    wait_until(f"the {menu} menu", lambda: menu_kind(game.shot()) == menu, 15)
-
-
-def skip_splash(game):
-    wait_until("the splash", lambda: game.shot().max_value() > 0, 20)
-    game.key("space")
-
-
-def plane_y(game, where, tap=None):
-    def probe():
-        if tap:  # a short tap a time, so a slow game cannot carry the plane far
-            game.key_down(tap)
-            time.sleep(0.1)
-            game.key_up(tap)
-        return next((y for x, y in Sprite(1).find(game.shot()) if where(x, y)), None)
-    return wait_until("the plane", probe, 10, interval=0.02)
+PLANE = Sprite(1)
 
 
 def journey(xserver):
     game = Game(xserver).start()
-    skip_splash(game)
+    game.skip_splash()
     for key, size in (("F11", WINDOW), ("alt+Return", (W, H)), ("alt+Return", WINDOW)):
-        shows(game, "title")
+        wait_menu(game, "title", 15)
         game.key(key)
         place = game.follow_window(size)
         check(size != WINDOW or place == PLACE, f"the window is at {place}, not {PLACE}")
     game.click_row(0, changes=False)  # "Start Game"
-    y = plane_y(game, lambda x, y: abs(x - 200) <= 2)  # in control
-    plane_y(game, lambda x, up: abs(x - 200) <= 2 and up < y - 4, "KP_Up")  # NumLock off
+    _, y = find_sprite(game, PLANE, "the plane in control", 10, lambda h: abs(h[0] - 200) <= 2)
+    tap_until(game, "KP_Up", PLANE, "the plane climbing on the keypad, NumLock off",
+              lambda h: abs(h[0] - 200) <= 2 and h[1] < y - 4)
     for menu in ("pause", "title"):
         game.key("Escape")
-        shows(game, menu)
+        wait_menu(game, menu, 15)
     game.key("Escape")
     window_dat = os.path.join(game.data, "window.dat")
     check(game.wait_exit() == 0 and read_int_file(window_dat) == 1, "the window was not saved")
 
     again = Game(xserver, work=game.work).start()
     check(again.follow_window(WINDOW) == PLACE, "the next start is not in the same window")
-    skip_splash(again)
-    shows(again, "title")
+    again.skip_splash()
     again.key("Escape")
     check(again.wait_exit() == 0 and read_int_file(window_dat) == 1, "the window was not kept")
 

@@ -18,6 +18,7 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/pixmap/pixmap.h"
 #include "platform/input.h"
+#include "platform/sdl_events.h"
 #include "private_display.h"
 #include "stream/stream.h"
 #include "world/globals.h"
@@ -102,6 +103,11 @@ game_run& game_run::skip_splash() {
     return until([] { return first_run == 0; });
 }
 
+game_run& game_run::start_game() {
+    skip_splash().then([] { click_at(320, 240); });
+    return until([] { return game_state == 2 && play_phase == 1; });
+}
+
 int game_run::run() {
     use_private_display();
     std::size_t next = 0;
@@ -135,24 +141,6 @@ int game_run::run() {
 
 namespace {
 
-Uint32 window_id() {
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    return window ? SDL_GetWindowID(window) : 0;
-}
-
-void push(SDL_Event& e) {
-    if (SDL_PushEvent(&e) < 0) ADD_FAILURE() << "SDL_PushEvent: " << SDL_GetError();
-}
-
-void push_motion(int wx, int wy) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = window_id();
-    e.motion.x = wx;
-    e.motion.y = wy;
-    push(e);
-}
-
 // Where (x, y) of the game screen lies in the window: found by asking the event path
 // itself, so it holds for whatever scaling the display chose.
 bool window_point(int x, int y, int& wx, int& wy) {
@@ -184,15 +172,7 @@ int last_wx = 0, last_wy = 0;
 
 }  // namespace
 
-void key_event(int sdl_scancode, bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.windowID = window_id();
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = static_cast<SDL_Scancode>(sdl_scancode);
-    e.key.keysym.sym = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl_scancode));
-    push(e);
-}
+void key_event(int sdl_scancode, bool down) { push_key(static_cast<SDL_Scancode>(sdl_scancode), down); }
 
 void press_key(int sdl_scancode) {
     key_event(sdl_scancode, true);
@@ -204,35 +184,21 @@ void pointer_to(int x, int y) {
         ADD_FAILURE() << "no window point maps to (" << x << ", " << y << ")";
 }
 
-void click_at(int x, int y, int button) {
+void click_at(int x, int y) {
     pointer_to(x, y);
-    for (bool down : {true, false}) {
-        SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.windowID = window_id();
-        e.button.button = static_cast<Uint8>(button == 2 ? SDL_BUTTON_RIGHT : button == 3 ? SDL_BUTTON_MIDDLE
-                                                                                         : SDL_BUTTON_LEFT);
-        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        e.button.clicks = 1;
-        e.button.x = last_wx;
-        e.button.y = last_wy;
-        push(e);
-    }
+    push_button(SDL_BUTTON_LEFT, true, last_wx, last_wy);
+    push_button(SDL_BUTTON_LEFT, false, last_wx, last_wy);
 }
 
 SDL_Event window_event(int sdl_window_event) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
-    e.window.windowID = window_id();
+    e.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
     e.window.event = static_cast<Uint8>(sdl_window_event);
     return e;
 }
 
-void request_close() {
-    SDL_Event e{};
-    e.type = SDL_QUIT;
-    push(e);
-}
+void request_close() { push_quit(); }
 
 // ---------------------------------------------------------------- sounds
 

@@ -46,6 +46,8 @@ public:
     game_run& until(std::function<bool()> condition);
     // Ends the splash with a key and waits for the first frame of the main loop.
     game_run& skip_splash();
+    // Ends the splash, clicks "Start Game" and waits until the plane is in control.
+    game_run& start_game();
 
     // Runs the program; once every step is done the game is told to quit. Returns the
     // exit status. A run longer than max_frames fails the test and is stopped.
@@ -69,7 +71,7 @@ void press_key(int sdl_scancode);         // down and up
 // Puts the pointer on a screen point by a motion event at the window point that maps
 // to it; fails the test when no window point does.
 void pointer_to(int x, int y);
-void click_at(int x, int y, int button = 1);
+void click_at(int x, int y);  // the left button
 void request_close();
 // A window event of the game's window (focus lost, gained, ...), made on the game's thread
 // to be pushed with SDL_PushEvent from any thread.

@@ -118,14 +118,11 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
     scratch_dir dir;
     game_run run;
     run.max_frames = 12000;
-    int cleared_at = 0, next_at = 0, score_at_clear = -1, lives_at_clear = -1;
+    int cleared_at = 0, next_at = 0, next_level = 0, score_at_clear = -1, lives_at_clear = -1;
     int empty_first = -1, empty_second = -1, first_line = 0, second_line = 0;
-    int next_level = 0, next_score = -1, next_planes = 0, next_balloons = 0;
     std::size_t planes_at_clear = 99;
 
-    run.skip_splash()
-        .then([] { click_at(320, 240); })  // "Start Game"
-        .until([] { return game_state == 2 && play_phase == 1; })
+    run.start_game()
         .then([&] {
             const screen_shot shot;
             empty_first = shot.count(200, 185, 420, 213, message_colour);
@@ -151,9 +148,6 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
             if (play_phase != 0) return false;
             next_at = run.frames;
             next_level = player->level;
-            next_score = player->score;
-            next_planes = static_cast<int>(ebplane_list.count());
-            next_balloons = balloon_num;
             return true;
         });
     EXPECT_EQ(run.run(), 0);
@@ -167,12 +161,10 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
     EXPECT_EQ(empty_second, 0);
     EXPECT_GT(first_line, 150);
     EXPECT_GT(second_line, 100);
-    // The clear screen stays for 301 passes; then the bonus is paid and stage 2 begins.
+    // The clear screen stays for 301 frames, then stage 2 begins (with its bonus, planes
+    // and balloons as the stage tests count them).
     EXPECT_EQ(next_at - cleared_at, 301);
     EXPECT_EQ(next_level, 2);
-    EXPECT_EQ(next_score, score_at_clear + 500);
-    EXPECT_EQ(next_planes, 15);
-    EXPECT_EQ(next_balloons, 6);
 }
 
 TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {

@@ -1,5 +1,10 @@
 #include "gl_fixture.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "graphics/draw/draw2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
@@ -73,6 +78,15 @@ bool lit_bounds(int& x0, int& y0, int& x1, int& y1) {
     }
   }
   return x1 >= 0;
+}
+
+std::shared_ptr<TPixmap> desktop_shot() {
+  init_pixmap_module();
+  const std::string file = ::testing::TempDir() + "av_desktop_" + std::to_string(getpid()) + ".png";
+  if (std::system(("import -window root PNG24:" + file).c_str()) != 0) return nullptr;
+  std::shared_ptr<TPixmap> shot = LoadPixmap(file);
+  std::remove(file.c_str());
+  return shot;
 }
 
 void GLTest::SetUp() {

@@ -25,6 +25,9 @@ uint32_t screen_rgb(int x, int y);
 int count_rgb(int x, int y, int w, int h, uint32_t rgb);
 // Bounding box of the pixels that are not black; false when all are black.
 bool lit_bounds(int& x0, int& y0, int& x1, int& y1);
+// What the X server shows, the whole desktop, as ImageMagick's import reads it; none when
+// it cannot.
+std::shared_ptr<TPixmap> desktop_shot();
 
 // Base for tests that draw: opens the display (failing the test when it cannot) and
 // starts every test from the initial state on a black screen.

@@ -5,10 +5,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
+#include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
 #include "graphics/gl/glgraphics.h"
@@ -54,7 +51,6 @@ TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
   std::shared_ptr<TPixmap> blue = CreatePixmap(4, 4, PixelRGBA8888);
   blue->ClearPixels(~0xFFFFFF | 0xFF);
   std::shared_ptr<TImage> image = LoadImage(blue, 0);
-  const std::string shot = testing::TempDir() + "present_test_desktop.png";
   for (int depth : {32, 0}) {
     SCOPED_TRACE(depth ? "full screen, scaled" : "window, its own size");
     ASSERT_NE(OpenGraphics(640, 480, depth, 0, BackBuffer), nullptr) << GraphicsError();
@@ -68,9 +64,7 @@ TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
     SetColor(255, 0, 0);
     Flip(0);
 
-    ASSERT_EQ(std::system(("import -window root PNG24:" + shot).c_str()), 0);
-    std::shared_ptr<TPixmap> desktop = LoadPixmap(shot);
-    std::remove(shot.c_str());
+    std::shared_ptr<TPixmap> desktop = desktop_shot();
     ASSERT_NE(desktop, nullptr);
     if (depth && GLScreenIsOffscreen()) {  // without framebuffer objects, a plain window
       EXPECT_EQ(wrong_pixels(*desktop, 27, 0, 1346, 1010), 0);

@@ -1,37 +1,10 @@
 // Joysticks: SDL virtual devices read through the sampling queries.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
-
 #include "platform/joystick.h"
+#include "virtual_pad.h"
 
 namespace {
-
-// A virtual pad, attached on construction and pulled out on destruction.
-class Pad {
- public:
-  Pad(int axes, int buttons, int hats) {
-    index_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
-    if (index_ >= 0) joy_ = SDL_JoystickOpen(index_);
-  }
-  ~Pad() { unplug(); }
-  bool ok() const { return joy_ != nullptr; }
-  void axis(int a, Sint16 v) { SDL_JoystickSetVirtualAxis(joy_, a, v); }
-  void button(int b, bool down) { SDL_JoystickSetVirtualButton(joy_, b, down ? 1 : 0); }
-  void hat(Uint8 v) { SDL_JoystickSetVirtualHat(joy_, 0, v); }
-  void unplug() {
-    if (!joy_) return;
-    SDL_JoystickID id = SDL_JoystickInstanceID(joy_);
-    SDL_JoystickClose(joy_);
-    joy_ = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-  }
-
- private:
-  int index_ = -1;
-  SDL_Joystick* joy_ = nullptr;
-};
 
 class Joystick : public ::testing::Test {
  protected:
@@ -56,7 +29,7 @@ TEST_F(Joystick, NoJoystickReadsZeros) {
 }
 
 TEST_F(Joystick, EndStopsReadExactlyMinusOneAndOne) {
-  Pad pad(6, 16, 1);
+  virtual_pad pad(6, 16, 1);
   ASSERT_TRUE(pad.ok()) << SDL_GetError();
   EXPECT_EQ(joystick_count(), 1);
   pad.axis(0, -32768);
@@ -81,7 +54,7 @@ TEST_F(Joystick, EndStopsReadExactlyMinusOneAndOne) {
 }
 
 TEST_F(Joystick, HeldButtonGivesOneHit) {
-  Pad pad(2, 16, 0);
+  virtual_pad pad(2, 16, 0);
   ASSERT_TRUE(pad.ok()) << SDL_GetError();
   joystick_count();
   pad.button(2, true);
@@ -101,7 +74,7 @@ TEST_F(Joystick, HeldButtonGivesOneHit) {
 }
 
 TEST_F(Joystick, PortsAndButtonsBeyondFifteenAreRefused) {
-  Pad pad(2, 20, 0);
+  virtual_pad pad(2, 20, 0);
   ASSERT_TRUE(pad.ok()) << SDL_GetError();
   pad.button(16, true);
   pad.button(0, true);
@@ -117,14 +90,14 @@ TEST_F(Joystick, PortsAndButtonsBeyondFifteenAreRefused) {
 }
 
 TEST_F(Joystick, PadsJoinWhenPluggedAndRestWhenPulled) {
-  Pad first(2, 4, 1);
+  virtual_pad first(2, 4, 1);
   ASSERT_TRUE(first.ok()) << SDL_GetError();
   first.axis(0, 32767);
   first.button(0, true);
   EXPECT_EQ(joy_x(0), 1.0f);
   EXPECT_EQ(joy_down(0, 0), 1);
 
-  Pad second(2, 4, 0);  // plugged in later: next port
+  virtual_pad second(2, 4, 0);  // plugged in later: next port
   ASSERT_TRUE(second.ok());
   second.axis(1, -32768);
   EXPECT_EQ(joy_y(1), -1.0f);
@@ -137,7 +110,7 @@ TEST_F(Joystick, PadsJoinWhenPluggedAndRestWhenPulled) {
   EXPECT_EQ(joy_y(1), -1.0f);  // the other pad keeps its port
   EXPECT_EQ(joystick_count(), 1);
 
-  Pad third(2, 4, 0);  // takes the freed port
+  virtual_pad third(2, 4, 0);  // takes the freed port
   ASSERT_TRUE(third.ok());
   third.axis(0, -32768);
   EXPECT_EQ(joy_x(0), -1.0f);

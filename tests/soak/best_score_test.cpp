@@ -16,9 +16,7 @@ TEST(BestScore, PointsScoredWhileDyingReachTheBestAndTheFile) {
     scratch_dir dir;
     game_run run;
     int score_in_title = -1, best_in_title = -1;
-    run.skip_splash()
-        .then([] { click_at(320, 240); })  // "Start Game"
-        .until([] { return game_state == 2 && play_phase == 1; })
+    run.start_game()
         .then([] {
             // One enemy with a shot on it, and the last plane lost in the same frame.
             ebplane_tag::destroy_all();

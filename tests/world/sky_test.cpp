@@ -11,38 +11,6 @@
 #include "world/scenery.h"
 #include "world_fixture.h"
 
-namespace {
-
-std::shared_ptr<ebplane_tag> add_plane(float x, int y, float spd, int dir) {
-    auto p = std::make_shared<ebplane_tag>();
-    p->x = x;
-    p->y = y;
-    p->spd = spd;
-    p->dir = dir;
-    ebplane_list.add_last(p);
-    return p;
-}
-
-std::shared_ptr<balloon_tag> add_balloon(int x, float y, float dir = -0.2f) {
-    auto b = std::make_shared<balloon_tag>();
-    b->x = x;
-    b->y = y;
-    b->dir = dir;
-    balloon_list.add_last(b);
-    return b;
-}
-
-std::shared_ptr<pshot_tag> add_shot(int x, int y) {
-    auto s = std::make_shared<pshot_tag>();
-    s->x = x;
-    s->y = y;
-    s->spd = 8;
-    pshot_list.add_last(s);
-    return s;
-}
-
-}  // namespace
-
 class SkyTest : public WorldTest {
 protected:
     void SetUp() override {

@@ -1,6 +1,4 @@
 // The stage flow and the blimp.
-#include <memory>
-
 #include "game/stage.h"
 #include "platform/input.h"
 #include "world/balloon.h"
@@ -120,16 +118,8 @@ TEST_F(StageTest, DyingAlwaysEndsAsALostPlane) {
     // The last plane shot down by a shot still in flight while the player dies.
     park_player();
     mountains->mspd = 0;
-    auto last = std::make_shared<ebplane_tag>();
-    last->x = 300.0f;
-    last->y = 200;
-    last->dir = 12;
-    ebplane_list.add_last(last);
-    auto shot = std::make_shared<pshot_tag>();
-    shot->x = 300;
-    shot->y = 200;
-    shot->spd = 0;
-    pshot_list.add_last(shot);
+    add_plane(300.0f, 200, 0.0f, 12);
+    add_shot(300, 200, 0);
     player_tag::init_death();
     run_dying();
     EXPECT_TRUE(ebplane_list.empty());
@@ -171,10 +161,7 @@ TEST_F(StageTest, BlimpShotPaysByStageAndDriftsAway) {
     blimp_x = 302;  // 300 after this pass's move
     blimp_y = 200;
     blimp_frame = 11;
-    auto shot = std::make_shared<pshot_tag>();
-    shot->x = 300;
-    shot->y = 200;
-    pshot_list.add_last(shot);
+    add_shot(300, 200, 0);
     blimp(0);
     EXPECT_EQ(player->score, 750);
     ASSERT_EQ(points_list.count(), 1u);

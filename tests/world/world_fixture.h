@@ -9,6 +9,10 @@
 
 #include "world/qndraw.h"
 
+class balloon_tag;
+class ebplane_tag;
+class pshot_tag;
+
 // Test pictures, all white where solid:
 //  sprites: every 48 x 33 frame solid, except frame 21 (the shot): an 8 x 4 block at its
 //           centre (screen x-4..x+3, y-2..y+1 around the shot's position);
@@ -51,3 +55,8 @@ bool lit(int x, int y);
 
 // Where a dying plane waits: far from every target.
 void park_player();
+
+// Objects put straight into the sky's lists.
+std::shared_ptr<ebplane_tag> add_plane(float x, int y, float spd, int dir);
+std::shared_ptr<balloon_tag> add_balloon(int x, float y, float dir = -0.2f);
+std::shared_ptr<pshot_tag> add_shot(int x, int y, int spd = 8);
