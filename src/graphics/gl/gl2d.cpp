@@ -795,7 +795,20 @@ std::shared_ptr<TPixmap> TGL2DDriver::GrabPixmap(int x, int y, int width, int he
   glReadPixels(x, GraphicsHeight() - height - y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                p->pixels);
   SetBlend(old_blend);
-  return flip_rows(p);
+  p = flip_rows(p);
+  if (p && !(GraphicsFlags() & AlphaBuffer)) {
+    // The screen keeps alpha only for graphics that asked for an alpha buffer; without
+    // one, what shows is opaque, whatever alpha the drawing left behind.
+    const long long cx0 = std::max(0LL, -static_cast<long long>(x));
+    const long long cy0 = std::max(0LL, -static_cast<long long>(y));
+    const long long cx1 = std::min<long long>(width, static_cast<long long>(GraphicsWidth()) - x);
+    const long long cy1 = std::min<long long>(height, static_cast<long long>(GraphicsHeight()) - y);
+    for (long long j = cy0; j < cy1; ++j) {
+      uint8_t* row = p->PixelPtr(0, static_cast<int>(j));
+      for (long long i = cx0; i < cx1; ++i) row[i * 4 + 3] = 255;
+    }
+  }
+  return p;
 }
 
 int TGL2DDriver::CachedBlend() const { return cur_blend; }
