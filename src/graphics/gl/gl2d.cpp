@@ -20,7 +20,8 @@ int cur_blend = 0;
 GLuint bound_texture = 0;
 bool texturing = false;
 unsigned char color_bytes[4] = {0, 0, 0, 0};
-bool color_sent = false;  // whether the GL holds color_bytes
+float color_f[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // the same as the GL makes of them
+bool color_sent = false;  // whether the GL's current colour is color_bytes
 float line_width = -1.0f;  // as last sent; -1 before
 int view_w = 0, view_h = 0;
 float m_ix = 1.0f, m_iy = 0.0f, m_jx = 0.0f, m_jy = 1.0f;
@@ -33,13 +34,15 @@ bool reference_drawing = false;
 //
 // On a software GL every draw call and state change costs set-up on the CPU, so
 // primitives of one kind and one texture are gathered and sent as one vertex array.
-// Vertices are computed exactly as immediate mode sent them, and the GL state they
-// depend on (blend, colour, scissor, line width, texture) is only changed after the
-// batch has gone out, so every pixel comes out as if drawn one by one.
+// Vertices are computed exactly as immediate mode sent them, each with the colour as the
+// GL itself turns the colour bytes into floats, and the GL state they depend on (blend,
+// scissor, line width, texture) is only changed after the batch has gone out, so every
+// pixel comes out as if drawn one by one.
 
+constexpr int kFloats = 8;  // x, y, u, v, r, g, b, a
 constexpr int kBatchVertices = 4096;
 // A plain array: frames released at exit may still flush after other statics are gone.
-float batch_v[kBatchVertices * 4];  // x, y, u, v per vertex
+float batch_v[kBatchVertices * kFloats];
 int batch_count = 0;
 GLenum batch_prim = GL_QUADS;
 GLuint batch_texture = 0;  // 0: untextured
@@ -61,11 +64,16 @@ void flush() {
   if (!arrays_on) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
     arrays_on = true;
   }
-  glVertexPointer(2, GL_FLOAT, 4 * sizeof(float), batch_v);
-  glTexCoordPointer(2, GL_FLOAT, 4 * sizeof(float), batch_v + 2);
+  constexpr GLsizei stride = kFloats * sizeof(float);
+  glVertexPointer(2, GL_FLOAT, stride, batch_v);
+  glTexCoordPointer(2, GL_FLOAT, stride, batch_v + 2);
+  glColorPointer(4, GL_FLOAT, stride, batch_v + 4);
   glDrawArrays(batch_prim, 0, n);
+  // A colour array leaves the current colour undefined.
+  color_sent = false;
 }
 
 // Room for n more vertices of this primitive and texture, flushing what cannot share a draw.
@@ -76,7 +84,7 @@ float* batch_room(GLenum prim, GLuint texture, int n) {
   }
   batch_prim = prim;
   batch_texture = texture;
-  float* at = batch_v + batch_count * 4;
+  float* at = batch_v + batch_count * kFloats;
   batch_count += n;
   return at;
 }
@@ -86,7 +94,15 @@ inline float* put(float* at, float x, float y, float u = 0.0f, float v = 0.0f) {
   at[1] = y;
   at[2] = u;
   at[3] = v;
-  return at + 4;
+  std::memcpy(at + 4, color_f, sizeof color_f);
+  return at + kFloats;
+}
+
+// Immediate-mode drawing takes the GL's current colour.
+void use_color() {
+  if (color_sent) return;
+  glColor4ubv(color_bytes);
+  color_sent = true;
 }
 
 void disable_tex() {
@@ -615,13 +631,12 @@ void TGL2DDriver::SetBlend(int mode) {
 
 namespace {
 
-// The four colour bytes go to the GL; batched, only when they change.
-void send_color(const unsigned char rgba[4]) {
-  if (!reference_drawing && color_sent && std::memcmp(rgba, color_bytes, 4) == 0) return;
-  flush();
+// Batched, the colour travels with each vertex; immediate mode sends it at once.
+void set_color(const unsigned char rgba[4]) {
   std::memcpy(color_bytes, rgba, 4);
-  glColor4ubv(color_bytes);
-  color_sent = true;
+  for (int i = 0; i < 4; ++i) color_f[i] = static_cast<float>(rgba[i]) / 255.0f;
+  color_sent = false;
+  if (reference_drawing) use_color();
 }
 
 }  // namespace
@@ -631,14 +646,14 @@ void TGL2DDriver::SetAlpha(float alpha) {
   if (!(alpha >= 0.0f)) alpha = 0.0f;  // also not-a-number
   const unsigned char rgba[4] = {color_bytes[0], color_bytes[1], color_bytes[2],
                                  static_cast<unsigned char>(alpha * 255.0f)};
-  send_color(rgba);
+  set_color(rgba);
 }
 
 void TGL2DDriver::SetColor(int red, int green, int blue) {
   const unsigned char rgba[4] = {static_cast<unsigned char>(clamp_byte(red)),
                                  static_cast<unsigned char>(clamp_byte(green)),
                                  static_cast<unsigned char>(clamp_byte(blue)), color_bytes[3]};
-  send_color(rgba);
+  set_color(rgba);
 }
 
 void TGL2DDriver::SetClsColor(int red, int green, int blue) {
@@ -742,6 +757,7 @@ void TGL2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, flo
   const float cy = y0 + ry;
   flush();
   disable_tex();
+  use_color();
   glBegin(GL_POLYGON);
   for (int i = 0; i < segs; ++i) {
     const double a = static_cast<double>(i) * 360.0 / segs * 0.017453292519943295;
@@ -756,6 +772,7 @@ void TGL2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float h
   if (xy.size() < 6 || (xy.size() & 1)) return;
   flush();
   disable_tex();
+  use_color();
   glBegin(GL_POLYGON);
   for (size_t i = 0; i + 1 < xy.size(); i += 2) vertex(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty);
   glEnd();
@@ -820,6 +837,7 @@ void TGL2DDriver::CachedColor(unsigned char rgba[4]) const {
 void SetGLReferenceDrawing(bool on) {
   flush();
   reference_drawing = on;
+  if (on) use_color();
 }
 
 bool GLReferenceDrawing() { return reference_drawing; }
