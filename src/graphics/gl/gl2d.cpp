@@ -62,15 +62,16 @@ void flush() {
     disable_tex();
   }
   if (!arrays_on) {
+    // The batch never moves, so the arrays are pointed at it once.
+    constexpr GLsizei stride = kFloats * sizeof(float);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, stride, batch_v);
+    glTexCoordPointer(2, GL_FLOAT, stride, batch_v + 2);
+    glColorPointer(4, GL_FLOAT, stride, batch_v + 4);
     arrays_on = true;
   }
-  constexpr GLsizei stride = kFloats * sizeof(float);
-  glVertexPointer(2, GL_FLOAT, stride, batch_v);
-  glTexCoordPointer(2, GL_FLOAT, stride, batch_v + 2);
-  glColorPointer(4, GL_FLOAT, stride, batch_v + 4);
   glDrawArrays(batch_prim, 0, n);
   // A colour array leaves the current colour undefined.
   color_sent = false;
@@ -390,10 +391,12 @@ TGLImageFrame::~TGLImageFrame() {
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (name == 0) return;
-  if (_page && (m_ix != 1.0f || m_iy != 0.0f || m_jx != 0.0f || m_jy != 1.0f)) {
-    // Turned or scaled, a nearest texel can sit on the edge between two texels, where
-    // the rounding of coordinates far into a page picks another one than a texture of
-    // its own would: such draws take a texture of their own, made at the first.
+  if (_page && !(_flags & FilteredImage) &&
+      (m_ix != 1.0f || m_iy != 0.0f || m_jx != 0.0f || m_jy != 1.0f)) {
+    // Turned or scaled, a sample can sit on the edge between two texels, where the
+    // rounding of coordinates far into a page picks the other one than a texture of its
+    // own would; a nearest texel would change whole, so such draws take a texture of
+    // their own, made at the first. A filtered sample only shifts its weights a little.
     if (!_own && _source) _own = std::dynamic_pointer_cast<TGLImageFrame>(
                                GLRenderer()->CreateFrameFromPixmap(_source, _flags));
     if (_own) {
