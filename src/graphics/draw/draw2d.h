@@ -67,12 +67,10 @@ class T2DDriver : public TGraphicsDriver {
   // Like CreateFrameFromPixmap, for frame `slot` of a sheet of `slots` frames (0: not known
   // yet); the frame may share its texture with the sheet's other frames. A renderer that
   // shares nothing makes a frame of its own.
-  virtual std::shared_ptr<TImageFrame> CreateSheetFrame(TFrameSheet& sheet, int slot, int slots,
+  virtual std::shared_ptr<TImageFrame> CreateSheetFrame(TFrameSheet& /*sheet*/, int /*slot*/,
+                                                        int /*slots*/,
                                                         const std::shared_ptr<TPixmap>& pixmap,
                                                         int flags) {
-    (void)sheet;
-    (void)slot;
-    (void)slots;
     return CreateFrameFromPixmap(pixmap, flags);
   }
 };

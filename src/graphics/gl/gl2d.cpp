@@ -397,8 +397,10 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     // rounding of coordinates far into a page picks the other one than a texture of its
     // own would; a nearest texel would change whole, so such draws take a texture of
     // their own, made at the first. A filtered sample only shifts its weights a little.
-    if (!_own && _source) _own = std::dynamic_pointer_cast<TGLImageFrame>(
-                               GLRenderer()->CreateFrameFromPixmap(_source, _flags));
+    if (!_own && _source) {
+      _own = std::dynamic_pointer_cast<TGLImageFrame>(
+          GLRenderer()->CreateFrameFromPixmap(_source, _flags));
+    }
     if (_own) {
       _own->Draw(x0, y0, x1, y1, tx, ty);
       return;
@@ -842,8 +844,6 @@ void SetGLReferenceDrawing(bool on) {
   reference_drawing = on;
   if (on) use_color();
 }
-
-bool GLReferenceDrawing() { return reference_drawing; }
 
 std::shared_ptr<TGL2DDriver> GLRenderer() {
   if (!the_renderer) the_renderer = std::make_shared<TGL2DDriver>();

@@ -20,8 +20,8 @@ class TGLImageFrame : public TImageFrame {
   int seq = 0;   // graphics generation at creation; 0 once released
   int _gl_serial = 0;  // the GL context the texture was made in (see GLContextSerial)
   std::shared_ptr<TGLTexturePage> _page;  // the shared texture, none for one of its own
-  // On a page: the picture and flags it was made from, and the texture of its own that
-  // turned or scaled draws use (made at the first).
+  // On a page: the picture and flags it was made from, and, for an unfiltered frame, the
+  // texture of its own that turned or scaled draws use (made at the first).
   std::shared_ptr<TPixmap> _source;
   int _flags = 0;
   std::shared_ptr<TGLImageFrame> _own;
@@ -80,4 +80,3 @@ std::shared_ptr<TGL2DDriver> GLRenderer();
 // gets a texture of its own, as before batching; the reference the batched pixels are
 // held to.
 void SetGLReferenceDrawing(bool on);
-bool GLReferenceDrawing();
