@@ -4,7 +4,9 @@
 
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
+#include "graphics/draw/font.h"
 #include "graphics/draw/image.h"
+#include "graphics/gl/gl2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
 
@@ -212,6 +214,41 @@ TEST_F(Images, StripsAndBadSources) {
     GrabImage(strip, 0, 0, -1);
     EXPECT_EQ(strip->Frame(7), nullptr);
     EXPECT_EQ(strip->Lock(3, 1, 1), nullptr);
+}
+
+TEST_F(Images, FramesShareATextureAndAGrabRenewsOnlyItsOwnFrame) {
+    auto image = CreateImage(3, 2, 3, 0);
+    auto paint = [&](int frame, uint32_t rgb) {
+        SetBlend(SolidBlend);
+        SetColor(rgb >> 16, (rgb >> 8) & 255, rgb & 255);
+        DrawRect(0, 0, 3, 2);
+        GrabImage(image, 0, 0, frame);
+    };
+    uint32_t colours[] = {0xff0000, 0x00ff00, 0x0000ff};
+    auto expect_shown = [&] {
+        Cls();
+        SetColor(255, 255, 255);
+        for (int i = 0; i < 3; ++i) DrawImage(image, 10.0f + 10 * i, 10, i);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(count_rgb(10 + 10 * i, 10, 3, 2, colours[i]), 6) << i;
+    };
+    for (int i = 0; i < 3; ++i) paint(i, colours[i]);
+    expect_shown();
+    auto name = [](const std::shared_ptr<TImage>& im, int i) {
+        return std::dynamic_pointer_cast<TGLImageFrame>(im->Frame(i))->name;
+    };
+    EXPECT_EQ(name(image, 0), name(image, 2));
+    paint(1, colours[1] = 0xffff00);
+    expect_shown();
+    // Turned, a frame is drawn from a texture of its own: the same picture.
+    Cls();
+    SetRotation(180);
+    DrawImage(image, 13, 12, 2);
+    SetRotation(0);
+    EXPECT_EQ(count_rgb(10, 10, 3, 2, colours[2]), 6);
+    // The glyphs of a font share one texture as well.
+    std::shared_ptr<TImageFont> font = DefaultImageFont();
+    EXPECT_EQ(name(font->LoadGlyph(font->CharToGlyph('A'))->_image, 0),
+              name(font->LoadGlyph(font->CharToGlyph('z'))->_image, 0));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
+#include "graphics/draw/image.h"
 #include "graphics/gl/gl2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
@@ -303,6 +304,20 @@ TEST_F(RendererTest, PixmapsGoOnAndComeOffTheScreenTopRowFirst) {
   auto edge = GrabPixmap(638, 478, 4, 4);
   ASSERT_NE(edge, nullptr);
   EXPECT_EQ(edge->ReadPixel(3, 3), 0);
+}
+
+TEST_F(RendererTest, GrabbedPixelsAreOpaqueWithoutAnAlphaBuffer) {
+  // A texel of alpha 0 drawn solid leaves alpha 0 in the screen buffer, which keeps alpha
+  // whether the graphics asked for it or not (these did not).
+  auto see_through = CreatePixmap(4, 4, PixelRGBA8888);
+  see_through->ClearPixels(0x00FF0000);
+  SetBlend(SolidBlend);
+  make_frame(see_through)->Draw(0, 0, 4, 4, 10, 10);
+  EXPECT_EQ(static_cast<uint32_t>(GrabPixmap(10, 10, 4, 4)->ReadPixel(1, 1)), 0xFFFF0000u);
+  // So an unmasked image grabbed there is solid, and overlaps itself.
+  auto image = CreateImage(4, 4, 1, 0);
+  GrabImage(image, 10, 10);
+  EXPECT_EQ(ImagesOverlap(image, 50, 50, 0, image, 51, 51, 0), 1);
 }
 
 }  // namespace

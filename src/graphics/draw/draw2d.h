@@ -33,6 +33,13 @@ class TImageFrame {
   virtual void Draw(float x0, float y0, float x1, float y1, float tx, float ty) = 0;
 };
 
+// Frames that are drawn together (the frames of one image, the glyphs of one font) and may
+// share one texture. The renderer keeps what it shares in `renderer_state`.
+class TFrameSheet {
+ public:
+  std::shared_ptr<void> renderer_state;
+};
+
 // The renderer interface. Slots after those of TGraphicsDriver, in this order.
 class T2DDriver : public TGraphicsDriver {
  public:
@@ -57,6 +64,15 @@ class T2DDriver : public TGraphicsDriver {
   virtual void DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) = 0;
   // A PixelRGBA8888 copy of the back buffer block, top row first.
   virtual std::shared_ptr<TPixmap> GrabPixmap(int x, int y, int width, int height) = 0;
+  // Like CreateFrameFromPixmap, for frame `slot` of a sheet of `slots` frames (0: not known
+  // yet); the frame may share its texture with the sheet's other frames. A renderer that
+  // shares nothing makes a frame of its own.
+  virtual std::shared_ptr<TImageFrame> CreateSheetFrame(TFrameSheet& /*sheet*/, int /*slot*/,
+                                                        int /*slots*/,
+                                                        const std::shared_ptr<TPixmap>& pixmap,
+                                                        int flags) {
+    return CreateFrameFromPixmap(pixmap, flags);
+  }
 };
 
 // One graphics with its drawing state.

@@ -27,6 +27,19 @@ std::shared_ptr<TImageFont> current_font() {
     return DefaultImageFont();
 }
 
+// A glyph's picture as an image whose texture the font's other glyphs share.
+std::shared_ptr<TImage> glyph_image(const std::shared_ptr<TPixmap>& pixels, int flags,
+                                    const std::shared_ptr<TFrameSheet>& sheet, int slot,
+                                    int slots) {
+    std::shared_ptr<TImage> image = TImage::Load(pixels, flags, 0, 0, 0);
+    if (image) {
+        image->_sheet = sheet;
+        image->_sheet_slot = slot;
+        image->_sheet_slots = slots;
+    }
+    return image;
+}
+
 // Truncation toward zero that cannot overflow.
 int trunc_int(float f) {
     if (!(f > -2147483520.0f)) return f != f ? 0 : -2147483520;
@@ -72,7 +85,7 @@ std::shared_ptr<TImageGlyph> TImageFont::LoadGlyph(int index) {
     // A PixelA8 picture becomes white texels with the coverage as alpha, so text
     // takes the current colour.
     if (std::shared_ptr<TPixmap> pixels = src->Pixels())
-        glyph->_image = TImage::Load(pixels->Copy(), _imageFlags, 0, 0, 0);
+        glyph->_image = glyph_image(pixels->Copy(), _imageFlags, _sheet, index, 0);
     return glyph;
 }
 
@@ -104,19 +117,21 @@ std::shared_ptr<TImageFont> TImageFont::Load(const std::string& source, int size
     const int count = src->CountGlyphs();
     font->_glyphs.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     font->_imageFlags = (style & SmoothFont) ? FilteredImage | MipmappedImage : 0;
+    font->_sheet = std::make_shared<TFrameSheet>();
     return font;
 }
 
 std::shared_ptr<TImageFont> TImageFont::CreateDefault() {
     auto font = std::make_shared<TImageFont>();
     font->_imageFlags = 0;
+    font->_sheet = std::make_shared<TFrameSheet>();
     font->_glyphs.resize(kBuiltinFontGlyphs);
     std::shared_ptr<TPixmap> sheet = BuiltinFontSheet();
     if (!sheet) return font;
     for (int j = 0; j < kBuiltinFontGlyphs; ++j) {
         auto glyph = std::make_shared<TImageGlyph>();
         if (std::shared_ptr<TPixmap> cell = sheet->Window(j * 8, 0, 8, kBuiltinFontHeight))
-            glyph->_image = TImage::Load(cell->Copy(), 0, 0, 0, 0);
+            glyph->_image = glyph_image(cell->Copy(), 0, font->_sheet, j, kBuiltinFontGlyphs);
         glyph->_advance = 8.0f;
         glyph->_w = 8;
         glyph->_h = kBuiltinFontHeight;

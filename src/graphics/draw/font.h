@@ -9,6 +9,7 @@
 
 class TPixmap;
 class TImage;
+class TFrameSheet;
 
 constexpr int SmoothFont = 4;  // glyphs padded and filtered so that edges fade out
 
@@ -54,6 +55,7 @@ public:
     std::shared_ptr<TFont> _src_font;                  // none for the built-in font
     std::vector<std::shared_ptr<TImageGlyph>> _glyphs; // filled on demand
     int _imageFlags = 0;
+    std::shared_ptr<TFrameSheet> _sheet;  // the glyph images share it, so text draws from one texture
 
     virtual ~TImageFont() = default;
     virtual int Style();

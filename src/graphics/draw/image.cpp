@@ -41,7 +41,9 @@ std::shared_ptr<TImageFrame> TImage::Frame(int index) {
         std::shared_ptr<TImageFrame> made;
         if (T2DDriver* driver = Current2DDriver()) {
             if (std::shared_ptr<TPixmap> pixmap = Lock(index, 1, 0))
-                made = driver->CreateFrameFromPixmap(pixmap, flags);
+                made = _sheet ? driver->CreateSheetFrame(*_sheet, _sheet_slot + index,
+                                                         _sheet_slots, pixmap, flags)
+                              : driver->CreateFrameFromPixmap(pixmap, flags);
         }
         frames[index] = made;
         seqs[index] = made ? generation : 0;
@@ -86,6 +88,10 @@ std::shared_ptr<TImage> TImage::Create(int width, int height, int frame_count, i
     image->pixmaps.resize(n);
     image->frames.resize(n);
     image->seqs.assign(n, 0);
+    if (n > 1) {
+        image->_sheet = std::make_shared<TFrameSheet>();
+        image->_sheet_slots = static_cast<int>(n);
+    }
     return image;
 }
 

@@ -11,6 +11,7 @@
 
 class TPixmap;
 class TImageFrame;
+class TFrameSheet;
 
 // Image flags, combinable.
 constexpr int MaskedImage = 1;    // mask-coloured pixels become transparent
@@ -27,6 +28,12 @@ public:
     std::vector<std::shared_ptr<TPixmap>> pixmaps;   // per frame, none until needed
     std::vector<std::shared_ptr<TImageFrame>> frames; // per frame, renderer's frame or none
     std::vector<int> seqs;                            // per frame, generation of frames[i]; 0 = none
+    // Frames drawn together share one texture where the renderer can: frame i is slot
+    // _sheet_slot + i of the sheet, which has _sheet_slots slots (0: not known yet).
+    // Images of more than one frame get a sheet of their own; a font shares one.
+    std::shared_ptr<TFrameSheet> _sheet;
+    int _sheet_slot = 0;
+    int _sheet_slots = 0;
 
     virtual ~TImage() = default;
 
