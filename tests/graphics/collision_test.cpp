@@ -188,6 +188,35 @@ TEST_F(Collision, LayersRecordTestAndClear) {
     EXPECT_EQ(a.use_count(), 1);
 }
 
+// Testing one image against many keeps its quad in layer 31 between calls; whatever
+// changes the layer or the picture in between must still be seen.
+TEST_F(Collision, RepeatedOverlapTestsSeeChangesInBetween) {
+    auto a = box(4, 4);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 2, 2, 0), 1);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 9, 9, 0), 0);
+    // Quads added to layer 31 by hand go at the next overlap test, even the same one.
+    LayerTestImage(a, 0, 0, 0, 0, 1 << 31);
+    EXPECT_EQ(LayerTestRect(1, 1, 1, 1, 1 << 31, 0).size(), 2u);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 9, 9, 0), 0);
+    EXPECT_EQ(LayerTestRect(1, 1, 1, 1, 1 << 31, 0).size(), 1u);
+    ClearCollisionLayers(1 << 31);
+    auto mine = std::make_shared<int>(5);
+    LayerTestImage(a, 0, 0, 0, 0, 1 << 31, mine);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 9, 9, 0), 0);
+    EXPECT_EQ(mine.use_count(), 1);  // the caller's quad has gone
+    // A new picture at the same place, and pixels changed in place.
+    a->SetPixmap(0, CreatePixmap(4, 4, PixelRGBA8888));
+    a->pixmaps[0]->ClearPixels(0);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 2, 2, 0), 0);
+    a->pixmaps[0]->WritePixel(2, 2, static_cast<int>(0xff000000u));
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 2, 2, 0), 1);
+    // Another frame or a cleared layer.
+    ClearCollisionLayers(1 << 31);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 0, dot, 2, 2, 0), 1);
+    EXPECT_EQ(ImagesOverlap(a, 0, 0, 1, dot, 2, 2, 0), 0);
+    EXPECT_TRUE(LayerTestRect(0, 0, 4, 4, 1 << 31, 0).empty());
+}
+
 TEST_F(Collision, QuadsTestAgainstQuads) {
     TQuad q;
     q.SetCoords(0, 0, 10, 0, 10, 10, 0, 10);

@@ -212,6 +212,23 @@ TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   EXPECT_LE(y1, 29);
   EXPECT_EQ(screen_rgb(12, 12), 0xFFFFFFu);
   EXPECT_EQ(screen_rgb(28, 28), 0u);
+
+  // Quads wholly off the screen are left out; one a pixel inside any edge still draws.
+  Cls();
+  DrawRect(-5, 100, 5, 1);
+  DrawRect(640, 100, 5, 1);
+  DrawRect(100, -5, 1, 5);
+  DrawRect(100, 480, 1, 5);
+  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  DrawRect(-5, 100, 5.75f, 1);
+  DrawRect(639.25f, 101, 5, 1);
+  DrawRect(100, -5, 1, 5.75f);
+  DrawRect(101, 479.25f, 1, 5);
+  EXPECT_EQ(screen_rgb(0, 100), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(639, 101), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(100, 0), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(101, 479), 0xFFFFFFu);
+  EXPECT_EQ(count_rgb(0, 0, 640, 480, 0xFFFFFFu), 4);
 }
 
 TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {

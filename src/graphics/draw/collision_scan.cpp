@@ -165,19 +165,16 @@ int next_event(const Scan (&s)[2], int last) {
     return next;
 }
 
-// Calls visit(i, solid) for the overlap pixels lo + i, i < n, sampling the texel at
-// each pixel centre of the quad's own span [l, r). Stops when visit returns true.
-template <class Visit>
-bool sample_span(const Scan& s, int l, int r, int lo, int n, Visit visit) {
+// Walks the overlap pixels lo + i, i < n, of the quad's own span [l, r). For each
+// pixel that want(i) asks for, samples the texel at the pixel centre and calls
+// visit(i, solid); stops when visit returns true. Pixels not asked for still move the
+// interpolation on, so every sample is the one the full walk would take.
+template <class Want, class Visit>
+bool sample_span(const Scan& s, int l, int r, int lo, int n, Want want, Visit visit) {
     const Mask& m = s.mask;
-    if (m.solid) {
+    if (m.solid || m.w <= 0 || m.h <= 0) {
         for (int i = 0; i < n; ++i)
-            if (visit(i, true)) return true;
-        return false;
-    }
-    if (m.w <= 0 || m.h <= 0) {
-        for (int i = 0; i < n; ++i)
-            if (visit(i, false)) return true;
+            if (want(i) && visit(i, m.solid)) return true;
         return false;
     }
     // Spans may be 2^31 pixels wide: differences in 64 bits.
@@ -189,6 +186,7 @@ bool sample_span(const Scan& s, int l, int r, int lo, int n, Visit visit) {
     float v = s.left.v + dv * off;
     const float fw = static_cast<float>(m.w), fh = static_cast<float>(m.h);
     for (int i = 0; i < n; ++i, u += du, v += dv) {
+        if (!want(i)) continue;
         const float cu = u < 0.0f ? 0.0f : (u > 1.0f ? 1.0f : u);
         const float cv = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
         const int col = std::min(to_int(cu * fw), m.w - 1);
@@ -199,6 +197,24 @@ bool sample_span(const Scan& s, int l, int r, int lo, int n, Visit visit) {
     return false;
 }
 
+// True when a masked quad samples one texel row all along its span (v does not change
+// across it, as for any quad that is not turned) and that row has no solid texel: then
+// nothing on the span is solid, and the span need not be sampled.
+bool span_row_clear(const Scan& s, int l, int r, int lo) {
+    const Mask& m = s.mask;
+    if (m.solid || m.w <= 0 || m.h <= 0) return false;
+    const float span = static_cast<float>(int64_t{r} - l);
+    const float dv = (s.right.v - s.left.v) / span;
+    if (dv != 0.0f) return false;
+    const float v = s.left.v + dv * (static_cast<float>(int64_t{lo} - l) + 0.5f);
+    const float cv = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+    const int row = std::min(to_int(cv * static_cast<float>(m.h)), m.h - 1);
+    const unsigned char* alpha = m.alpha + static_cast<std::ptrdiff_t>(row) * m.pitch;
+    for (int col = 0; col < m.w; ++col)
+        if (alpha[col * m.bpp] >= 128) return false;
+    return true;
+}
+
 // Spends the texels it samples from budget; a spent budget ends the scan unhit.
 bool scanline_hits(const Scan& a, const Scan& b, int64_t& budget) {
     const int la = to_int(a.left.x), ra = to_int(a.right.x);
@@ -207,15 +223,24 @@ bool scanline_hits(const Scan& a, const Scan& b, int64_t& budget) {
     if (lo >= hi) return false;
     if (a.mask.solid && b.mask.solid) return true;
     unsigned char mk[kChunk];
+    auto every = [](int) { return true; };
     for (int start = lo; start < hi;) {
         const int n = static_cast<int>(std::min<int64_t>(kChunk, int64_t{hi} - start));
         budget -= 2 * n;
         if (budget < 0) return false;
-        sample_span(a, la, ra, start, n, [&mk](int i, bool solid) {
+        if (span_row_clear(a, la, ra, start)) {
+            start += n;
+            continue;
+        }
+        // The second quad is sampled only where the first one is solid.
+        bool any = false;
+        sample_span(a, la, ra, start, n, every, [&](int i, bool solid) {
             mk[i] = solid;
+            any = any || solid;
             return false;
         });
-        if (sample_span(b, lb, rb, start, n, [&mk](int i, bool solid) { return solid && mk[i]; }))
+        if (any && sample_span(b, lb, rb, start, n, [&mk](int i) { return mk[i] != 0; },
+                               [](int, bool solid) { return solid; }))
             return true;
         start += n;
     }

@@ -99,6 +99,8 @@ std::shared_ptr<T2DGraphics> T2DGraphics::Create(const std::shared_ptr<TGraphics
 
 T2DDriver* Current2DDriver() { return current_driver; }
 
+T2DGraphics* Current2DContext() { return current_context.get(); }
+
 void UpdateTransform() {
   if (T2DGraphics* c = ctx()) apply_transform(*c);
 }

@@ -110,6 +110,8 @@ class T2DGraphics : public TGraphics, public std::enable_shared_from_this<T2DGra
 
 // The current renderer (none until a context is made current).
 T2DDriver* Current2DDriver();
+// The current context without taking a reference: for per-call hot paths.
+T2DGraphics* Current2DContext();
 
 // Recomputes the matrix from rotation and scale and hands it to the renderer and to
 // the collision system (SetCollisionTransform, image.h).

@@ -131,10 +131,24 @@ inline void vertex(float px, float py, float tx, float ty) {
   glVertex2f(screen_x(px, py, tx), screen_y(px, py, ty));
 }
 
-inline float* put_vertex(float* at, float px, float py, float tx, float ty, float u = 0.0f,
-                         float v = 0.0f) {
-  return put(at, screen_x(px, py, tx), screen_y(px, py, ty), u, v);
-}
+// The corners of a quad on the screen, in drawing order.
+struct Corners {
+  float x[4], y[4];
+  Corners(float x0, float y0, float x1, float y1, float tx, float ty)
+      : x{screen_x(x0, y0, tx), screen_x(x1, y0, tx), screen_x(x1, y1, tx), screen_x(x0, y1, tx)},
+        y{screen_y(x0, y0, ty), screen_y(x1, y0, ty), screen_y(x1, y1, ty), screen_y(x0, y1, ty)} {}
+  // Wholly outside the view, a pixel or more away from it: the GL would clip the quad to
+  // nothing, but on a software GL even a quad clipped away costs set-up on this thread.
+  // The game draws many such (clouds in two copies, planes and balloons coming in).
+  bool off_view() const {
+    const float w = static_cast<float>(view_w) + 1.0f, h = static_cast<float>(view_h) + 1.0f;
+    auto all = [](const float (&c)[4], auto beyond) {
+      return beyond(c[0]) && beyond(c[1]) && beyond(c[2]) && beyond(c[3]);
+    };
+    return all(x, [](float v) { return v < -1.0f; }) || all(x, [w](float v) { return v > w; }) ||
+           all(y, [](float v) { return v < -1.0f; }) || all(y, [h](float v) { return v > h; });
+  }
+};
 
 int clamp_byte(int v) { return std::clamp(v, 0, 255); }
 
@@ -420,11 +434,13 @@ void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float
     glEnd();
     return;
   }
+  const Corners c(x0, y0, x1, y1, tx, ty);
+  if (c.off_view()) return;
   float* at = batch_room(GL_QUADS, static_cast<GLuint>(name), 4);
-  at = put_vertex(at, x0, y0, tx, ty, u0, v0);
-  at = put_vertex(at, x1, y0, tx, ty, u1, v0);
-  at = put_vertex(at, x1, y1, tx, ty, u1, v1);
-  put_vertex(at, x0, y1, tx, ty, u0, v1);
+  at = put(at, c.x[0], c.y[0], u0, v0);
+  at = put(at, c.x[1], c.y[1], u1, v0);
+  at = put(at, c.x[2], c.y[2], u1, v1);
+  put(at, c.x[3], c.y[3], u0, v1);
 }
 
 std::shared_ptr<TGLImageFrame> TGLImageFrame::CreateFromPixmap(
@@ -744,11 +760,10 @@ void TGL2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, flo
     glEnd();
     return;
   }
+  const Corners c(x0, y0, x1, y1, tx, ty);
+  if (c.off_view()) return;
   float* at = batch_room(GL_QUADS, 0, 4);
-  at = put_vertex(at, x0, y0, tx, ty);
-  at = put_vertex(at, x1, y0, tx, ty);
-  at = put_vertex(at, x1, y1, tx, ty);
-  put_vertex(at, x0, y1, tx, ty);
+  for (int i = 0; i < 4; ++i) at = put(at, c.x[i], c.y[i]);
 }
 
 void TGL2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
