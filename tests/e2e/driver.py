@@ -228,15 +228,21 @@ class Game:
         self.key(key)
         return wait_menu(self, "title")
 
-    def follow_window(self, size, timeout=10):
-        """Waits until the game window has the given size (after a switch between full
-        screen and a window), maps the game's screen into it anew; returns its place."""
+    def follow_window(self, size, place=None, timeout=10):
+        """Waits until the game window has the given size, and place when one is given
+        (after a switch between full screen and a window the X server may apply the new
+        size and place one at a time), maps the game's screen into it anew; returns its place."""
+        seen = []
         def probe():
             out = self.xdo("getwindowgeometry", "--shell", self.window)
             g = {k: int(v) for k, _, v in (line.partition("=") for line in out.split())
                  if v.lstrip("-").isdigit()}
-            return g if (g["WIDTH"], g["HEIGHT"]) == tuple(size) else None
-        g = wait_until(f"a {size[0]}x{size[1]} window", probe, timeout)
+            seen[:] = [(g["WIDTH"], g["HEIGHT"]), (g["X"], g["Y"])]
+            return g if seen == [tuple(size), tuple(place or seen[1])] else None
+        try:
+            g = wait_until(f"a {size[0]}x{size[1]} window", probe, timeout)
+        except JourneyFailed as failed:
+            raise JourneyFailed(f"{failed}; last seen {seen[0]} at {seen[1]}") from None
         self.scale = min(g["WIDTH"] / SCREEN_W, g["HEIGHT"] / SCREEN_H)
         self.origin_x = g["X"] + (g["WIDTH"] - int(SCREEN_W * self.scale)) // 2
         self.origin_y = g["Y"] + (g["HEIGHT"] - int(SCREEN_H * self.scale)) // 2
