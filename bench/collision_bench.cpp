@@ -33,7 +33,8 @@ void overlap(benchmark::State& state, int dx, int dy, int expected) {
         state.SkipWithError("unexpected result");
         return;
     }
-    for (auto _ : state) benchmark::DoNotOptimize(ImagesOverlap(a, 200, 200, 0, b, 200 + dx, 200 + dy, 0));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ImagesOverlap(a, 200, 200, 0, b, 200 + dx, 200 + dy, 0));
     state.SetItemsProcessed(state.iterations());
 }
 
@@ -55,7 +56,8 @@ void BM_DrawImage_Masked48x33(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i, ++n)
-            DrawImage(img, static_cast<float>(24 + (n * 37) % 592), static_cast<float>(17 + (n * 23) % 446));
+      DrawImage(img, static_cast<float>(24 + (n * 37) % 592),
+                static_cast<float>(17 + (n * 23) % 446));
         benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
     }
     state.SetItemsProcessed(state.iterations() * kBatch);
@@ -76,8 +78,7 @@ int main(int argc, char** argv) {
     if (open_display())
         benchmark::RegisterBenchmark("BM_DrawImage_Masked48x33", BM_DrawImage_Masked48x33)
             ->UseRealTime();
-    else
-        std::fprintf(stderr, "BM_DrawImage_Masked48x33 skipped: no display\n");
+  else std::fprintf(stderr, "BM_DrawImage_Masked48x33 skipped: no display\n");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -319,9 +319,9 @@ int main(int argc, char** argv) {
   SDL_Rect place{0, 0, kScreenW, kScreenH};
   SDL_GetDisplayBounds(0, &place);
   floor_scene f;
-  f.window = SDL_CreateWindow("floor probe", place.x, place.y, place.w, place.h,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP |
-                                  SDL_WINDOW_BORDERLESS);
+  f.window =
+      SDL_CreateWindow("floor probe", place.x, place.y, place.w, place.h,
+                       SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   SDL_GLContext gl = f.window ? SDL_GL_CreateContext(f.window) : nullptr;
   if (!gl) {
     std::fprintf(stderr, "floor_probe: %s\n", SDL_GetError());

@@ -1,6 +1,6 @@
 // Preload library for the program probe and the end-to-end journeys: timestamps the
-// running game's presents without touching the game. It stands in for SDL_GL_SwapWindow, notes the time of the
-// first present and of the first one with anything but black on the screen, and writes
+// running game's presents without touching the game. It stands in for SDL_GL_SwapWindow, notes the
+// time of the first present and of the first one with anything but black on the screen, and writes
 // them to the file named by AV_FRAME_LOG, in milliseconds after AV_EXEC_US (the wall
 // clock in microseconds, taken by the launcher just before exec).
 //

@@ -18,7 +18,8 @@ engine_sound* make_sound(bool stereo) {
   const int hertz = stereo ? 44100 : 22050;
   const int channels = stereo ? 2 : 1;
   std::vector<int16_t> data(static_cast<size_t>(hertz) * channels);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
   return engine_create_sound(hertz, 16, channels, hertz, data.data(), 1);
 }
 

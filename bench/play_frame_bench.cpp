@@ -96,9 +96,9 @@ void top_up() {
         s->y = 95 + (i * 37) % 205;
         pshot_list.add_last(std::move(s));
     }
-    const int effects = static_cast<int>(explode_list.count() + particle_list.count() +
-                                         smoke_list.count() + points_list.count() +
-                                         bpop_list.count());
+  const int effects =
+      static_cast<int>(explode_list.count() + particle_list.count() + smoke_list.count() +
+                       points_list.count() + bpop_list.count());
     for (int i = effects; i < kEffects; ++i) {
         const float x = static_cast<float>(150 + (i * 41) % 350);
         const float y = static_cast<float>(120 + (i * 29) % 200);

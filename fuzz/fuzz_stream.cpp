@@ -14,13 +14,22 @@ void drive(TStream& s, uint8_t script) {
   for (int step = 0; step < 256 && !s.Eof(); ++step) {
     switch (script % 8) {
       case 0: s.ReadInt(); break;
-      case 1: s.ReadShort(); s.ReadByte(); break;
-      case 2: s.ReadLong(); s.ReadDouble(); break;
+      case 1:
+        s.ReadShort();
+        s.ReadByte();
+        break;
+      case 2:
+        s.ReadLong();
+        s.ReadDouble();
+        break;
       case 3: s.ReadLine(); break;
       case 4: s.ReadString(s.ReadByte()); break;
       case 5: s.SkipBytes(s.ReadShort()); break;
       case 6: s.ReadBytes(buf, s.ReadByte() % static_cast<int>(sizeof buf)); break;
-      case 7: s.Seek(s.ReadInt()); s.ReadFloat(); break;
+      case 7:
+        s.Seek(s.ReadInt());
+        s.ReadFloat();
+        break;
     }
     script = static_cast<uint8_t>(script * 5 + 1);
     if (s.Pos() < 0 || s.Pos() > s.Size()) __builtin_trap();

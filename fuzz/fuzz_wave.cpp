@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = (init_sample_loaders(), true);
   (void)ready;
-  auto sample = load_audio_sample(TRamStream::CreateFromBytes(std::vector<uint8_t>(data, data + size)));
+  auto sample =
+      load_audio_sample(TRamStream::CreateFromBytes(std::vector<uint8_t>(data, data + size)));
   if (!sample) return 0;
   const int f = sample->format;
   if (f < SF_MONO8 || f > SF_STEREO16BE || sample->length < 0 || sample->hertz <= 0 ||

@@ -131,7 +131,8 @@ int audio_driver_exists(const std::string& name) {
 std::vector<std::string> audio_driver_names() {
   init_audio_module();
   std::vector<std::string> names;
-  for (TAudioDriver* d = g_drivers; d && names.size() < 100; d = d->_succ) names.push_back(d->Name());
+  for (TAudioDriver* d = g_drivers; d && names.size() < 100; d = d->_succ)
+    names.push_back(d->Name());
   return names;
 }
 
@@ -208,15 +209,16 @@ int to_rate(float value) { return scaled(value, 65536.0, -2147483648.0, 21474836
 
 TSoftMixSound::~TSoftMixSound() { engine_free_sound(sm_sound); }
 
-std::shared_ptr<TSoftMixSound> TSoftMixSound::CreateWithSound(engine_sound* sound,
-                                                              const std::shared_ptr<TAudioSample>&) {
+std::shared_ptr<TSoftMixSound> TSoftMixSound::CreateWithSound(
+    engine_sound* sound, const std::shared_ptr<TAudioSample>&) {
   if (!sound) return nullptr;
   auto s = std::make_shared<TSoftMixSound>();
   s->sm_sound = sound;
   return s;
 }
 
-std::shared_ptr<TChannel> TSoftMixSound::Start(const std::shared_ptr<TChannel>& channel, int paused) {
+std::shared_ptr<TChannel> TSoftMixSound::Start(const std::shared_ptr<TChannel>& channel,
+                                               int paused) {
   int handle = 0;
   std::shared_ptr<TSoftMixChannel> mine;
   if (channel) {
@@ -306,8 +308,8 @@ int TSoftMixAudioDriver::Shutdown() {
   return 0;
 }
 
-std::shared_ptr<TSound> TSoftMixAudioDriver::CreateSound(const std::shared_ptr<TAudioSample>& sample,
-                                                         int flags) {
+std::shared_ptr<TSound> TSoftMixAudioDriver::CreateSound(
+    const std::shared_ptr<TAudioSample>& sample, int flags) {
   if (!sample) return nullptr;
   std::shared_ptr<TAudioSample> s = sample;
   // The engine takes little-endian data only.

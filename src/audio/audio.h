@@ -55,7 +55,8 @@ public:
   virtual std::string Name();
   virtual int Startup();
   virtual int Shutdown();
-  virtual std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample, int flags);
+  virtual std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample,
+                                              int flags);
   virtual std::shared_ptr<TChannel> AllocChannel();
 };
 
@@ -106,8 +107,8 @@ public:
   std::shared_ptr<TChannel> Cue(const std::shared_ptr<TChannel>& channel) override;
 
   // Takes over the caller's reference on sound.
-  static std::shared_ptr<TSoftMixSound> CreateWithSound(struct engine_sound* sound,
-                                                        const std::shared_ptr<TAudioSample>& sample);
+  static std::shared_ptr<TSoftMixSound> CreateWithSound(
+      struct engine_sound* sound, const std::shared_ptr<TAudioSample>& sample);
 
 private:
   std::shared_ptr<TChannel> Start(const std::shared_ptr<TChannel>& channel, int paused);
@@ -140,7 +141,8 @@ public:
   std::string Name() override;
   int Startup() override;
   int Shutdown() override;
-  std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample, int flags) override;
+  std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample,
+                                      int flags) override;
   std::shared_ptr<TChannel> AllocChannel() override;
 
   // Makes and registers a driver that lives for the rest of the program.

@@ -73,9 +73,7 @@ void ringdevice::start_playback() {
   if (!device_start()) report_start_failure();
 }
 
-void ringdevice::clear_ring() {
-  std::fill(_ring.begin(), _ring.end(), int16_t{0});
-}
+void ringdevice::clear_ring() { std::fill(_ring.begin(), _ring.end(), int16_t{0}); }
 
 void ringdevice::fill(int play) {
   while (_write_pos < play + _latency * _fragment) {

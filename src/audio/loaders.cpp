@@ -178,8 +178,8 @@ std::shared_ptr<TAudioSample> TAudioSampleLoaderOGG::LoadAudioSample(
   while (filled < bytes) {
     pcm.resize(static_cast<size_t>(std::min(bytes - filled, 1 << 16) + filled));
     int section = 0;
-    const long n = ov_read(&vf, pcm.data() + filled, static_cast<int>(pcm.size()) - filled, 0, 2, 1,
-                           &section);
+    const long n =
+        ov_read(&vf, pcm.data() + filled, static_cast<int>(pcm.size()) - filled, 0, 2, 1, &section);
     // An error, or an end before the promised length (a cut-off file), fails the load.
     if (n <= 0 || src.failed) return nullptr;
     filled += static_cast<int>(n);

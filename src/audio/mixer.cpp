@@ -288,8 +288,8 @@ void mixer::mix_voices() {
     v->next = _active;
     _active = v;
     // A clock that went backwards must not hold a voice back for longer than the delay.
-    const int wait = std::clamp(MIX_START_DELAY_MS - clock_diff(now, v->start_time), 0,
-                                MIX_START_DELAY_MS);
+    const int wait =
+        std::clamp(MIX_START_DELAY_MS - clock_diff(now, v->start_time), 0, MIX_START_DELAY_MS);
     v->start_delay = static_cast<int>(static_cast<int64_t>(wait) * _rate / 1000);
   }
 
@@ -647,8 +647,8 @@ void engine_set_paused(int handle, int paused) {
   for (;;) {
     if (!(s & (VOICE_ONESHOT | VOICE_LOOPING | VOICE_STREAMING))) return;
     const int want = paused ? (s | VOICE_PAUSED) : (s & ~VOICE_PAUSED);
-    if (want == s ||
-        v->status.compare_exchange_weak(s, want, std::memory_order_acq_rel, std::memory_order_acquire))
+    if (want == s || v->status.compare_exchange_weak(s, want, std::memory_order_acq_rel,
+                                                     std::memory_order_acquire))
       return;
   }
 }

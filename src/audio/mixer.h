@@ -102,7 +102,8 @@ public:
 
 private:
   static uint64_t pack(int current, int target) {
-    return static_cast<uint64_t>(static_cast<uint32_t>(current)) << 32 | static_cast<uint32_t>(target);
+    return static_cast<uint64_t>(static_cast<uint32_t>(current)) << 32 |
+           static_cast<uint32_t>(target);
   }
   static int current_of(uint64_t b) { return static_cast<int>(static_cast<uint32_t>(b >> 32)); }
   static int target_of(uint64_t b) { return static_cast<int>(static_cast<uint32_t>(b)); }

@@ -68,7 +68,8 @@ std::shared_ptr<TAudioSample> TAudioSample::CreateStatic(void* data, int length,
 
 std::shared_ptr<TAudioSample> TAudioSample::Copy() const {
   auto copy = Create(length, hertz, format);
-  if (copy && ByteCount() > 0) std::memcpy(copy->samples, samples, static_cast<size_t>(ByteCount()));
+  if (copy && ByteCount() > 0)
+    std::memcpy(copy->samples, samples, static_cast<size_t>(ByteCount()));
   return copy;
 }
 
@@ -89,17 +90,35 @@ std::shared_ptr<TAudioSample> TAudioSample::Convert(int to_format) const {
       case SF_MONO8: l = r = from_u8(src[0]); break;
       case SF_MONO16LE: l = r = read_le(src); break;
       case SF_MONO16BE: l = r = read_be(src); break;
-      case SF_STEREO8: l = from_u8(src[0]); r = from_u8(src[1]); break;
-      case SF_STEREO16LE: l = read_le(src); r = read_le(src + 2); break;
-      case SF_STEREO16BE: l = read_be(src); r = read_be(src + 2); break;
+      case SF_STEREO8:
+        l = from_u8(src[0]);
+        r = from_u8(src[1]);
+        break;
+      case SF_STEREO16LE:
+        l = read_le(src);
+        r = read_le(src + 2);
+        break;
+      case SF_STEREO16BE:
+        l = read_be(src);
+        r = read_be(src + 2);
+        break;
     }
     switch (to_format) {
       case SF_MONO8: dst[0] = to_u8(l); break;
       case SF_MONO16LE: write_le(dst, l); break;
       case SF_MONO16BE: write_be(dst, l); break;
-      case SF_STEREO8: dst[0] = to_u8(l); dst[1] = to_u8(r); break;
-      case SF_STEREO16LE: write_le(dst, l); write_le(dst + 2, r); break;
-      case SF_STEREO16BE: write_be(dst, l); write_be(dst + 2, r); break;
+      case SF_STEREO8:
+        dst[0] = to_u8(l);
+        dst[1] = to_u8(r);
+        break;
+      case SF_STEREO16LE:
+        write_le(dst, l);
+        write_le(dst + 2, r);
+        break;
+      case SF_STEREO16BE:
+        write_be(dst, l);
+        write_be(dst + 2, r);
+        break;
     }
   }
   return out;

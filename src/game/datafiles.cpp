@@ -143,8 +143,7 @@ bool write_data_int(const std::string& path, int value) {
     // Without a data folder the game runs without sounds and without saves, quietly.
     std::error_code ec;
     const fs::path folder = fs::path(target).parent_path();
-    if (!target.empty() && !folder.empty() && !fs::is_directory(folder, ec))
-        return false;
+  if (!target.empty() && !folder.empty() && !fs::is_directory(folder, ec)) return false;
     const std::string why = save_into(target, value);
     if (why.empty()) return true;
     std::cerr << "aerovane: cannot save " << map_file_path(path) << ": " << why << std::endl;
@@ -190,8 +189,8 @@ int window_file(int save) {
     }
     // Anything but exactly the four bytes of 0 or 1 is full screen, as with no file.
     int stored = 0;
-    const bool window = read_data_int(window_path, stored) && stored == 1 &&
-                        holds_exactly(window_path, stored);
+  const bool window =
+      read_data_int(window_path, stored) && stored == 1 && holds_exactly(window_path, stored);
     SetGraphicsWindowed(window);
     return 0;
 }

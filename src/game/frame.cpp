@@ -26,10 +26,8 @@ int draw_backdrop() {
         DrawRect(0, 0, 640, 480);
     }
     // The menus show a darker, bluish sky.
-    if (game_state == 3 || game_state == 4)
-        SetColor(100, 100, 180);
-    else
-        SetColor(255, 255, 255);
+  if (game_state == 3 || game_state == 4) SetColor(100, 100, 180);
+  else SetColor(255, 255, 255);
     // Depth -14: the sky lies behind the screen.
     draw3d->i3d(backdrop_img, 320.0f, 240.0f, 0, -14.0f, 0.0f, 1);
     return 0;

@@ -5,9 +5,9 @@
 #include "game/stage.h"
 #include "platform/clock.h"
 #include "platform/input.h"
-#include "world/joyread.h"
 #include "platform/system.h"
 #include "world/globals.h"
+#include "world/joyread.h"
 
 int main_loop() {
     do {
@@ -48,9 +48,7 @@ void pause_play() {
 int global_keys() {
     if (key_hits(27)) {
         switch (game_state) {
-            case 4:
-                quit_flag = 1;
-                break;
+      case 4: quit_flag = 1; break;
             case 3:
                 game_state = 4;
                 move_mouse(316, 242);
@@ -63,8 +61,7 @@ int global_keys() {
                 flush_keys();
                 flush_mouse();
                 break;
-            default:
-                break;
+      default: break;
         }
     }
 

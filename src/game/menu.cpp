@@ -9,9 +9,9 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
 #include "platform/input.h"
-#include "world/joyread.h"
 #include "platform/system.h"
 #include "world/globals.h"
+#include "world/joyread.h"
 #include "world/player.h"
 #include "world/qndraw.h"
 
@@ -23,12 +23,11 @@ int menu_mx = 0, menu_my = 0;
 const char* const version_line = "v1.3  Aerovane 2D/3D";
 
 int build_menu_labels() {
-    menu_items = {"Start Game", "3D Graphics: ", "Retro Line FX: ", "Sound Volume: ",
-                  "BiPlane Volume: ", "Exit Game"};
+  menu_items = {"Start Game",     "3D Graphics: ",    "Retro Line FX: ",
+                "Sound Volume: ", "BiPlane Volume: ", "Exit Game"};
     glasses_labels = {"Off", "M\\G", "R\\G", "R\\C", "R\\B"};
     onoff_labels = {"Off", "On"};
-    volume_labels = {"Off", "10%", "20%", "30%", "40%", "50%",
-                     "60%", "70%", "80%", "90%", "Max"};
+  volume_labels = {"Off", "10%", "20%", "30%", "40%", "50%", "60%", "70%", "80%", "90%", "Max"};
     return 0;
 }
 
@@ -128,8 +127,7 @@ int menu_choose(int sel) {
                 quit_flag = 1;
             }
             break;
-        default:
-            break;
+    default: break;
     }
     return 0;
 }

@@ -78,8 +78,7 @@ int run_play() {
             player_tag::reset(0);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 
     keep_best();

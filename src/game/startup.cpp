@@ -16,15 +16,15 @@
 #include "graphics/pixmap/pixmap.h"
 #include "platform/clock.h"
 #include "platform/input.h"
-#include "world/joyread.h"
 #include "platform/random.h"
 #include "platform/system.h"
 #include "stream/embedded.h"
 #include "stream/stream.h"
-#include "world/effects.h"
 #include "world/balloon.h"
 #include "world/ebplane.h"
+#include "world/effects.h"
 #include "world/globals.h"
+#include "world/joyread.h"
 #include "world/player.h"
 #include "world/pshot.h"
 #include "world/qndraw.h"
@@ -200,10 +200,8 @@ int splash(int dy) {
             // Flat, s only counts the time at full strength.
             draw3d->sip(3, alpha, 0.0f, 1.0f, 1.0f);
             draw3d->i3d(logo, x, y, 0, 0.0f, 0.0f, 1);
-            if (s > 1.0f)
-                alpha -= 0.01f;
-            else
-                s += 0.004f;
+      if (s > 1.0f) alpha -= 0.01f;
+      else s += 0.004f;
         }
         retro_lines(2);
         SetScale(1.0f, 1.0f);

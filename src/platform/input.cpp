@@ -44,9 +44,7 @@ TObjectPtr input_hook(int, TObjectPtr data, TObjectPtr) {
       flush_mouse();
       g_in.suspended = 0;
       break;
-    case AppTerminate:
-      g_in.terminate = 1;
-      break;
+    case AppTerminate: g_in.terminate = 1; break;
     case KeyDown:
       // Codes outside the table come from nowhere we know; they must not index it.
       if (key_ok(d) && !g_in.key_down[d]) {
@@ -73,11 +71,8 @@ TObjectPtr input_hook(int, TObjectPtr data, TObjectPtr) {
       g_in.mouse_loc[1] = ev->x;
       g_in.mouse_loc[2] = ev->y;
       break;
-    case MouseWheel:
-      g_in.mouse_loc[3] += d;
-      break;
-    default:
-      break;
+    case MouseWheel: g_in.mouse_loc[3] += d; break;
+    default: break;
   }
   return data;
 }

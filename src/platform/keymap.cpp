@@ -9,6 +9,8 @@ namespace {
 
 // Positional mapping (a US layout), as the game's controls are about where keys sit.
 // Shift, control and alt only ever come out as their left and right codes.
+// The table keeps related keys in rows, as a keyboard does.
+// clang-format off
 constexpr std::pair<int, int> kPairs[] = {
     // letters and digits
     {SDL_SCANCODE_A, 'A'}, {SDL_SCANCODE_B, 'B'}, {SDL_SCANCODE_C, 'C'}, {SDL_SCANCODE_D, 'D'},
@@ -65,6 +67,7 @@ constexpr std::pair<int, int> kPairs[] = {
     {SDL_SCANCODE_AC_REFRESH, 168}, {SDL_SCANCODE_AC_STOP, 169}, {SDL_SCANCODE_AC_SEARCH, 170},
     {SDL_SCANCODE_AC_BOOKMARKS, 171}, {SDL_SCANCODE_AC_HOME, 172},
 };
+// clang-format on
 
 constexpr std::array<unsigned char, SDL_NUM_SCANCODES> build_table() {
   std::array<unsigned char, SDL_NUM_SCANCODES> t{};

@@ -4,11 +4,11 @@
 
 #include <SDL.h>
 
-#include <cstdlib>
 #include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -342,7 +342,10 @@ int key_code(const SDL_KeyboardEvent& k) {
 // Characters the keyboard types without a text event.
 int control_char(int vk) {
   switch (vk) {
-    case 8: case 9: case 13: case 27: return vk;
+    case 8:
+    case 9:
+    case 13:
+    case 27: return vk;
     default: return 0;
   }
 }
@@ -352,14 +355,26 @@ void emit_text(const char* s) {
   while (*p) {
     std::uint32_t c = *p;
     int extra = 0;
-    if (c >= 0xF0 && c < 0xF8) { c &= 0x07; extra = 3; }
-    else if (c >= 0xE0) { c &= 0x0F; extra = 2; }
-    else if (c >= 0xC0) { c &= 0x1F; extra = 1; }
-    else if (c >= 0x80) { ++p; continue; }  // stray continuation byte
+    if (c >= 0xF0 && c < 0xF8) {
+      c &= 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      c &= 0x0F;
+      extra = 2;
+    } else if (c >= 0xC0) {
+      c &= 0x1F;
+      extra = 1;
+    } else if (c >= 0x80) {
+      ++p;
+      continue;
+    }  // stray continuation byte
     ++p;
     bool ok = true;
     for (int i = 0; i < extra; ++i, ++p) {
-      if ((*p & 0xC0) != 0x80) { ok = false; break; }
+      if ((*p & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       c = (c << 6) | (*p & 0x3F);
     }
     if (ok && c != 0) emit(KeyChar, static_cast<int>(c));
@@ -368,9 +383,7 @@ void emit_text(const char* s) {
 
 void translate(const SDL_Event& e) {
   switch (e.type) {
-    case SDL_QUIT:
-      emit(AppTerminate);
-      break;
+    case SDL_QUIT: emit(AppTerminate); break;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: emit(AppTerminate); break;
@@ -413,12 +426,8 @@ void translate(const SDL_Event& e) {
       if (vk == 115 && !e.key.repeat && (g_mods.mask() & ModAlt)) emit(AppTerminate);
       break;
     }
-    case SDL_TEXTINPUT:
-      emit_text(e.text.text);
-      break;
-    case SDL_MOUSEMOTION:
-      pointer_moved(e.motion.x, e.motion.y);
-      break;
+    case SDL_TEXTINPUT: emit_text(e.text.text); break;
+    case SDL_MOUSEMOTION: pointer_moved(e.motion.x, e.motion.y); break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       int b = sdl_button(e.button.button);
@@ -449,8 +458,7 @@ void translate(const SDL_Event& e) {
       if (d) emit(MouseWheel, d, g_ptr.x, g_ptr.y);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -514,7 +522,8 @@ class TSDLSystemDriver final : public TSystemDriver {
   void Notify(const std::string&, int) override {}
   int Confirm(const std::string&, int) override { return 0; }
   int Proceed(const std::string&, int) override { return 0; }
-  std::string RequestFile(const std::string&, const std::string&, int, const std::string&) override {
+  std::string RequestFile(const std::string&, const std::string&, int,
+                          const std::string&) override {
     return {};
   }
   std::string RequestDir(const std::string&, const std::string&) override { return {}; }

@@ -49,8 +49,9 @@ struct TEvent : std::enable_shared_from_this<TEvent> {
   // "KeyDown", "UserEvent3", "Unknown Event, id=99", ...
   std::string ToString() const;
 
-  static std::shared_ptr<TEvent> Create(int id, TObjectPtr source = nullptr, int data = 0, int mods = 0,
-                                        int x = 0, int y = 0, TObjectPtr extra = nullptr);
+  static std::shared_ptr<TEvent> Create(int id, TObjectPtr source = nullptr, int data = 0,
+                                        int mods = 0, int x = 0, int y = 0,
+                                        TObjectPtr extra = nullptr);
   // User event ids are negative: 0x80000001, 0x80000002, ...
   static int AllocUserId();
 };

@@ -87,8 +87,10 @@ bool find_embedded_file(const std::string& name, const uint8_t** bytes, int* len
   return false;
 }
 
-std::shared_ptr<TStream> TRamStreamFactory::CreateStream(const std::string&, const std::string& protocol,
-                                                         const std::string& path, int, int writeable) {
+std::shared_ptr<TStream> TRamStreamFactory::CreateStream(const std::string&,
+                                                         const std::string& protocol,
+                                                         const std::string& path, int,
+                                                         int writeable) {
   if (protocol != "incbin" || writeable) return nullptr;
   const uint8_t* bytes;
   int length;

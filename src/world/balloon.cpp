@@ -70,8 +70,7 @@ int balloon_tag::update() {
     });
 
     // Flying into one pops it but does not harm the plane.
-    if (shield_tmr == 0 &&
-        ImagesOverlap(sprites, x, iy, 14, sprites, static_cast<int>(player->x),
+  if (shield_tmr == 0 && ImagesOverlap(sprites, x, iy, 14, sprites, static_cast<int>(player->x),
                       static_cast<int>(player->y), player->dir) != 0)
         pop(*this, iy, nullptr);
     return 0;

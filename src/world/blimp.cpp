@@ -20,10 +20,8 @@ void blimp_hit() {
 }
 
 void blimp_to_hit_frame() {
-    if (blimp_frame == 10)
-        blimp_frame = 0;
-    else if (blimp_frame == 11)
-        blimp_frame = 2;
+  if (blimp_frame == 10) blimp_frame = 0;
+  else if (blimp_frame == 11) blimp_frame = 2;
 }
 
 }  // namespace
@@ -53,8 +51,7 @@ int blimp(int setup) {
             // Every shot that overlaps in this pass scores, tested against the frame as
             // it stands after an earlier hit.
             pshot_list.visit([](pshot_tag& shot) {
-                if (ImagesOverlap(sprites, shot.x, shot.y, 21, sprites, blimp_x, blimp_y,
-                                  blimp_frame) == 0)
+        if (ImagesOverlap(sprites, shot.x, shot.y, 21, sprites, blimp_x, blimp_y, blimp_frame) == 0)
                     return;
                 blimp_hit();
                 pshot_list.remove(&shot);

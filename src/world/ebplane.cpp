@@ -20,10 +20,8 @@ int ebplane_tag::create_em() {
         plane->y = static_cast<int>(random_real(95.0, 300.0));
         plane->x = static_cast<float>(random_real(-2000.0, 2640.0));
         plane->dir = static_cast<int>(random_real(12.0, 14.0));
-        if (plane->dir == 12)
-            plane->spd = static_cast<float>(random_real(-3.5, -0.5));
-        else
-            plane->spd = static_cast<float>(random_real(0.5, 3.5));
+    if (plane->dir == 12) plane->spd = static_cast<float>(random_real(-3.5, -0.5));
+    else plane->spd = static_cast<float>(random_real(0.5, 3.5));
         ebplane_list.add_last(std::move(plane));
     }
     return 0;

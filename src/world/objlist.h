@@ -15,8 +15,8 @@ public:
     void add_last(ptr obj) { items_.push_back(std::move(obj)); }
 
     void remove(const T* obj) {
-        auto it = std::find_if(items_.begin(), items_.end(),
-                               [obj](const ptr& p) { return p.get() == obj; });
+    auto it =
+        std::find_if(items_.begin(), items_.end(), [obj](const ptr& p) { return p.get() == obj; });
         if (it == items_.end()) return;
         std::size_t idx = static_cast<std::size_t>(it - items_.begin());
         items_.erase(it);
@@ -47,7 +47,8 @@ public:
     std::size_t count() const { return items_.size(); }
     bool empty() const { return items_.empty(); }
     bool contains(const T* obj) const {
-        return std::any_of(items_.begin(), items_.end(), [obj](const ptr& p) { return p.get() == obj; });
+    return std::any_of(items_.begin(), items_.end(),
+                       [obj](const ptr& p) { return p.get() == obj; });
     }
     const std::vector<ptr>& items() const { return items_; }
 

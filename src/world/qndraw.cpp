@@ -25,8 +25,8 @@ int qndraw_tag::sip(int blend, float alpha, float rotation, float scale_x, float
     return 0;
 }
 
-int qndraw_tag::i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame,
-                    float offset, float rot_offset, int count) {
+int qndraw_tag::i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame, float offset,
+                    float rot_offset, int count) {
     // Copies are turned about a whole-degree base, and that is what is left behind.
     const int base = static_cast<int>(GetRotation());
     if (mode3d != 0) {

@@ -23,8 +23,8 @@ public:
     virtual int sip(int blend, float alpha, float rotation, float scale_x, float scale_y);
     // Draws a frame flat, or count stereo pairs; rot_offset turns the two copies apart.
     // Colour and blend are left as the last copy set them.
-    virtual int i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame,
-                    float offset, float rot_offset, int count);
+  virtual int i3d(const std::shared_ptr<TImage>& image, float x, float y, int frame, float offset,
+                  float rot_offset, int count);
     // Draws a text flat or as a stereo pair; centred moves it by half its size at the
     // scale of the last sip.
     virtual int t3d(const std::string& text, float x, float y, float offset, int centred);

@@ -59,7 +59,8 @@ Picture load_png(const fs::path& path) {
     pic.type = png_get_color_type(png, info);
     if (pic.depth == 8 && pic.type == PNG_COLOR_TYPE_RGB) {
         pic.rgb.resize(static_cast<size_t>(pic.w) * pic.h * 3);
-        for (int y = 0; y < pic.h; ++y) png_read_row(png, &pic.rgb[static_cast<size_t>(y) * pic.w * 3], nullptr);
+    for (int y = 0; y < pic.h; ++y)
+      png_read_row(png, &pic.rgb[static_cast<size_t>(y) * pic.w * 3], nullptr);
     }
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(f);
@@ -81,8 +82,10 @@ struct Window {
 // Every grab window of the sprite sheet, as the game cuts it.
 std::vector<Window> sheet_windows() {
     std::vector<Window> v;
-    for (int i = 0; i < 26; ++i) v.push_back({1 + 49 * (i % 13), 1 + 34 * (i / 13), 48, 33, "frame " + std::to_string(i)});
-    for (int j = 0; j < 4; ++j) v.push_back({1 + 81 * j, 71, 80, 33, "blimp hit " + std::to_string(j)});
+  for (int i = 0; i < 26; ++i)
+    v.push_back({1 + 49 * (i % 13), 1 + 34 * (i / 13), 48, 33, "frame " + std::to_string(i)});
+  for (int j = 0; j < 4; ++j)
+    v.push_back({1 + 81 * j, 71, 80, 33, "blimp hit " + std::to_string(j)});
     v.push_back({393, 79, 116, 78, "cloud"});
     return v;
 }
@@ -135,7 +138,8 @@ TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
     int compared = 0;
     for (const char* dir : {"assets", "data"}) {
         std::set<std::string> made, committed;
-        for (const auto& e : fs::directory_iterator(out / dir)) made.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(out / dir))
+      made.insert(e.path().filename().string());
         for (const auto& e : fs::directory_iterator(kSource / dir)) {
             std::string name = e.path().filename().string();
             // the game's own saves
@@ -144,21 +148,27 @@ TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
         }
         EXPECT_EQ(made, committed) << dir;
         for (const std::string& name : made) {
-            EXPECT_TRUE(read_bytes(out / dir / name) == read_bytes(kSource / dir / name)) << dir << "/" << name;
+      EXPECT_TRUE(read_bytes(out / dir / name) == read_bytes(kSource / dir / name))
+          << dir << "/" << name;
             ++compared;
         }
     }
-    EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") == read_bytes(kSource / "docs" / "assets.png"));
-    for (const char* icon : {"aerovane-48.png", "aerovane-64.png", "aerovane-128.png", "aerovane-256.png"})
-        EXPECT_TRUE(read_bytes(out / "dist" / "icons" / icon) == read_bytes(kSource / "dist" / "icons" / icon)) << icon;
+  EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") ==
+              read_bytes(kSource / "docs" / "assets.png"));
+  for (const char* icon :
+       {"aerovane-48.png", "aerovane-64.png", "aerovane-128.png", "aerovane-256.png"})
+    EXPECT_TRUE(read_bytes(out / "dist" / "icons" / icon) ==
+                read_bytes(kSource / "dist" / "icons" / icon))
+        << icon;
     EXPECT_EQ(compared, 18);
     fs::remove_all(out);
 }
 
 TEST(GeneratedAssets, PicturesHaveTheirSizesAsEightBitRgb) {
     const std::map<std::string, std::pair<int, int>> sizes = {
-        {"qnlogo.png", {420, 236}},        {"aerovane_bkgr.png", {460, 480}}, {"aerovane_ttl.png", {347, 124}},
-        {"aerovane_sf1.png", {640, 171}},  {"aerovane_mts1.png", {416, 147}}, {"aerovane_mts2.png", {416, 147}},
+      {"qnlogo.png", {420, 236}},        {"aerovane_bkgr.png", {460, 480}},
+      {"aerovane_ttl.png", {347, 124}},  {"aerovane_sf1.png", {640, 171}},
+      {"aerovane_mts1.png", {416, 147}}, {"aerovane_mts2.png", {416, 147}},
         {"dmpointer2.png", {20, 20}},
     };
     for (const auto& [name, wh] : sizes) {
@@ -256,16 +266,19 @@ TEST(GeneratedAssets, MountainStripsAreSolidBelowTheRidgeAndJoin) {
             while (top < m[k].h && m[k].black(x, top)) ++top;
             ASSERT_LT(top, m[k].h - 20) << "strip " << k + 1 << " column " << x << " has no ground";
             // No holes below the skyline: a gap would let the plane fly through rock.
-            for (int y = top; y < m[k].h; ++y) ASSERT_FALSE(m[k].black(x, y)) << "strip " << k + 1 << " at " << x << "," << y;
+      for (int y = top; y < m[k].h; ++y)
+        ASSERT_FALSE(m[k].black(x, y)) << "strip " << k + 1 << " at " << x << "," << y;
             ridge[k].push_back(top);
             highest = std::min(highest, top);
         }
         EXPECT_LT(highest, 15) << "strip " << k + 1 << " has no peak near the top";
     }
-    EXPECT_NE(read_bytes(kSource / "assets" / "aerovane_mts1.png"), read_bytes(kSource / "assets" / "aerovane_mts2.png"));
+  EXPECT_NE(read_bytes(kSource / "assets" / "aerovane_mts1.png"),
+            read_bytes(kSource / "assets" / "aerovane_mts2.png"));
     // Placed 414 apart, each strip's right edge meets the other's left edge.
     for (int k = 0; k < 2; ++k)
-        for (int d = 0; d < 2; ++d) EXPECT_NEAR(ridge[k][414 + d], ridge[1 - k][d], 2) << "strip " << k + 1;
+    for (int d = 0; d < 2; ++d)
+      EXPECT_NEAR(ridge[k][414 + d], ridge[1 - k][d], 2) << "strip " << k + 1;
 }
 
 // Every file in data/ is read by the game's own loader: one it declines would play as silence.
@@ -301,7 +314,8 @@ TEST(GeneratedAssets, EngineLoopJoinsWithoutAClick) {
     const size_t ch = static_cast<size_t>(d.channels);
     for (size_t c = 0; c < ch; ++c) {
         std::vector<int> steps;
-        for (size_t i = c + ch; i < d.pcm.size(); i += ch) steps.push_back(std::abs(d.pcm[i] - d.pcm[i - ch]));
+    for (size_t i = c + ch; i < d.pcm.size(); i += ch)
+      steps.push_back(std::abs(d.pcm[i] - d.pcm[i - ch]));
         std::sort(steps.begin(), steps.end());
         int typical = steps[steps.size() * 99 / 100];
         int join = std::abs(d.pcm[c] - d.pcm[d.pcm.size() - ch + c]);

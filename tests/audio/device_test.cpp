@@ -126,7 +126,8 @@ TEST(Ring, RefusedRestartIsReportedOnStandardOutput) {
 }
 
 TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
-  const fs::path capture = fs::temp_directory_path() / ("av_capture_" + std::to_string(getpid()) + ".raw");
+  const fs::path capture =
+      fs::temp_directory_path() / ("av_capture_" + std::to_string(getpid()) + ".raw");
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
   init_audio_module();
@@ -144,7 +145,8 @@ TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
 
   // The device writes the ring out as it plays it: read until silence follows the sound.
   int first = -1, sounding = 0, stray = 0, after = 0;
-  while (!(sounding && after) && std::chrono::steady_clock::now() < until + std::chrono::seconds(5)) {
+  while (!(sounding && after) &&
+         std::chrono::steady_clock::now() < until + std::chrono::seconds(5)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::ifstream in(capture, std::ios::binary);
     int16_t lr[2];
@@ -206,7 +208,8 @@ TEST(SdlDevice, ThreadsMeetOnlyThroughTheRingsAndTheVoices) {
         break;
       case 7: channel_playing(pick()); break;
       case 8:
-        if (!chans.empty()) chans.erase(chans.begin() + static_cast<std::ptrdiff_t>(rng() % chans.size()));
+        if (!chans.empty())
+          chans.erase(chans.begin() + static_cast<std::ptrdiff_t>(rng() % chans.size()));
         break;
     }
     if (chans.size() > 200) chans.erase(chans.begin(), chans.begin() + 100);

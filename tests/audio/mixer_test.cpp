@@ -17,7 +17,8 @@ struct Mixer : ::testing::Test {
     for (auto* s : sounds) engine_free_sound(s);
   }
 
-  engine_sound* make(const void* data, int frames, int bits, int channels, int hertz, int loop = 0) {
+  engine_sound* make(const void* data, int frames, int bits, int channels, int hertz,
+                     int loop = 0) {
     engine_sound* s = engine_create_sound(frames, bits, channels, hertz, data, loop);
     sounds.push_back(s);
     return s;

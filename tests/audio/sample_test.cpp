@@ -122,7 +122,8 @@ struct Samples : ::testing::Test {
 
   std::shared_ptr<TAudioSample> load(const bytes& file) {
     const fs::path p = dir / "sound.bin";
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
                                              static_cast<std::streamsize>(file.size()));
     return load_audio_sample(p.string());
   }
@@ -169,7 +170,8 @@ TEST_F(Samples, DamagedOrUnsuitableOggGivesNone) {
   EXPECT_EQ(load(bytes(good.begin(), good.begin() + 10)), nullptr);
   // Cut short, a file never loads as more than it holds: a third gives nothing, and
   // without its last page what loads is shorter than the whole.
-  EXPECT_EQ(load(bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 3))), nullptr);
+  EXPECT_EQ(load(bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 3))),
+            nullptr);
   auto part = load(bytes(good.begin(), good.end() - 300));
   ASSERT_NE(part, nullptr);
   EXPECT_LT(part->length, 20000);

@@ -52,8 +52,8 @@ struct game_sounds {
     engine_chan = alloc_channel();
   }
   ~game_sounds() {
-    snd_fire = snd_balloonpop = snd_blimphit = snd_startstage = snd_endstage = snd_explode = snd_pldeath =
-        nullptr;
+    snd_fire = snd_balloonpop = snd_blimphit = snd_startstage = snd_endstage = snd_explode =
+        snd_pldeath = nullptr;
     engine_chan = nullptr;
     for (engine_sound* l : loops) engine_free_sound(l);
   }
@@ -81,7 +81,8 @@ struct game_sounds {
   }
 
   void fail(const char* what) {
-    if (++failures <= 10) ADD_FAILURE() << what << " (effect " << effects << ", loop " << loops.size() << ")";
+    if (++failures <= 10)
+      ADD_FAILURE() << what << " (effect " << effects << ", loop " << loops.size() << ")";
   }
 };
 
@@ -107,7 +108,8 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
 
     // Voices holding the effects: each holds a reference to its sound until the mixer
     // has played it out.
-    const std::vector<std::shared_ptr<TSound>> effects = {snd_fire,     snd_balloonpop, snd_blimphit, snd_startstage,
+    const std::vector<std::shared_ptr<TSound>> effects = {
+        snd_fire,     snd_balloonpop, snd_blimphit, snd_startstage,
                                                           snd_endstage, snd_explode,    snd_pldeath};
     auto in_flight = [&] {
       int n = 0;
@@ -256,10 +258,13 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
     EXPECT_EQ(handles.size(), static_cast<size_t>(ENGINE_SLOTS - 1));
     for (int h : handles) engine_free_channel(h);
 
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("audio soak: %d frames, %d effects, %d engine loops, %d stages, %d lost planes, %d pauses, "
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "audio soak: %d frames, %d effects, %d engine loops, %d stages, %d lost planes, %d pauses, "
                 "%d suspends, in %.1f s (%d ms waiting for the mixer)\n",
-                soak_frames, g.effects, static_cast<int>(g.loops.size()), stages, deaths, pauses, suspends, seconds, throttled_ms);
+        soak_frames, g.effects, static_cast<int>(g.loops.size()), stages, deaths, pauses, suspends,
+        seconds, throttled_ms);
     EXPECT_GT(stages, 20);
     EXPECT_GT(deaths, 20);
     EXPECT_GT(pauses, 20);

@@ -57,7 +57,8 @@ TEST(DataFiles, BestScoreRoundTripsAsFourLittleEndianBytes) {
     start_values first = run_once([] { player->best_sc = 150; });
     EXPECT_EQ(first.best, 0);
     EXPECT_EQ(hud_number(first.best), "00");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), (std::vector<std::uint8_t>{0x96, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(dir.read_bytes("data/hiscore.dat"),
+            (std::vector<std::uint8_t>{0x96, 0x00, 0x00, 0x00}));
     EXPECT_EQ(run_once().best, 150);
     EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
@@ -137,7 +138,9 @@ TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
     EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
     EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "data/saves"), fs::directory_iterator()), 1);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(dir.path() / "data/saves"), fs::directory_iterator()),
+      1);
 }
 
 TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {

@@ -28,7 +28,9 @@ TEST(Frame, ScoreNumbersGetALeadingZeroUnderTen) {
     game_run run;
     // How far the lit pixels of a number reach, on the lower half of the digits (below
     // the labels above them): from the score display, and from the text drawn alone.
-    auto reach = [](const screen_shot& shot, int x, int y) { return shot.right_edge(x, y + 11, x + 120, y + 18, hud_yellow); };
+  auto reach = [](const screen_shot& shot, int x, int y) {
+    return shot.right_edge(x, y + 11, x + 120, y + 18, hud_yellow);
+  };
     auto text_reach = [&](const std::string& text, int x, int y) {
         Cls();
         SetBlend(3);
@@ -68,7 +70,9 @@ TEST(Frame, ScoreNumbersGetALeadingZeroUnderTen) {
 TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
     scratch_dir dir;
     game_run run;
-    auto plane_at = [](const screen_shot& shot, int x) { return shot.count(x - 14, 455, x + 14, 475, lit); };
+  auto plane_at = [](const screen_shot& shot, int x) {
+    return shot.count(x - 14, 455, x + 14, 475, lit);
+  };
     int three[3] = {}, one[3] = {}, two_menu = 0, two_title = 0;
     run.skip_splash().then([&] {
         const int saved_state = game_state;
@@ -105,7 +109,9 @@ TEST(Frame, RetroLinesDarkenEveryOddRowOnly) {
         retro_fx = 0;
         DrawRect(0, 0, 640, 480);
         retro_lines(2);
-        untouched_when_off = screen_shot().count(0, 0, 639, 479, [](rgb c) { return c == rgb{255, 255, 255}; });
+    untouched_when_off = screen_shot().count(0, 0, 639, 479, [](rgb c) {
+      return c == rgb{255, 255, 255};
+    });
         retro_fx = 1;
         DrawRect(0, 0, 640, 480);
         retro_lines(2);
@@ -136,10 +142,7 @@ TEST(Frame, SideBarsCoverBothEdgesOfEveryFrame) {
         // Just inside the bars the sky shows.
         inner_lit = title.count(110, 0, 110, 479, lit) + title.count(523, 0, 523, 479, lit);
     });
-    run.then([] { click_at(320, 240); })
-        .until([] { return game_state == 2; })
-        .wait(30)
-        .then([&] {
+  run.then([] { click_at(320, 240); }).until([] { return game_state == 2; }).wait(30).then([&] {
             screen_shot play;
             play_left = play.count(0, 0, 109, 479, black);
             play_right = play.count(524, 0, 639, 479, black);

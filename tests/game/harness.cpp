@@ -55,9 +55,11 @@ scratch_dir::~scratch_dir() {
     fs::remove_all(path_, ec);
 }
 
-void scratch_dir::write_bytes(const std::string& relative, const std::vector<std::uint8_t>& bytes) const {
+void scratch_dir::write_bytes(const std::string& relative,
+                              const std::vector<std::uint8_t>& bytes) const {
     std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> scratch_dir::read_bytes(const std::string& relative) const {
@@ -172,7 +174,9 @@ int last_wx = 0, last_wy = 0;
 
 }  // namespace
 
-void key_event(int sdl_scancode, bool down) { push_key(static_cast<SDL_Scancode>(sdl_scancode), down); }
+void key_event(int sdl_scancode, bool down) {
+  push_key(static_cast<SDL_Scancode>(sdl_scancode), down);
+}
 
 void press_key(int sdl_scancode) {
     key_event(sdl_scancode, true);
@@ -252,8 +256,8 @@ private:
 };
 
 std::size_t sample_key(const TAudioSample& s) {
-    return std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(s.samples), static_cast<std::size_t>(s.ByteCount())));
+  return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(s.samples),
+                                                        static_cast<std::size_t>(s.ByteCount())));
 }
 
 // Tells each sound by its samples, against every file of data/ read on its own.
@@ -267,9 +271,11 @@ public:
         EXPECT_FALSE(files_.empty()) << "no sounds in the build's data folder";
     }
     std::string Name() override { return "Recorder"; }
-    std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample, int flags) override {
+  std::shared_ptr<TSound> CreateSound(const std::shared_ptr<TAudioSample>& sample,
+                                      int flags) override {
         auto f = files_.find(sample_key(*sample));
-        return std::make_shared<recorded_sound>(f == files_.end() ? "?" : f->second, (flags & SOUND_LOOP) != 0);
+    return std::make_shared<recorded_sound>(f == files_.end() ? "?" : f->second,
+                                            (flags & SOUND_LOOP) != 0);
     }
     std::shared_ptr<TChannel> AllocChannel() override { return std::make_shared<recorded_channel>(); }
 
@@ -310,14 +316,16 @@ int screen_shot::count(int x0, int y0, int x1, int y1, const std::function<bool(
     return n;
 }
 
-int screen_shot::right_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
+int screen_shot::right_edge(int x0, int y0, int x1, int y1,
+                            const std::function<bool(rgb)>& test) const {
     for (int x = x1; x >= x0; --x)
         for (int y = y0; y <= y1; ++y)
             if (test(at(x, y))) return x;
     return -1;
 }
 
-int screen_shot::left_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
+int screen_shot::left_edge(int x0, int y0, int x1, int y1,
+                           const std::function<bool(rgb)>& test) const {
     for (int x = x0; x <= x1; ++x)
         for (int y = y0; y <= y1; ++y)
             if (test(at(x, y))) return x;
@@ -325,7 +333,8 @@ int screen_shot::left_edge(int x0, int y0, int x1, int y1, const std::function<b
 }
 
 bool near_colour(rgb c, int r, int g, int b, int tolerance) {
-    return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
+  return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
+         std::abs(c.b - b) <= tolerance;
 }
 
 // The system's D-Bus library, reached through SDL, keeps one buffer to the end.

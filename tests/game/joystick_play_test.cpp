@@ -10,10 +10,10 @@
 #include "game/game.h"
 #include "harness.h"
 #include "platform/input.h"
+#include "virtual_pad.h"
 #include "world/globals.h"
 #include "world/player.h"
 #include "world/scenery.h"
-#include "virtual_pad.h"
 
 namespace {
 
@@ -21,7 +21,9 @@ namespace {
 constexpr Sint16 kNearMin = static_cast<Sint16>(-0.99 * 32768);
 constexpr Sint16 kNearMax = static_cast<Sint16>(0.99 * 32767);
 
-bool menu_text(rgb c) { return near_colour(c, 200, 120, 50, 12) || near_colour(c, 240, 180, 80, 12); }
+bool menu_text(rgb c) {
+  return near_colour(c, 200, 120, 50, 12) || near_colour(c, 240, 180, 80, 12);
+}
 
 struct snapshot {
     int dir = -1, mspd = 0, state = 0, phase = -1, lives = 0;
@@ -30,8 +32,8 @@ struct snapshot {
 };
 
 snapshot now() {
-    return {player->dir, mountains->mspd, game_state, play_phase, player->lives,
-            player->x,   player->y,       pshot_list.count()};
+  return {player->dir,   mountains->mspd, game_state, play_phase,
+          player->lives, player->x,       player->y,  pshot_list.count()};
 }
 
 }  // namespace
@@ -42,8 +44,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
     std::optional<virtual_pad> pad;  // plugged in once the program has started SDL
     int splash_left_at = 0;
     std::vector<std::pair<int, int>> pointer;  // after the splash, out, short of the stops, back
-    snapshot in_control, turned_left, slid, centred, turned_right, near_left, near_up, hat_left, up, down,
-        fired, held, released, fired_again, paused, resumed;
+  snapshot in_control, turned_left, slid, centred, turned_right, near_left, near_up, hat_left, up,
+      down, fired, held, released, fired_again, paused, resumed;
     int paused_menu_pixels = 0;
     std::string paused_item;
     auto pointer_then = [&](Sint16 stick) {
@@ -161,8 +163,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
     // of the stops.
     ASSERT_EQ(pointer.size(), 4u);
     const auto [x0, y0] = pointer[0];
-    EXPECT_EQ(pointer,
-              (std::vector<std::pair<int, int>>{{x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
+  EXPECT_EQ(pointer, (std::vector<std::pair<int, int>>{
+                         {x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
 
     // Button 0 on "Start Game" began a new game.
     EXPECT_EQ(in_control.state, 2);

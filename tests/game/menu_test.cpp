@@ -21,7 +21,8 @@ constexpr int kItemY[] = {240, 271, 302, 333, 364, 395};
 int highlighted_row(const screen_shot& shot) {
     int found = -1;
     for (int i = 0; i < 6; ++i) {
-        if (shot.count(150, kItemY[i] - 12, 490, kItemY[i] + 12, highlight) > 20) found = found == -1 ? i : -2;
+    if (shot.count(150, kItemY[i] - 12, 490, kItemY[i] + 12, highlight) > 20)
+      found = found == -1 ? i : -2;
     }
     return found;
 }
@@ -60,7 +61,9 @@ TEST(Menu, HighlightedItemIsLargerAndStaysCentred) {
     scratch_dir dir;
     game_run run;
     int plain_left = 0, plain_right = 0, big_left = 0, big_right = 0;
-    auto item_colour = [](rgb c) { return near_colour(c, 200, 120, 50, 12) || near_colour(c, 240, 180, 80, 12); };
+  auto item_colour = [](rgb c) {
+    return near_colour(c, 200, 120, 50, 12) || near_colour(c, 240, 180, 80, 12);
+  };
     run.skip_splash()
         .then([] { pointer_to(600, 100); })
         .then([&] {
@@ -96,8 +99,8 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
         run.then([&] {
             glasses.push_back(mode3d);
             glasses_text.push_back(menu_item_text(1));
-            eyes.push_back({draw3d->leye_r, draw3d->leye_g, draw3d->leye_b, draw3d->reye_r, draw3d->reye_g,
-                            draw3d->reye_b});
+      eyes.push_back({draw3d->leye_r, draw3d->leye_g, draw3d->leye_b, draw3d->reye_r,
+                      draw3d->reye_g, draw3d->reye_b});
         });
     }
     for (int i = 0; i < 2; ++i) {
@@ -123,7 +126,8 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
     int quit_before = -1, frames_at_exit = 0;
     run.then([&] {
         quit_before = quit_flag;
-        frames_at_exit = run.frames + 2;  // "Exit Game" is clicked next; the pass that takes it is the last
+    frames_at_exit =
+        run.frames + 2;  // "Exit Game" is clicked next; the pass that takes it is the last
     });
     click(5);
     run.wait(100);
@@ -132,7 +136,8 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
     EXPECT_EQ(run.frames, frames_at_exit);
 
     EXPECT_EQ(glasses, (std::vector<int>{1, 2, 3, 4, 0}));
-    EXPECT_EQ(glasses_text, (std::vector<std::string>{"3D Graphics: M\\G", "3D Graphics: R\\G", "3D Graphics: R\\C",
+  EXPECT_EQ(glasses_text,
+            (std::vector<std::string>{"3D Graphics: M\\G", "3D Graphics: R\\G", "3D Graphics: R\\C",
                                                       "3D Graphics: R\\B", "3D Graphics: Off"}));
     ASSERT_EQ(eyes.size(), 5u);
     EXPECT_EQ(eyes[0], (std::vector<int>{140, 4, 40, 4, 100, 20}));
@@ -151,8 +156,8 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
     EXPECT_EQ(sfx_text[2], "Sound Volume: 10%");
     EXPECT_EQ(sfx_text[11], "Sound Volume: Max");
     EXPECT_EQ(sfx_text[12], "Sound Volume: Off");
-    EXPECT_EQ(sfx, (std::vector<float>{0.0f, 0.1f, 0.2f, 0.300000012f, 0.4f, 0.5f, 0.600000024f, 0.700000048f,
-                                       0.800000072f, 0.900000095f, 1.00000012f, 0.0f}));
+  EXPECT_EQ(sfx, (std::vector<float>{0.0f, 0.1f, 0.2f, 0.300000012f, 0.4f, 0.5f, 0.600000024f,
+                                     0.700000048f, 0.800000072f, 0.900000095f, 1.00000012f, 0.0f}));
 
     ASSERT_EQ(engine_text.size(), 7u);
     EXPECT_EQ(engine_text[0], "BiPlane Volume: 60%");

@@ -53,14 +53,16 @@ TEST(Startup, SplashShowsTheLogoFlatAndInStereoForItsFullLength) {
         EXPECT_GT(pixels, 40000);
         return pixels ? static_cast<double>(matching) / pixels : 0.0;
     };
-    const double flat = shown(0, 10, 326, 0, [&](const screen_shot&, int x, int y) -> std::optional<rgb> {
+  const double flat =
+      shown(0, 10, 326, 0, [&](const screen_shot&, int x, int y) -> std::optional<rgb> {
         const rgb t = texel(x - 110, y - 97);
         return t == black ? std::nullopt : std::optional<rgb>(t);
     });
     EXPECT_EQ(flat, 1.0);
     // In stereo the logo grows from a tenth of its size; at frame 451 it is whole and 14
     // pixels deep. Eye colours of "R\G": left (4, 100, 20), right (140, 4, 10).
-    const double stereo = shown(2, 451, 551, 4, [&](const screen_shot& sky, int x, int y) -> std::optional<rgb> {
+  const double stereo =
+      shown(2, 451, 551, 4, [&](const screen_shot& sky, int x, int y) -> std::optional<rgb> {
         const rgb l = texel(x - 96, y - 97), r = texel(x - 124, y - 97), s = sky.at(x, y);
         if ((l == black && r == black) || (std::abs(x - 320) < 40 && std::abs(y - 215) < 20))
             return std::nullopt;  // no logo here, or the first frame's small one
@@ -88,11 +90,7 @@ TEST(Startup, AKeyOrClickEndsTheSplashWithoutReachingTheMenu) {
         scratch_dir dir;
         game_run run;
         int state_after = 0, quit_after = -1;
-        run.wait(10)
-            .then(p.send)
-            .until([] { return first_run == 0; })
-            .wait(5)
-            .then([&] {
+    run.wait(10).then(p.send).until([] { return first_run == 0; }).wait(5).then([&] {
                 state_after = game_state;
                 quit_after = quit_flag;
             });

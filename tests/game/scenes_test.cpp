@@ -88,7 +88,8 @@ void pilot() {
             target = e.get();
         }
         soonest_other = std::min(soonest_other, arrival(*e, 1 - facing));
-        if (on_screen(*e) && (facing == 1 ? e->x > player->x : e->x < player->x)) ahead_on_screen = true;
+    if (on_screen(*e) && (facing == 1 ? e->x > player->x : e->x < player->x))
+      ahead_on_screen = true;
     }
     if (!target) return;
 

@@ -65,7 +65,8 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
     game_run run;
     // The log is cut where each event is over; what was played since the last cut is its own.
     std::vector<std::pair<std::string, std::size_t>> cuts;
-    auto event = [&](const std::string& name, std::function<void()> cause, std::function<bool()> over) {
+  auto event = [&](const std::string& name, std::function<void()> cause,
+                   std::function<bool()> over) {
         run.then(std::move(cause)).until([&, name, over] {
             if (!over()) return false;
             cuts.emplace_back(name, played.size());
@@ -89,8 +90,10 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
         since = millisecs();
         SDL_Event lost = window_event(SDL_WINDOWEVENT_FOCUS_LOST);
         SDL_PushEvent(&lost);
-        away = std::thread([&returned, back = window_event(SDL_WINDOWEVENT_FOCUS_GAINED), since]() mutable {
-            while (clock_diff(millisecs(), since) < 2000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    away = std::thread(
+        [&returned, back = window_event(SDL_WINDOWEVENT_FOCUS_GAINED), since]() mutable {
+          while (clock_diff(millisecs(), since) < 2000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             SDL_PushEvent(&back);
             returned = true;
         });
@@ -129,7 +132,8 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
         quiet_sky();
         shield_tmr = 0;
     });
-    event("lost plane", [] { key_event(SDL_SCANCODE_DOWN, true); }, [] { return game_state == 6; });
+  event(
+      "lost plane", [] { key_event(SDL_SCANCODE_DOWN, true); }, [] { return game_state == 6; });
     run.then([] { key_event(SDL_SCANCODE_DOWN, false); });
     EXPECT_EQ(run.run(), 0);
     if (away.joinable()) away.join();

@@ -156,8 +156,7 @@ TEST_F(Collision, MatchesAPixelByPixelReferenceUnrotated) {
                     break;
                 }
             }
-        ASSERT_EQ(ImagesOverlap(art(r1), 0, 0, 0, art(r2), x2, y2, 0), expected)
-            << "round " << round;
+    ASSERT_EQ(ImagesOverlap(art(r1), 0, 0, 0, art(r2), x2, y2, 0), expected) << "round " << round;
     }
 }
 

@@ -230,7 +230,8 @@ TEST(NoFramebufferObjects, APlainWindowNeverTakesTheScreen) {
         SDL_Rect r{};  // (no comma may stand outside parentheses here)
         SDL_GetWindowSize(SDL_GL_GetCurrentWindow(), &r.w, &r.h);
         const Uint32 taken = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED;
-        std::exit((SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & taken) || r.w != 640 || r.h != 480);
+        std::exit((SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & taken) || r.w != 640 ||
+                  r.h != 480);
       },
       ::testing::ExitedWithCode(0), "");
   unsetenv("MESA_EXTENSION_OVERRIDE");

@@ -179,7 +179,8 @@ TEST_F(DrawTest, StretchedAndTiledImages) {
   DrawImageTiled(tile, 45, 62);
   SetViewport(0, 0, 640, 480);
   expect_box(lit(), 20, 30, 119, 79);
-  EXPECT_EQ(screen_rgb(44, 61), 0xFF0000u);  // the tile's first pixel, one tile placed by the handle
+  EXPECT_EQ(screen_rgb(44, 61),
+            0xFF0000u);  // the tile's first pixel, one tile placed by the handle
   EXPECT_EQ(screen_rgb(44 + 16, 61 + 8), 0xFF0000u);
   EXPECT_EQ(screen_rgb(44 - 16, 61 - 24), 0xFF0000u);
   EXPECT_EQ(screen_rgb(45, 61), 0x0000FFu);

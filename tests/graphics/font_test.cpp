@@ -28,7 +28,8 @@ std::vector<char> read_all(const std::string& path) {
 
 std::string write_temp(const std::vector<char>& bytes, const char* name) {
     std::string path = std::string(AV_BINARY_DIR) + "/" + name;
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -40,7 +41,9 @@ TEST_F(Fonts, BuiltInFontMeasuresAndDraws) {
     EXPECT_EQ(TextHeight(""), 16);
     EXPECT_EQ(TextWidth(""), 0);
     EXPECT_EQ(TextWidth("\x01\x1f\x80\xff"), 0);  // no glyphs: skipped, no advance
-    EXPECT_EQ(TextWidth("a\x01" "b"), 16);
+  EXPECT_EQ(TextWidth("a\x01"
+                      "b"),
+            16);
 
     int x0, y0, x1, y1;
     DrawText("HH", 100, 100);
@@ -181,8 +184,7 @@ TEST_F(Fonts, BrokenFontsGiveNoneAndNeverCrash) {
     int opened = 0;
     for (int round = 0; round < 40; ++round) {
         std::vector<char> bad = good;
-        for (int i = 0; i < 30; ++i)
-            bad[rng() % bad.size()] = static_cast<char>(rng());
+    for (int i = 0; i < 30; ++i) bad[rng() % bad.size()] = static_cast<char>(rng());
         std::shared_ptr<TImageFont> font =
             LoadImageFont(write_temp(bad, "font_test_bad.ttf"), 18, round % 2 ? SmoothFont : 0);
         if (!font) continue;

@@ -39,7 +39,9 @@ void gl_fixture_reset() {
   Cls();
 }
 
-std::shared_ptr<TPixmap> grab_screen() { return GrabPixmap(0, 0, GraphicsWidth(), GraphicsHeight()); }
+std::shared_ptr<TPixmap> grab_screen() {
+  return GrabPixmap(0, 0, GraphicsWidth(), GraphicsHeight());
+}
 
 uint32_t screen_rgb(int x, int y) {
   std::shared_ptr<TPixmap> p = GrabPixmap(x, y, 1, 1);

@@ -19,7 +19,9 @@ std::shared_ptr<TPixmap> load_bytes(const Bytes& bytes) {
   return LoadPixmap(TRamStream::CreateFromBytes(bytes));
 }
 
-uint32_t px(const std::shared_ptr<TPixmap>& pm, int x, int y) { return static_cast<uint32_t>(pm->ReadPixel(x, y)); }
+uint32_t px(const std::shared_ptr<TPixmap>& pm, int x, int y) {
+  return static_cast<uint32_t>(pm->ReadPixel(x, y));
+}
 
 // A 3 x 2 RGBA picture with distinct channels everywhere.
 std::shared_ptr<TPixmap> sample_rgba() {
@@ -46,7 +48,8 @@ TEST_F(PixmapTest, CreateAlignsRowsAndRefusesAbsurdSizes) {
   EXPECT_FALSE(TPixmap::Create(-1, 4, PixelRGBA8888));
   EXPECT_FALSE(TPixmap::Create(4, 4, 0));
   EXPECT_FALSE(TPixmap::Create(4, 4, 13));
-  EXPECT_FALSE(TPixmap::Create(MaxPixmapSide, MaxPixmapSide, PixelRGBA8888, 1 << 30));  // size overflows
+  EXPECT_FALSE(
+      TPixmap::Create(MaxPixmapSide, MaxPixmapSide, PixelRGBA8888, 1 << 30));  // size overflows
 }
 
 TEST_F(PixmapTest, ConversionsRoundTripAndFollowTheChannelRules) {
@@ -57,7 +60,8 @@ TEST_F(PixmapTest, ConversionsRoundTripAndFollowTheChannelRules) {
   }
   for (int fmt : {PixelRGB888, PixelBGR888}) {
     auto back = src->Convert(fmt);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(px(back, i % 3, i / 3), px(src, i % 3, i / 3) | 0xFF000000u) << fmt;
+    for (int i = 0; i < 6; ++i)
+      EXPECT_EQ(px(back, i % 3, i / 3), px(src, i % 3, i / 3) | 0xFF000000u) << fmt;
   }
   // Intensity takes the integer mean, alpha-only keeps alpha under white.
   EXPECT_EQ(px(src->Convert(PixelI8), 0, 0), 0xFF202020u);
@@ -110,7 +114,8 @@ TEST_F(PixmapTest, ResizeIsBilinearWithEdgeClamping) {
   ASSERT_TRUE(up);
   EXPECT_EQ(up->format, PixelRGB888);
   const int want[4] = {0, 25, 75, 100};
-  for (int x = 0; x < 4; ++x) EXPECT_EQ((px(up, x, 0) >> 16) & 0xFF, static_cast<uint32_t>(want[x])) << x;
+  for (int x = 0; x < 4; ++x)
+    EXPECT_EQ((px(up, x, 0) >> 16) & 0xFF, static_cast<uint32_t>(want[x])) << x;
 
   // 4 -> 2 down a column: each result is the mean of a pair, truncated.
   auto col = TPixmap::Create(1, 4, PixelI8);
@@ -235,7 +240,8 @@ TEST_F(PixmapTest, PngLoadsEveryColourTypeIntoItsFormat) {
   EXPECT_EQ(bits->format, PixelI8);
   EXPECT_EQ(bits->pixels[0], 255);
   EXPECT_EQ(bits->pixels[1], 0);
-  auto deep = load_bytes(make_png(1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {0x12, 0x99, 0x34, 0x99, 0x56, 0x99, 0x78, 0x99}));
+  auto deep = load_bytes(make_png(1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA,
+                                  {0x12, 0x99, 0x34, 0x99, 0x56, 0x99, 0x78, 0x99}));
   ASSERT_TRUE(deep);
   EXPECT_EQ(px(deep, 0, 0), 0x78123456u);
 }
@@ -273,7 +279,8 @@ TEST_F(PixmapTest, BrokenPngsGiveNone) {
   const Bytes png = make_png(16, 16, 8, PNG_COLOR_TYPE_RGB, rgb);
   ASSERT_TRUE(load_bytes(png));
 
-  for (size_t n = 0; n < png.size(); ++n) EXPECT_FALSE(load_bytes(Bytes(png.begin(), png.begin() + n))) << n;
+  for (size_t n = 0; n < png.size(); ++n)
+    EXPECT_FALSE(load_bytes(Bytes(png.begin(), png.begin() + n))) << n;
 
   Bytes flipped = png;
   flipped[png.size() - 20] ^= 0x55;  // inside the compressed data: the checksum fails
@@ -288,7 +295,8 @@ TEST_F(PixmapTest, BrokenPngsGiveNone) {
                            uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h)};
     std::memcpy(&b[16], be, 8);
     const uint32_t crc = static_cast<uint32_t>(crc32(0, &b[12], 17));
-    b[29] = uint8_t(crc >> 24), b[30] = uint8_t(crc >> 16), b[31] = uint8_t(crc >> 8), b[32] = uint8_t(crc);
+    b[29] = uint8_t(crc >> 24), b[30] = uint8_t(crc >> 16), b[31] = uint8_t(crc >> 8),
+    b[32] = uint8_t(crc);
     return b;
   };
   EXPECT_TRUE(load_bytes(with_size(16, 16)));  // the patching itself is sound

@@ -45,8 +45,7 @@ std::shared_ptr<TPixmap> pattern(int w, int h) {
 }
 
 std::shared_ptr<TGLImageFrame> make_frame(const std::shared_ptr<TPixmap>& p, int flags = 0) {
-  return std::dynamic_pointer_cast<TGLImageFrame>(
-      GLRenderer()->CreateFrameFromPixmap(p, flags));
+  return std::dynamic_pointer_cast<TGLImageFrame>(GLRenderer()->CreateFrameFromPixmap(p, flags));
 }
 
 TEST_F(RendererTest, BlendModesCombineWithTheScreen) {
@@ -252,7 +251,9 @@ TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, tex.data());
   auto texel = [&](int x, int y) { return &tex[static_cast<size_t>(y * 128 + x) * 4]; };
-  auto same = [&](const uint8_t* t, int sx, int sy) { return std::memcmp(t, src->PixelPtr(sx, sy), 4) == 0; };
+  auto same = [&](const uint8_t* t, int sx, int sy) {
+    return std::memcmp(t, src->PixelPtr(sx, sy), 4) == 0;
+  };
   EXPECT_TRUE(same(texel(0, 0), 0, 0));
   EXPECT_TRUE(same(texel(99, 59), 99, 59));
   EXPECT_TRUE(same(texel(100, 17), 99, 17));
@@ -287,7 +288,8 @@ TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {
 TEST_F(RendererTest, TexturesTakeAnyPixelFormat) {
   auto rgb = CreatePixmap(3, 2, PixelRGB888);
   for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 3; ++x) rgb->WritePixel(x, y, static_cast<int>(0xFF000000u | (x * 80u) << 16 | (y * 200u) << 8 | 7u));
+    for (int x = 0; x < 3; ++x)
+      rgb->WritePixel(x, y, static_cast<int>(0xFF000000u | (x * 80u) << 16 | (y * 200u) << 8 | 7u));
   }
   auto f = make_frame(rgb);
   ASSERT_NE(f, nullptr);

@@ -15,7 +15,10 @@ std::shared_ptr<TImage> two_tone() {
   auto p = TPixmap::Create(8, 4, PixelRGB888);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 8; ++x)
-      p->WritePixel(x, y, static_cast<int>(x == 3 ? 0xFF000000u : x < 4 ? 0xFFFF0000u : 0xFF00FF00u));
+      p->WritePixel(x, y,
+                    static_cast<int>(x == 3  ? 0xFF000000u
+                                     : x < 4 ? 0xFFFF0000u
+                                             : 0xFF00FF00u));
   return LoadImage(p, MaskedImage);
 }
 

@@ -59,7 +59,11 @@ TEST_F(Events, KeysBecomeWindowsCodes) {
 }
 
 TEST_F(Events, ModifiersAreSidedAndSetTheMask) {
-  const struct { SDL_Scancode sc; int code; int mask; } mods[] = {
+  const struct {
+    SDL_Scancode sc;
+    int code;
+    int mask;
+  } mods[] = {
       {SDL_SCANCODE_LSHIFT, 160, ModShift}, {SDL_SCANCODE_RSHIFT, 161, ModShift},
       {SDL_SCANCODE_LCTRL, 162, ModControl}, {SDL_SCANCODE_RCTRL, 163, ModControl},
       {SDL_SCANCODE_LALT, 164, ModAlt},     {SDL_SCANCODE_RALT, 165, ModAlt},
@@ -103,7 +107,8 @@ TEST_F(Events, KeypadFollowsNumLockAndWindowKeysNeverReachTheGame) {
   push_key(SDL_SCANCODE_KP_8, true, false, KMOD_NUM);   // on: 8
   // F11, and Alt+Enter; Alt let go before Enter, whose up is still the display's.
   for (bool down : {true, false})
-    for (SDL_Scancode sc : {SDL_SCANCODE_F11, SDL_SCANCODE_LALT, SDL_SCANCODE_RETURN}) push_key(sc, down);
+    for (SDL_Scancode sc : {SDL_SCANCODE_F11, SDL_SCANCODE_LALT, SDL_SCANCODE_RETURN})
+      push_key(sc, down);
   std::vector<std::pair<int, int>> got;
   for (const Seen& e : pump_and_take()) got.emplace_back(e.id, e.data);
   const std::vector<std::pair<int, int>> want = {
@@ -272,9 +277,18 @@ TEST_F(Events, WheelAndWindowHandlerAfterTranslation) {
 
 std::vector<int> g_order;
 
-TObjectPtr hook_a(int, TObjectPtr d, TObjectPtr) { g_order.push_back(1); return d; }
-TObjectPtr hook_b(int, TObjectPtr d, TObjectPtr) { g_order.push_back(2); return d; }
-TObjectPtr hook_c(int, TObjectPtr d, TObjectPtr) { g_order.push_back(3); return d; }
+TObjectPtr hook_a(int, TObjectPtr d, TObjectPtr) {
+  g_order.push_back(1);
+  return d;
+}
+TObjectPtr hook_b(int, TObjectPtr d, TObjectPtr) {
+  g_order.push_back(2);
+  return d;
+}
+TObjectPtr hook_c(int, TObjectPtr d, TObjectPtr) {
+  g_order.push_back(3);
+  return d;
+}
 TObjectPtr hook_swap(int, TObjectPtr, TObjectPtr ctx) { return ctx; }
 
 TEST(Hooks, PriorityOrderRemovalAndChainedData) {

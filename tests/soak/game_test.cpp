@@ -115,8 +115,9 @@ private:
         auto expect = [&](bool ok, const std::string& what) {
             if (ok) return;
             ++failures_;
-            ADD_FAILURE() << what << " at frame " << f << " (state " << game_state << ", phase " << play_phase
-                          << ", score " << p.score << ", best " << p.best_sc << ", lives " << p.lives << ")";
+      ADD_FAILURE() << what << " at frame " << f << " (state " << game_state << ", phase "
+                    << play_phase << ", score " << p.score << ", best " << p.best_sc << ", lives "
+                    << p.lives << ")";
         };
         expect(p.score >= 0, "negative score");
         expect(p.best_sc >= p.score, "best score below the score");
@@ -142,13 +143,17 @@ private:
         check_list("bpop_list", bpop_list, f);
         check_list("points_list", points_list, f);
         // Nothing piles up: a stage holds what it was given, shots leave the screen.
-        expect(static_cast<int>(ebplane_list.count()) <= ebplane_num, "more enemy planes than the stage made");
-        expect(static_cast<int>(balloon_list.count()) <= balloon_num, "more balloons than the stage made");
+    expect(static_cast<int>(ebplane_list.count()) <= ebplane_num,
+           "more enemy planes than the stage made");
+    expect(static_cast<int>(balloon_list.count()) <= balloon_num,
+           "more balloons than the stage made");
         expect(pshot_list.count() <= 80, "shots pile up");
-        for (const auto& s : pshot_list.items()) expect(s->x >= 90 && s->x <= 544, "a shot off the screen");
+    for (const auto& s : pshot_list.items())
+      expect(s->x >= 90 && s->x <= 544, "a shot off the screen");
 
         // What happened since the last frame.
-        if (prev_state_ == 2 && game_state == 2 && prev_phase_ == 1 && play_phase == 2) ++stages_cleared;
+    if (prev_state_ == 2 && game_state == 2 && prev_phase_ == 1 && play_phase == 2)
+      ++stages_cleared;
         if (prev_state_ == 2 && game_state == 6) ++planes_lost;
         if (prev_state_ == 6 && game_state == 5) ++game_overs;
         if (p.level > best_level) best_level = p.level;
@@ -165,7 +170,9 @@ private:
 
         // AV_SOAK_TRACE=1: a line per change of state or phase, for tuning the bot.
         if (trace_ && (f % 1000 == 0 || game_state != prev_state_ || play_phase != prev_phase_))
-            std::printf("frame %ld: state %d phase %d level %d lives %d enemies %zu score %d skill %d rss %.1f MiB\n",
+      std::printf(
+          "frame %ld: state %d phase %d level %d lives %d enemies %zu score %d skill %d rss %.1f "
+          "MiB\n",
                         f, game_state, play_phase, p.level, p.lives, ebplane_list.count(), p.score, game_skill_,
                         resident_bytes() / 1048576.0);
         if (game_state != prev_state_) entered_ = f;
@@ -224,10 +231,22 @@ private:
 
     void change_setting() {
         switch (roll(4)) {
-            case 0: click_item(1); ++glasses_changes; break;
-            case 1: click_item(2); ++retro_changes; break;
-            case 2: click_item(3); ++volume_changes; break;
-            default: click_item(4); ++volume_changes; break;
+      case 0:
+        click_item(1);
+        ++glasses_changes;
+        break;
+      case 1:
+        click_item(2);
+        ++retro_changes;
+        break;
+      case 2:
+        click_item(3);
+        ++volume_changes;
+        break;
+      default:
+        click_item(4);
+        ++volume_changes;
+        break;
         }
     }
 
@@ -373,16 +392,19 @@ TEST(Soak, TheBotPlaysEveryStateAndTheGameStaysSound) {
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(run.run(), 0);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     std::printf(
-        "soak: %ld frames in %.1f s (%.1f frames/s); %d games, %d stages cleared (up to stage %d), %d planes "
-        "lost, %d game overs; pauses %d by Space, %d by Escape, %d quits to the title; settings: glasses %d, "
+      "soak: %ld frames in %.1f s (%.1f frames/s); %d games, %d stages cleared (up to stage %d), "
+      "%d planes "
+      "lost, %d game overs; pauses %d by Space, %d by Escape, %d quits to the title; settings: "
+      "glasses %d, "
         "retro %d, volume %d; resident %.1f MiB once warm, %.1f MiB at the last stage start\n",
         bot.loop_frames_, seconds, bot.loop_frames_ / seconds, bot.games_started, bot.stages_cleared,
-        bot.best_level, bot.planes_lost, bot.game_overs, bot.pauses_space, bot.pauses_escape, bot.quits_to_title,
-        bot.glasses_changes, bot.retro_changes, bot.volume_changes, bot.rss_warm / 1048576.0,
-        bot.rss_last / 1048576.0);
+      bot.best_level, bot.planes_lost, bot.game_overs, bot.pauses_space, bot.pauses_escape,
+      bot.quits_to_title, bot.glasses_changes, bot.retro_changes, bot.volume_changes,
+      bot.rss_warm / 1048576.0, bot.rss_last / 1048576.0);
     std::fflush(stdout);
 
     EXPECT_EQ(bot.loop_frames_, frames);

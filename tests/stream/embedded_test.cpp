@@ -25,7 +25,8 @@ TEST(EmbeddedFiles, EveryAssetIsRegisteredUnderItsFileName) {
       continue;
     }
     std::ifstream in(entry.path(), std::ios::binary);
-    const std::vector<char> want{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<char> want{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
 
     auto s = read_file("incbin::" + name);
     ASSERT_TRUE(s) << name;

@@ -30,7 +30,8 @@ protected:
   std::string path(const std::string& rel) const { return dir_.string() + "/" + rel; }
 
   void put(const std::string& rel, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path(rel), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+    std::ofstream(path(rel), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
                                                        static_cast<std::streamsize>(bytes.size()));
   }
 

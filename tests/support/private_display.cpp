@@ -57,7 +57,6 @@ private:
     pid_t pid_ = -1;
 };
 
-
 }  // namespace
 
 void use_private_display(int width, int height) {

@@ -6,7 +6,8 @@
 class virtual_pad {
 public:
     virtual_pad(int axes, int buttons, int hats) {
-        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
+    const int index =
+        SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
         if (index >= 0) joy_ = SDL_JoystickOpen(index);
     }
     ~virtual_pad() { unplug(); }

@@ -1,10 +1,10 @@
 // The player's plane and its shots.
+#include "world/player.h"
 #include "game/stage.h"
 #include "graphics/draw/draw2d.h"
 #include "platform/input.h"
 #include "world/effects.h"
 #include "world/globals.h"
-#include "world/player.h"
 #include "world/pshot.h"
 #include "world/scenery.h"
 #include "world_fixture.h"
@@ -145,4 +145,3 @@ TEST_F(PlayerTest, ShotsStartTruncatedAndLeaveAtTheBandEdges) {
     EXPECT_EQ(shot->x, 96);
     EXPECT_TRUE(pshot_list.empty());
 }
-

@@ -193,4 +193,3 @@ TEST_F(SkyTest, ShieldProtectsFromPlanesAndBalloonsButNotMountains) {
     EXPECT_EQ(game_state, 6);
     EXPECT_EQ(player->lives, 2);
 }
-

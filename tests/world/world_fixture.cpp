@@ -43,10 +43,8 @@ void make_pictures() {
     mts1_img = CreateImage(416, 147);
     mts2_img = CreateImage(416, 147);
     for (int i = 0; i < 26; ++i) {
-        if (i == 21)
-            fill_frame(sprites, i, 20, 15, 28, 19);
-        else
-            fill_frame(sprites, i, 0, 0, 48, 33);
+    if (i == 21) fill_frame(sprites, i, 20, 15, 28, 19);
+    else fill_frame(sprites, i, 0, 0, 48, 33);
     }
     fill_frame(cloud_img, 0, 0, 0, 116, 78);
     for (int i = 0; i < 4; ++i) fill_frame(blimp_hit_img, i, 0, 0, 80, 33);

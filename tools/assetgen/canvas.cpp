@@ -114,8 +114,14 @@ void Canvas::line(int x0, int y0, int x1, int y1, Rgb c) {
         set(x0, y0, c);
         if (x0 == x1 && y0 == y1) break;
         int e2 = 2 * err;
-        if (e2 >= dy) { err += dy; x0 += sx; }
-        if (e2 <= dx) { err += dx; y0 += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x0 += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y0 += sy;
+    }
     }
 }
 
@@ -189,7 +195,9 @@ uint64_t Rng::next() {
 
 double Rng::real() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
 
-int Rng::range(int a, int b) { return a + static_cast<int>(next() % static_cast<uint64_t>(b - a + 1)); }
+int Rng::range(int a, int b) {
+  return a + static_cast<int>(next() % static_cast<uint64_t>(b - a + 1));
+}
 
 double Noise::lattice(int x, int y) const {
     uint64_t h = seed_ * 0x100000001b3ULL ^ (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) ^

@@ -58,7 +58,8 @@ static ag::Canvas make_icon(const ag::Canvas& plane, int size = 128) {
 static void write_icons(const ag::Canvas& plane, const fs::path& dir) {
     fs::create_directories(dir);
     for (int size : {48, 64, 128, 256})
-        ag::write_png(make_icon(plane, size), (dir / ("aerovane-" + std::to_string(size) + ".png")).string());
+    ag::write_png(make_icon(plane, size),
+                  (dir / ("aerovane-" + std::to_string(size) + ".png")).string());
 }
 
 int main(int argc, char** argv) {
@@ -99,12 +100,14 @@ int main(int argc, char** argv) {
         for (const ag::SoundFile& s : ag::make_sounds())
             ag::write_ogg(s.samples, ag::sample_rate(), (data / s.name).string(), serial++);
 
-        ag::write_png(ag::make_contact_sheet(parts, sheet, backdrop, title, logo, m1, m2, pointer, font),
+    ag::write_png(
+        ag::make_contact_sheet(parts, sheet, backdrop, title, logo, m1, m2, pointer, font),
                       (docs / "assets.png").string());
 
         // The desktop icons: the player's plane on a patch of sky.
         write_icons(parts.frames[1], root / "dist" / "icons");
-        ag::write_png(make_icon(parts.frames[1]), (assets / "aerovane_icon.png").string());  // on the window
+    ag::write_png(make_icon(parts.frames[1]),
+                  (assets / "aerovane_icon.png").string());  // on the window
     } catch (const std::exception& e) {
         std::cerr << "assetgen: " << e.what() << "\n";
         return 1;

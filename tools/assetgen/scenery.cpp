@@ -13,9 +13,13 @@ double smoothstep(double a, double b, double v) {
 }
 
 Rgb sky_at(double y) {
-    struct Stop { double y; Rgb c; };
-    static const Stop stops[] = {{0, {46, 92, 172}},    {150, {78, 134, 206}}, {280, {132, 176, 226}},
-                                 {350, {186, 210, 234}}, {398, {222, 230, 236}}, {412, {196, 210, 220}},
+  struct Stop {
+    double y;
+    Rgb c;
+  };
+  static const Stop stops[] = {{0, {46, 92, 172}},     {150, {78, 134, 206}},
+                               {280, {132, 176, 226}}, {350, {186, 210, 234}},
+                               {398, {222, 230, 236}}, {412, {196, 210, 220}},
                                  {480, {156, 178, 196}}};
     for (size_t i = 0; i + 1 < std::size(stops); ++i)
         if (y <= stops[i + 1].y)
@@ -33,13 +37,16 @@ Canvas make_backdrop() {
     const int W = 460, H = 480;
     Canvas c(W, H);
     Noise wisp(4101), bank(4102), far(4103), grain(4104);
-    struct Heap { double x, r, h; };
+  struct Heap {
+    double x, r, h;
+  };
     std::vector<Heap> heaps[2];
     Rng rng(4105);
     for (int layer = 0; layer < 2; ++layer)
         for (int k = 0; k < (layer == 0 ? 9 : 6); ++k) {
             double r = layer == 0 ? rng.real(18, 40) : rng.real(24, 56);
-            heaps[layer].push_back({rng.real(-20, W + 20), r, r * rng.real(0.45, layer == 0 ? 0.8 : 1.1)});
+      heaps[layer].push_back(
+          {rng.real(-20, W + 20), r, r * rng.real(0.45, layer == 0 ? 0.8 : 1.1)});
         }
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
@@ -82,7 +89,8 @@ Canvas make_backdrop() {
             }
             // Fine grain keeps large flats from banding.
             double g = (grain.at(px * 0.9, py * 0.9) - 0.5) * 5;
-            c.set(x, y, clamp_visible({col.r + static_cast<int>(g), col.g + static_cast<int>(g),
+      c.set(x, y,
+            clamp_visible({col.r + static_cast<int>(g), col.g + static_cast<int>(g),
                                        col.b + static_cast<int>(g)}));
         }
     return c;
@@ -95,7 +103,9 @@ Canvas make_mountains(int which) {
     const int W = kMountW, H = kMountH;
     const int edge_y = 88;
     Canvas c(W, H);
-    struct Peak { double x, top, slope; };
+  struct Peak {
+    double x, top, slope;
+  };
     std::vector<Peak> peaks =
         which == 1 ? std::vector<Peak>{{80, 6, 0.95}, {160, 40, 1.1}, {236, 22, 1.0}, {334, 3, 1.05}}
                    : std::vector<Peak>{{64, 30, 1.0}, {150, 2, 0.9}, {262, 24, 1.1}, {350, 12, 1.0}};
@@ -135,7 +145,8 @@ Canvas make_mountains(int which) {
             double lit;
             double side = 1;
             if (front) {
-                double spine = front->x + (rock.fbm(u / 12.0, py / 18.0, 3) - 0.5) * (py - front->top) * 0.45;
+        double spine =
+            front->x + (rock.fbm(u / 12.0, py / 18.0, 3) - 0.5) * (py - front->top) * 0.45;
                 side = x < spine ? 1 : -1;
                 lit = side > 0 ? 0.72 : 0.3;
             } else {
@@ -146,11 +157,13 @@ Canvas make_mountains(int which) {
             double gully = rock.fbm(along, py / 22.0, 3);
             lit = clamp01(lit + (gully - 0.5) * 0.7 - 0.2 * std::exp(-depth / 3.0) * (side < 0));
             Rgb col = mix({66, 72, 106}, {176, 170, 176}, lit);
-            col = mix(col, {122, 100, 88}, clamp01((py - 60) / 60.0) * 0.5);  // warmer, earthy lower slopes
+      col =
+          mix(col, {122, 100, 88}, clamp01((py - 60) / 60.0) * 0.5);  // warmer, earthy lower slopes
             // Snow on the high ground, thinning into streaks down the gullies.
             double sl = 36 + (snowline.fbm(u / 12.0, 2.5, 3) - 0.5) * 24;
             if (py < sl && (py < sl - 12 || gully > 0.48) && depth < 45)
-                col = lit > 0.5 ? Rgb{246, 248, 252} : (lit > 0.25 ? Rgb{190, 202, 228} : Rgb{150, 164, 204});
+        col =
+            lit > 0.5 ? Rgb{246, 248, 252} : (lit > 0.25 ? Rgb{190, 202, 228} : Rgb{150, 164, 204});
             // Forested foothills toward the bottom.
             double tree = (H - 44) + (rock.at(u / 4.0, 3.0) - 0.5) * 14 + std::sin(u * 0.9) * 2;
             if (py > tree) {

@@ -56,8 +56,8 @@ Wave brass(double freq, double seconds, double vib = 0.0) {
         double f = freq * (1 + vib * std::sin(2 * kPi * 5.5 * t) * std::min(1.0, t * 4));
         phase += f / kRate;
         double p = 2 * kPi * phase;
-        double v = std::sin(p) + 0.55 * std::sin(2 * p) + 0.35 * std::sin(3 * p) + 0.2 * std::sin(4 * p) +
-                   0.1 * std::sin(5 * p);
+    double v = std::sin(p) + 0.55 * std::sin(2 * p) + 0.35 * std::sin(3 * p) +
+               0.2 * std::sin(4 * p) + 0.1 * std::sin(5 * p);
         double a = std::min(1.0, t / 0.02) * std::min(1.0, (seconds - t) / 0.06);
         w[i] = v * 0.4 * a * (0.85 + 0.15 * std::exp(-t / 0.08));
     }
@@ -127,7 +127,8 @@ Wave make_fire() {
         double f = 60 + 140 * std::exp(-t / 0.02);
         phase += f / kRate;
         double crack = top.run(band, 7000);
-        w[i] = crack * 1.6 * env_ad(t, 0.001, 0.025) + std::sin(2 * kPi * phase) * 0.8 * env_ad(t, 0.002, 0.035);
+    w[i] = crack * 1.6 * env_ad(t, 0.001, 0.025) +
+           std::sin(2 * kPi * phase) * 0.8 * env_ad(t, 0.002, 0.035);
     }
     return w;
 }
@@ -147,7 +148,8 @@ Wave make_balloonpop() {
         double f = 280 + 700 * std::exp(-t / 0.025);
         phase += f / kRate;
         double hiss = air.run(n, 5000);
-        w[i] = band * 1.6 * env_ad(t, 0.0005, 0.012) + std::sin(2 * kPi * phase) * 0.5 * env_ad(t, 0.001, 0.04) +
+    w[i] = band * 1.6 * env_ad(t, 0.0005, 0.012) +
+           std::sin(2 * kPi * phase) * 0.5 * env_ad(t, 0.001, 0.04) +
                hiss * 0.25 * env_ad(t, 0.01, 0.14);
     }
     return w;
@@ -194,7 +196,8 @@ Wave make_startstage() {
 
 // A cheerful little cadence for a cleared stage.
 Wave make_endstage() {
-    const double G4 = 392.0, C5 = 523.25, E5 = 659.25, G5 = 783.99, A5 = 880.0, B5 = 987.77, C6 = 1046.5;
+  const double G4 = 392.0, C5 = 523.25, E5 = 659.25, G5 = 783.99, A5 = 880.0, B5 = 987.77,
+               C6 = 1046.5;
     Wave w;
     const double notes[][3] = {{E5, 0.0, 0.13}, {G5, 0.15, 0.13}, {C6, 0.30, 0.28},
                                {A5, 0.62, 0.13}, {B5, 0.77, 0.13}, {C6, 0.92, 0.9}};
@@ -215,7 +218,8 @@ Wave make_pldeath() {
         double f = 140 + 760 * std::exp(-t / 0.55);
         phase += f / kRate;
         double saw = std::fmod(phase, 1.0) * 2 - 1;
-        double sputter = 0.62 + 0.38 * std::tanh(4 * (std::sin(2 * kPi * 11 * t) + 0.3));  // a missing engine
+    double sputter =
+        0.62 + 0.38 * std::tanh(4 * (std::sin(2 * kPi * 11 * t) + 0.3));  // a missing engine
         w[i] = lp.run(saw + rng.real(-0.3, 0.3), 1800) * sputter * std::min(1.0, t / 0.05) * 0.8;
     }
     mix_in(w, make_explode(7502), 1.25, 1.1);

@@ -127,25 +127,33 @@ Canvas wreck_piece(const Canvas& src, Keep keep, uint64_t seed) {
 // The four pieces a downed player's plane breaks into.
 std::vector<Canvas> player_wreck(const Canvas& plane) {
     return {
-        wreck_piece(plane, [](int x, int y) { return x < 15 && y > 4 - (x % 3); }, 11),
-        wreck_piece(plane, [](int x, int y) { return x >= 15 && x < 33 && y < 13 + (x % 2); }, 12),
-        wreck_piece(plane, [](int x, int y) { return x >= 31 + (y % 3); }, 13),
-        wreck_piece(plane, [](int x, int y) { return x >= 15 && x < 31 + (y % 3) && y >= 13 + (x % 2); }, 14),
+      wreck_piece(
+          plane, [](int x, int y) { return x < 15 && y > 4 - (x % 3); }, 11),
+      wreck_piece(
+          plane, [](int x, int y) { return x >= 15 && x < 33 && y < 13 + (x % 2); }, 12),
+      wreck_piece(
+          plane, [](int x, int y) { return x >= 31 + (y % 3); }, 13),
+      wreck_piece(
+          plane, [](int x, int y) { return x >= 15 && x < 31 + (y % 3) && y >= 13 + (x % 2); }, 14),
     };
 }
 
 std::vector<Canvas> enemy_wreck(const Canvas& plane) {
     return {
-        wreck_piece(plane, [](int x, int y) { return x < 24 + (y % 4); }, 21),
-        wreck_piece(plane, [](int x, int y) { return x >= 24 + (y % 4); }, 22),
+      wreck_piece(
+          plane, [](int x, int y) { return x < 24 + (y % 4); }, 21),
+      wreck_piece(
+          plane, [](int x, int y) { return x >= 24 + (y % 4); }, 22),
     };
 }
 
 struct BlimpPaint {
     Rgb skin, skin_hi, skin_lo, band, fin;
 };
-const BlimpPaint kBlimpA{{196, 200, 208}, {244, 246, 250}, {120, 126, 142}, {200, 60, 50}, {90, 96, 116}};
-const BlimpPaint kBlimpB{{222, 196, 132}, {250, 234, 180}, {150, 120, 72}, {60, 110, 190}, {120, 92, 60}};
+const BlimpPaint kBlimpA{
+    {196, 200, 208}, {244, 246, 250}, {120, 126, 142}, {200, 60, 50}, {90, 96, 116}};
+const BlimpPaint kBlimpB{
+    {222, 196, 132}, {250, 234, 180}, {150, 120, 72}, {60, 110, 190}, {120, 92, 60}};
 
 // Airship with its nose to the right, envelope centred on (cx, cy).
 void draw_blimp(Canvas& c, const BlimpPaint& p, double cx, double cy, double sag) {
@@ -168,10 +176,13 @@ void draw_blimp(Canvas& c, const BlimpPaint& p, double cx, double cy, double sag
             c.set(x, y, col);
         }
     // Gondola and its cables.
-    c.line(static_cast<int>(cx - 2), static_cast<int>(cy + 7), static_cast<int>(cx - 4), static_cast<int>(cy + 10), p.fin);
-    c.line(static_cast<int>(cx + 6), static_cast<int>(cy + 7), static_cast<int>(cx + 8), static_cast<int>(cy + 10), p.fin);
+  c.line(static_cast<int>(cx - 2), static_cast<int>(cy + 7), static_cast<int>(cx - 4),
+         static_cast<int>(cy + 10), p.fin);
+  c.line(static_cast<int>(cx + 6), static_cast<int>(cy + 7), static_cast<int>(cx + 8),
+         static_cast<int>(cy + 10), p.fin);
     c.rect(static_cast<int>(cx - 5), static_cast<int>(cy + 10), 14, 3, {96, 72, 56});
-    for (int k = 0; k < 4; ++k) c.set(static_cast<int>(cx - 3 + 3 * k), static_cast<int>(cy + 11), {250, 226, 120});
+  for (int k = 0; k < 4; ++k)
+    c.set(static_cast<int>(cx - 3 + 3 * k), static_cast<int>(cy + 11), {250, 226, 120});
     // Propeller at the back of the gondola.
     c.rect(static_cast<int>(cx - 7), static_cast<int>(cy + 9), 1, 5, {200, 200, 200});
 }
@@ -225,7 +236,8 @@ Canvas blimp_hit(const BlimpPaint& p, int step) {
         double base = 7 + std::fabs(k - 2.5) * 0.9;
         double lean = -1.5 - rng.real(0, 1.5);  // the wind of the fall pushes them back
         c.polygon({x - 2.5, base + 2, x + lean, base - h, x + 2.5, base + 2}, {236, 90, 24});
-        c.polygon({x - 1.2, base + 2, x + lean * 0.6, base - h * 0.6, x + 1.2, base + 2}, {255, 214, 80});
+    c.polygon({x - 1.2, base + 2, x + lean * 0.6, base - h * 0.6, x + 1.2, base + 2},
+              {255, 214, 80});
     }
     c.outline(kRim);
     return c;
@@ -266,8 +278,10 @@ Canvas draw_balloon_pop() {
         double a = k * 2 * 3.14159265358979323846 / 14 + rng.real(-0.2, 0.2);
         double r0 = 6 + rng.real(0, 3), r1 = r0 + 3 + rng.real(0, 6);
         Rgb col = k % 2 ? Rgb{252, 214, 58} : Rgb{236, 112, 44};
-        int xa = static_cast<int>(24 + std::cos(a) * r0 * 1.3), ya = static_cast<int>(15 + std::sin(a) * r0);
-        int xb = static_cast<int>(24 + std::cos(a) * r1 * 1.3), yb = static_cast<int>(15 + std::sin(a) * r1);
+    int xa = static_cast<int>(24 + std::cos(a) * r0 * 1.3),
+        ya = static_cast<int>(15 + std::sin(a) * r0);
+    int xb = static_cast<int>(24 + std::cos(a) * r1 * 1.3),
+        yb = static_cast<int>(15 + std::sin(a) * r1);
         c.line(xa, ya, xb, yb, col);
         c.set(xb + 1, yb, col);
     }
@@ -343,7 +357,9 @@ Canvas draw_explosion(int stage) {
 Canvas draw_cloud() {
     Canvas c(kCloudW, kCloudH);
     Noise n(3030);
-    struct Puff { double x, y, r; };
+  struct Puff {
+    double x, y, r;
+  };
     const Puff puffs[] = {{30, 48, 17}, {52, 36, 22}, {76, 40, 19}, {92, 52, 14}, {20, 56, 12},
                           {62, 52, 18}, {42, 56, 15}, {84, 58, 12}, {66, 26, 14}};
     for (int y = 0; y < kCloudH; ++y)

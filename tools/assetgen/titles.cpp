@@ -224,7 +224,8 @@ namespace {
 Rgb over_sky(Rgb px, Rgb sky, bool additive, double k) {
     if (px == kClear) return sky;
     if (!additive) return px;
-    return {std::min(255, sky.r + static_cast<int>(px.r * k)), std::min(255, sky.g + static_cast<int>(px.g * k)),
+  return {std::min(255, sky.r + static_cast<int>(px.r * k)),
+          std::min(255, sky.g + static_cast<int>(px.g * k)),
             std::min(255, sky.b + static_cast<int>(px.b * k))};
 }
 
@@ -234,7 +235,8 @@ void tile(Canvas& out, const Canvas& pic, int x, int y, int k, bool additive, do
           const std::string& label, const Lettering& font) {
     const Rgb sky{108, 158, 220};
     for (int j = 0; j < pic.h() * k; ++j)
-        for (int i = 0; i < pic.w() * k; ++i) out.set(x + i, y + j, over_sky(pic.get(i / k, j / k), sky, additive, add_k));
+    for (int i = 0; i < pic.w() * k; ++i)
+      out.set(x + i, y + j, over_sky(pic.get(i / k, j / k), sky, additive, add_k));
     Mask m = font.render(label, 14);
     paint_solid(out, m, x, y + pic.h() * k + 2, {230, 230, 236});
 }
@@ -271,7 +273,11 @@ Mask scale_mask(const Mask& m, double k) {
 // The game's texts in its own font and colours: 18 pixels, and enlarged 1.2 and 2 times.
 Canvas text_sample(const Lettering& font) {
     Canvas c(380, 230, {40, 58, 118});
-    struct Line { const char* text; double k; Rgb col; };
+  struct Line {
+    const char* text;
+    double k;
+    Rgb col;
+  };
     const Line lines[] = {{"Score 150   Best 1000   Stage 03", 1.0, {250, 250, 100}},
                           {"Start Game   3D Graphics: R\\C", 1.0, {200, 120, 50}},
                           {"Resume Game", 1.2, {240, 180, 80}},
@@ -301,7 +307,8 @@ Canvas make_contact_sheet(const SheetParts& parts, const Canvas& sheet, const Ca
              "frame " + std::to_string(i), font);
     }
     for (int j = 0; j < kHitFrames; ++j)
-        tile(out, parts.hits[j], 10 + j * 252, 384, 3, false, 1, "blimp hit " + std::to_string(j), font);
+    tile(out, parts.hits[j], 10 + j * 252, 384, 3, false, 1, "blimp hit " + std::to_string(j),
+         font);
     tile(out, parts.cloud, 1030, 384, 2, true, 0.8, "cloud", font);
 
     // A mock play screen: backdrop, clouds, sprites, mountains, side bars.

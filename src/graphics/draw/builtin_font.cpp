@@ -241,8 +241,7 @@ constexpr bool art_is_well_formed() {
         for (; block[n]; ++n) {
             const char c = block[n];
             const bool end_of_line = n % 9 == 8 && (n + 1) % kLineLength == 0;
-            if (end_of_line ? c != '\n' : (n % 9 == 8 ? c != ' ' : (c != '#' && c != '.')))
-                return false;
+      if (end_of_line ? c != '\n' : (n % 9 == 8 ? c != ' ' : (c != '#' && c != '.'))) return false;
         }
         if (n != kLineLength * kBuiltinFontHeight) return false;
     }

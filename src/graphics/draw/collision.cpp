@@ -153,8 +153,8 @@ void copy_place(TQuad& q, const Placed& p) {
 }
 
 // Fills the quad of an image frame (or of a rectangle when image is none) placed at (x, y).
-bool make_quad(TQuad& q, const std::shared_ptr<TImage>& image, int frame, int x, int y,
-               int width, int height) {
+bool make_quad(TQuad& q, const std::shared_ptr<TImage>& image, int frame, int x, int y, int width,
+               int height) {
     q.mask.reset();
     q.frame = frame;
     if (image) {
@@ -252,8 +252,8 @@ TCollisionHits LayerTestImage(const std::shared_ptr<TImage>& image, int x, int y
                            static_cast<std::uint32_t>(write_mask));
 }
 
-TCollisionHits LayerTestRect(int x, int y, int width, int height, int collide_mask,
-                             int write_mask, std::shared_ptr<void> id) {
+TCollisionHits LayerTestRect(int x, int y, int width, int height, int collide_mask, int write_mask,
+                             std::shared_ptr<void> id) {
     TQuad q;
     make_quad(q, nullptr, 0, x, y, width, height);
     q.id = std::move(id);

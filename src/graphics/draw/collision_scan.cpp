@@ -135,8 +135,7 @@ void enter_scanline(Scan& s, int line) {
         s.finished = true;
         return;
     }
-    if (line >= s.ty[s.right.end] && !next_edge(s, s.right, s.right.end, 1, line))
-        s.finished = true;
+  if (line >= s.ty[s.right.end] && !next_edge(s, s.right, s.right.end, 1, line)) s.finished = true;
 }
 
 void step(Scan& s, int64_t lines) {
@@ -239,7 +238,8 @@ bool scanline_hits(const Scan& a, const Scan& b, int64_t& budget) {
             any = any || solid;
             return false;
         });
-        if (any && sample_span(b, lb, rb, start, n, [&mk](int i) { return mk[i] != 0; },
+    if (any && sample_span(
+                   b, lb, rb, start, n, [&mk](int i) { return mk[i] != 0; },
                                [](int, bool solid) { return solid; }))
             return true;
         start += n;

@@ -45,21 +45,20 @@ std::vector<std::uint8_t> read_whole(const std::string& source) {
 std::shared_ptr<TPixmap> bitmap_pixmap(const FT_Bitmap& bm) {
     const int w = static_cast<int>(bm.width), h = static_cast<int>(bm.rows);
     if (w <= 0 || h <= 0 || !bm.buffer) return nullptr;
-    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO)
-        return nullptr;
+  if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO) return nullptr;
     std::shared_ptr<TPixmap> pm = CreatePixmap(w, h, PixelA8, 4);
     if (!pm) return nullptr;
     const int pitch = bm.pitch;
     const int stride = pitch < 0 ? -pitch : pitch;
     for (int y = 0; y < h; ++y) {
         // A negative pitch means the rows are stored bottom first.
-        const unsigned char* row = bm.buffer + static_cast<std::ptrdiff_t>(pitch < 0 ? h - 1 - y : y) * stride;
+    const unsigned char* row =
+        bm.buffer + static_cast<std::ptrdiff_t>(pitch < 0 ? h - 1 - y : y) * stride;
         std::uint8_t* out = pm->PixelPtr(0, y);
         if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
             std::memcpy(out, row, static_cast<std::size_t>(w));
         } else {
-            for (int x = 0; x < w; ++x)
-                out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+      for (int x = 0; x < w; ++x) out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
         }
     }
     return pm;
@@ -110,8 +109,7 @@ std::shared_ptr<TGlyph> TFreeTypeFont::LoadGlyph(int index) {
     return glyph;
 }
 
-std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const std::string& source, int size,
-                                                   int style) {
+std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const std::string& source, int size, int style) {
     FT_Library library = freetype();
     // A size below 1 would never reach 0 by counting down.
     if (!library || source.empty() || size < 1) return nullptr;
@@ -122,8 +120,8 @@ std::shared_ptr<TFreeTypeFont> TFreeTypeFont::Load(const std::string& source, in
         font->_buf = read_whole(source);
         if (font->_buf.empty()) return nullptr;
         font->_buf_size = static_cast<int>(font->_buf.size());
-        if (FT_New_Memory_Face(library, font->_buf.data(), static_cast<FT_Long>(font->_buf.size()),
-                               0, &face) != 0)
+    if (FT_New_Memory_Face(library, font->_buf.data(), static_cast<FT_Long>(font->_buf.size()), 0,
+                           &face) != 0)
             return nullptr;
     } else if (FT_New_Face(library, source.c_str(), 0, &face) != 0) {
         return nullptr;

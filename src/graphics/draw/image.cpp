@@ -41,8 +41,8 @@ std::shared_ptr<TImageFrame> TImage::Frame(int index) {
         std::shared_ptr<TImageFrame> made;
         if (T2DDriver* driver = Current2DDriver()) {
             if (std::shared_ptr<TPixmap> pixmap = Lock(index, 1, 0))
-                made = _sheet ? driver->CreateSheetFrame(*_sheet, _sheet_slot + index,
-                                                         _sheet_slots, pixmap, flags)
+        made = _sheet ? driver->CreateSheetFrame(*_sheet, _sheet_slot + index, _sheet_slots, pixmap,
+                                                 flags)
                               : driver->CreateFrameFromPixmap(pixmap, flags);
         }
         frames[index] = made;
@@ -95,22 +95,22 @@ std::shared_ptr<TImage> TImage::Create(int width, int height, int frame_count, i
     return image;
 }
 
-std::shared_ptr<TImage> TImage::Load(const std::shared_ptr<TPixmap>& source, int flags,
-                                     int mask_r, int mask_g, int mask_b) {
+std::shared_ptr<TImage> TImage::Load(const std::shared_ptr<TPixmap>& source, int flags, int mask_r,
+                                     int mask_g, int mask_b) {
     if (!source) return nullptr;
     auto image = Create(source->width, source->height, 1, flags, mask_r, mask_g, mask_b);
     image->SetPixmap(0, source);
     return image;
 }
 
-std::shared_ptr<TImage> TImage::Load(const std::string& source, int flags, int mask_r,
-                                     int mask_g, int mask_b) {
+std::shared_ptr<TImage> TImage::Load(const std::string& source, int flags, int mask_r, int mask_g,
+                                     int mask_b) {
     return Load(LoadPixmap(source), flags, mask_r, mask_g, mask_b);
 }
 
 std::shared_ptr<TImage> TImage::LoadAnim(const std::shared_ptr<TPixmap>& source, int cell_width,
-                                         int cell_height, int first_cell, int cell_count,
-                                         int flags, int mask_r, int mask_g, int mask_b) {
+                                         int cell_height, int first_cell, int cell_count, int flags,
+                                         int mask_r, int mask_g, int mask_b) {
     // Cells of no size would divide by zero below; they make no image.
     if (!source || cell_width < 1 || cell_height < 1 || first_cell < 0 || cell_count < 1)
         return nullptr;
@@ -128,9 +128,9 @@ std::shared_ptr<TImage> TImage::LoadAnim(const std::shared_ptr<TPixmap>& source,
     return image;
 }
 
-std::shared_ptr<TImage> TImage::LoadAnim(const std::string& source, int cell_width,
-                                         int cell_height, int first_cell, int cell_count,
-                                         int flags, int mask_r, int mask_g, int mask_b) {
+std::shared_ptr<TImage> TImage::LoadAnim(const std::string& source, int cell_width, int cell_height,
+                                         int first_cell, int cell_count, int flags, int mask_r,
+                                         int mask_g, int mask_b) {
     return LoadAnim(LoadPixmap(source), cell_width, cell_height, first_cell, cell_count, flags,
                     mask_r, mask_g, mask_b);
 }
@@ -165,18 +165,15 @@ std::shared_ptr<TImage> LoadImage(const std::string& source, int flags) {
 }
 
 std::shared_ptr<TImage> LoadImageStrip(const std::shared_ptr<TPixmap>& source, int cell_width,
-                                       int cell_height, int first_cell, int cell_count,
-                                       int flags) {
+                                       int cell_height, int first_cell, int cell_count, int flags) {
     const ImageDefaults& d = defaults();
     return finish_new(TImage::LoadAnim(source, cell_width, cell_height, first_cell, cell_count,
                                        resolve_flags(flags), d.mask_r, d.mask_g, d.mask_b));
 }
 
-std::shared_ptr<TImage> LoadImageStrip(const std::string& source, int cell_width,
-                                       int cell_height, int first_cell, int cell_count,
-                                       int flags) {
-    return LoadImageStrip(LoadPixmap(source), cell_width, cell_height, first_cell, cell_count,
-                          flags);
+std::shared_ptr<TImage> LoadImageStrip(const std::string& source, int cell_width, int cell_height,
+                                       int first_cell, int cell_count, int flags) {
+  return LoadImageStrip(LoadPixmap(source), cell_width, cell_height, first_cell, cell_count, flags);
 }
 
 std::shared_ptr<TImage> CreateImage(int width, int height, int frames, int flags) {

@@ -47,20 +47,18 @@ public:
     // pixmap has no alpha channel) and drops the drawable frame.
     virtual void SetPixmap(int index, std::shared_ptr<TPixmap> pixmap);
 
-    static std::shared_ptr<TImage> Create(int width, int height, int frames, int flags,
-                                          int mask_r, int mask_g, int mask_b);
-    static std::shared_ptr<TImage> Load(const std::shared_ptr<TPixmap>& source, int flags,
-                                        int mask_r, int mask_g, int mask_b);
-    static std::shared_ptr<TImage> Load(const std::string& source, int flags,
-                                        int mask_r, int mask_g, int mask_b);
-    static std::shared_ptr<TImage> LoadAnim(const std::shared_ptr<TPixmap>& source,
-                                            int cell_width, int cell_height, int first_cell,
-                                            int cell_count, int flags,
-                                            int mask_r, int mask_g, int mask_b);
-    static std::shared_ptr<TImage> LoadAnim(const std::string& source,
-                                            int cell_width, int cell_height, int first_cell,
-                                            int cell_count, int flags,
-                                            int mask_r, int mask_g, int mask_b);
+  static std::shared_ptr<TImage> Create(int width, int height, int frames, int flags, int mask_r,
+                                        int mask_g, int mask_b);
+  static std::shared_ptr<TImage> Load(const std::shared_ptr<TPixmap>& source, int flags, int mask_r,
+                                      int mask_g, int mask_b);
+  static std::shared_ptr<TImage> Load(const std::string& source, int flags, int mask_r, int mask_g,
+                                      int mask_b);
+  static std::shared_ptr<TImage> LoadAnim(const std::shared_ptr<TPixmap>& source, int cell_width,
+                                          int cell_height, int first_cell, int cell_count,
+                                          int flags, int mask_r, int mask_g, int mask_b);
+  static std::shared_ptr<TImage> LoadAnim(const std::string& source, int cell_width,
+                                          int cell_height, int first_cell, int cell_count,
+                                          int flags, int mask_r, int mask_g, int mask_b);
 };
 
 // Layer-wide settings for new images.
@@ -81,9 +79,8 @@ inline std::shared_ptr<TImage> LoadImage(const char* source, int flags = -1) {
 std::shared_ptr<TImage> LoadImageStrip(const std::shared_ptr<TPixmap>& source, int cell_width,
                                        int cell_height, int first_cell, int cell_count,
                                        int flags = -1);
-std::shared_ptr<TImage> LoadImageStrip(const std::string& source, int cell_width,
-                                       int cell_height, int first_cell, int cell_count,
-                                       int flags = -1);
+std::shared_ptr<TImage> LoadImageStrip(const std::string& source, int cell_width, int cell_height,
+                                       int first_cell, int cell_count, int flags = -1);
 // DynamicImage is always added.
 std::shared_ptr<TImage> CreateImage(int width, int height, int frames = 1, int flags = -1);
 
@@ -134,11 +131,10 @@ TCollisionHits LayerTestQuad(const TQuad& quad, int collide_mask, int write_mask
 // The same for an image frame placed at (x, y) by its handle under the current
 // origin and transform. A frame outside the image tests and records nothing.
 TCollisionHits LayerTestImage(const std::shared_ptr<TImage>& image, int x, int y, int frame,
-                              int collide_mask, int write_mask,
-                              std::shared_ptr<void> id = nullptr);
+                              int collide_mask, int write_mask, std::shared_ptr<void> id = nullptr);
 // The same for a solid rectangle of width x height at (x, y).
-TCollisionHits LayerTestRect(int x, int y, int width, int height, int collide_mask,
-                             int write_mask, std::shared_ptr<void> id = nullptr);
+TCollisionHits LayerTestRect(int x, int y, int width, int height, int collide_mask, int write_mask,
+                              std::shared_ptr<void> id = nullptr);
 
 // 1 when the two placed frames share a pixel whose alpha is 128 or more in both.
 // Uses layer 31 only.

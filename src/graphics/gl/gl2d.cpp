@@ -540,12 +540,10 @@ std::shared_ptr<TImageFrame> TGL2DDriver::CreateFrameFromPixmap(
   return f;
 }
 
-std::shared_ptr<TImageFrame> TGL2DDriver::CreateSheetFrame(TFrameSheet& sheet, int slot,
-                                                           int slots,
+std::shared_ptr<TImageFrame> TGL2DDriver::CreateSheetFrame(TFrameSheet& sheet, int slot, int slots,
                                                            const std::shared_ptr<TPixmap>& pixmap,
                                                            int flags) {
-  if (reference_drawing || !GLContextLive() || !pixmap || pixmap->width < 1 ||
-      pixmap->height < 1) {
+  if (reference_drawing || !GLContextLive() || !pixmap || pixmap->width < 1 || pixmap->height < 1) {
     return CreateFrameFromPixmap(pixmap, flags);
   }
   auto s = std::static_pointer_cast<TGLSheet>(sheet.renderer_state);
@@ -783,8 +781,8 @@ void TGL2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, flo
   glBegin(GL_POLYGON);
   for (int i = 0; i < segs; ++i) {
     const double a = static_cast<double>(i) * 360.0 / segs * 0.017453292519943295;
-    vertex(cx + rx * static_cast<float>(std::cos(a)), cy - ry * static_cast<float>(std::sin(a)),
-           tx, ty);
+    vertex(cx + rx * static_cast<float>(std::cos(a)), cy - ry * static_cast<float>(std::sin(a)), tx,
+           ty);
   }
   glEnd();
 }
@@ -796,7 +794,8 @@ void TGL2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float h
   disable_tex();
   use_color();
   glBegin(GL_POLYGON);
-  for (size_t i = 0; i + 1 < xy.size(); i += 2) vertex(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty);
+  for (size_t i = 0; i + 1 < xy.size(); i += 2)
+    vertex(xy[i] + handle_x, xy[i + 1] + handle_y, tx, ty);
   glEnd();
 }
 
@@ -811,8 +810,7 @@ void TGL2DDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int 
   disable_tex();
   // Move the raster position with an empty bitmap, which may leave the visible area.
   glRasterPos2i(0, 0);
-  glBitmap(0, 0, 0.0f, 0.0f, static_cast<float>(x), static_cast<float>(-y - rows->height),
-           nullptr);
+  glBitmap(0, 0, 0.0f, 0.0f, static_cast<float>(x), static_cast<float>(-y - rows->height), nullptr);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, rows->pitch / 4);
   glDrawPixels(rows->width, rows->height, GL_RGBA, GL_UNSIGNED_BYTE, rows->pixels);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -852,9 +850,7 @@ std::shared_ptr<TPixmap> TGL2DDriver::GrabPixmap(int x, int y, int width, int he
 
 int TGL2DDriver::CachedBlend() const { return cur_blend; }
 
-void TGL2DDriver::CachedColor(unsigned char rgba[4]) const {
-  std::memcpy(rgba, color_bytes, 4);
-}
+void TGL2DDriver::CachedColor(unsigned char rgba[4]) const { std::memcpy(rgba, color_bytes, 4); }
 
 void SetGLReferenceDrawing(bool on) {
   flush();

@@ -10,8 +10,8 @@
 
 #include "graphics/pixmap/pixmap.h"
 #include "platform/input.h"
-#include "platform/system.h"
 #include "platform/sdl_bridge.h"
+#include "platform/system.h"
 
 // One record per window we draw into, newest first, as the driver keeps them.
 struct TGLContextRecord {
@@ -186,8 +186,8 @@ void screen_rect(const TGLContextRecord& r, int dw, int dh, int out[4]) {
     return;
   }
   // In whole numbers: a scale in floating point lost a row now and then (1009 of 1010).
-  const long long scaled = std::min(static_cast<long long>(dw) * r.height,
-                                    static_cast<long long>(dh) * r.width);
+  const long long scaled =
+      std::min(static_cast<long long>(dw) * r.height, static_cast<long long>(dh) * r.width);
   const int rw = std::clamp(static_cast<int>(scaled / r.height), 1, dw);
   const int rh = std::clamp(static_cast<int>(scaled / r.width), 1, dh);
   out[0] = (dw - rw) / 2;
@@ -320,11 +320,8 @@ void handle_window_event(const SDL_Event& e) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_RESIZED:
     case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_RESTORED:
-      update_screen_area(*r);
-      break;
-    default:
-      break;
+    case SDL_WINDOWEVENT_RESTORED: update_screen_area(*r); break;
+    default: break;
   }
 }
 

@@ -72,7 +72,8 @@ void SetGraphicsWindowed(bool windowed);
 bool GraphicsWindowed();
 
 // Driver selection. Switching driver releases the old driver's graphics and the mode list.
-void SetGraphicsDriver(const std::shared_ptr<TGraphicsDriver>& driver, int default_flags = BackBuffer);
+void SetGraphicsDriver(const std::shared_ptr<TGraphicsDriver>& driver,
+                       int default_flags = BackBuffer);
 std::shared_ptr<TGraphicsDriver> GetGraphicsDriver();
 int DefaultGraphicsFlags();
 

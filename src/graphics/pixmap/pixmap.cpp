@@ -9,13 +9,10 @@
 int BytesPerPixel(int format) {
   switch (format) {
     case PixelBGR888:
-    case PixelRGB888:
-      return 3;
+    case PixelRGB888: return 3;
     case PixelBGRA8888:
-    case PixelRGBA8888:
-      return 4;
-    default:
-      return format >= PixelI8 && format <= PixelMeanRGB8 ? 1 : 0;
+    case PixelRGBA8888: return 4;
+    default: return format >= PixelI8 && format <= PixelMeanRGB8 ? 1 : 0;
   }
 }
 
@@ -33,18 +30,10 @@ inline void to_rgba(const uint8_t* s, int format, uint8_t* d) {
       d[0] = d[1] = d[2] = 255;
       d[3] = s[0];
       break;
-    case PixelBGR888:
-      d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = 255;
-      break;
-    case PixelRGB888:
-      d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
-      break;
-    case PixelBGRA8888:
-      d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
-      break;
-    case PixelRGBA8888:
-      std::memcpy(d, s, 4);
-      break;
+    case PixelBGR888: d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = 255; break;
+    case PixelRGB888: d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255; break;
+    case PixelBGRA8888: d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3]; break;
+    case PixelRGBA8888: std::memcpy(d, s, 4); break;
     default:  // intensity and the one-byte extractions read back as grey
       d[0] = d[1] = d[2] = s[0];
       d[3] = 255;
@@ -56,39 +45,18 @@ inline void to_rgba(const uint8_t* s, int format, uint8_t* d) {
 inline void from_rgba(const uint8_t* s, int format, uint8_t* d) {
   switch (format) {
     case PixelI8:
-    case PixelMeanRGB8:
-      d[0] = static_cast<uint8_t>((s[0] + s[1] + s[2]) / 3);
-      break;
+    case PixelMeanRGB8: d[0] = static_cast<uint8_t>((s[0] + s[1] + s[2]) / 3); break;
     case PixelA8:
-    case PixelAlpha8:
-      d[0] = s[3];
-      break;
-    case PixelBGR888:
-      d[0] = s[2], d[1] = s[1], d[2] = s[0];
-      break;
-    case PixelRGB888:
-      d[0] = s[0], d[1] = s[1], d[2] = s[2];
-      break;
-    case PixelBGRA8888:
-      d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3];
-      break;
-    case PixelRGBA8888:
-      std::memcpy(d, s, 4);
-      break;
-    case PixelR8:
-      d[0] = s[0];
-      break;
-    case PixelG8:
-      d[0] = s[1];
-      break;
-    case PixelB8:
-      d[0] = s[2];
-      break;
-    case PixelMeanRGBA8:
-      d[0] = static_cast<uint8_t>((s[0] + s[1] + s[2] + s[3]) / 4);
-      break;
-    default:
-      break;
+    case PixelAlpha8: d[0] = s[3]; break;
+    case PixelBGR888: d[0] = s[2], d[1] = s[1], d[2] = s[0]; break;
+    case PixelRGB888: d[0] = s[0], d[1] = s[1], d[2] = s[2]; break;
+    case PixelBGRA8888: d[0] = s[2], d[1] = s[1], d[2] = s[0], d[3] = s[3]; break;
+    case PixelRGBA8888: std::memcpy(d, s, 4); break;
+    case PixelR8: d[0] = s[0]; break;
+    case PixelG8: d[0] = s[1]; break;
+    case PixelB8: d[0] = s[2]; break;
+    case PixelMeanRGBA8: d[0] = static_cast<uint8_t>((s[0] + s[1] + s[2] + s[3]) / 4); break;
+    default: break;
   }
 }
 
@@ -125,7 +93,8 @@ void ConvertPixels(const uint8_t* src, int src_format, uint8_t* dst, int dst_for
 TPixmap::~TPixmap() = default;
 
 uint8_t* TPixmap::PixelPtr(int x, int y) {
-  return pixels + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
+  return pixels + static_cast<ptrdiff_t>(y) * pitch +
+         static_cast<ptrdiff_t>(x) * BytesPerPixel(format);
 }
 
 std::shared_ptr<TPixmap> TPixmap::Window(int x, int y, int w, int h) {
@@ -134,8 +103,8 @@ std::shared_ptr<TPixmap> TPixmap::Window(int x, int y, int w, int h) {
   const int64_t x1 = std::min<int64_t>(int64_t{x} + w, width);
   const int64_t y1 = std::min<int64_t>(int64_t{y} + h, height);
   if (x1 <= x0 || y1 <= y0) return nullptr;
-  auto win = CreateStatic(PixelPtr(static_cast<int>(x0), static_cast<int>(y0)), static_cast<int>(x1 - x0),
-                          static_cast<int>(y1 - y0), pitch, format);
+  auto win = CreateStatic(PixelPtr(static_cast<int>(x0), static_cast<int>(y0)),
+                          static_cast<int>(x1 - x0), static_cast<int>(y1 - y0), pitch, format);
   if (win) win->_source = weak_from_this().lock();
   return win;
 }
@@ -158,14 +127,16 @@ void TPixmap::Paste(const std::shared_ptr<TPixmap>& source, int x, int y) {
   const int first = std::max(0, -y);
   const int last = static_cast<int>(std::min<int64_t>(source->height, int64_t{height} - y));
   for (int i = first; i < last; ++i) {
-    ConvertPixels(source->PixelPtr(sx, i), source->format, PixelPtr(dx, y + i), format, static_cast<int>(n));
+    ConvertPixels(source->PixelPtr(sx, i), source->format, PixelPtr(dx, y + i), format,
+                  static_cast<int>(n));
   }
 }
 
 std::shared_ptr<TPixmap> TPixmap::Convert(int to_format) {
   auto out = Create(width, height, to_format, 4);
   if (!out) return nullptr;
-  for (int y = 0; y < height; ++y) ConvertPixels(PixelPtr(0, y), format, out->PixelPtr(0, y), to_format, width);
+  for (int y = 0; y < height; ++y)
+    ConvertPixels(PixelPtr(0, y), format, out->PixelPtr(0, y), to_format, width);
   return out;
 }
 

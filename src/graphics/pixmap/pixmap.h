@@ -72,7 +72,8 @@ private:
 std::shared_ptr<TPixmap> CreatePixmap(int width, int height, int format, int align = 4);
 
 // Bilinear resize; the result keeps the source's format. None for a size below 1.
-std::shared_ptr<TPixmap> ResizePixmap(const std::shared_ptr<TPixmap>& pixmap, int width, int height);
+std::shared_ptr<TPixmap> ResizePixmap(const std::shared_ptr<TPixmap>& pixmap, int width,
+                                      int height);
 // A PixelRGBA8888 copy in which pixels of the mask colour are transparent and take the
 // mean colour of their unmasked neighbours, so filtered edges do not darken.
 std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int red, int green,

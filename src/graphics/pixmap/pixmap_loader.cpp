@@ -84,7 +84,8 @@ bool png_make_pixmap(PngDecode* d, int width, int height, int format) {
   // the rest of the stream could hold is a lie, and refusing it early saves a huge
   // allocation and a long decode.
   if (d->remaining >= 0) {
-    const uint64_t bits = uint64_t{w} * h * png_get_channels(png, info) * static_cast<unsigned>(depth);
+    const uint64_t bits =
+        uint64_t{w} * h * png_get_channels(png, info) * static_cast<unsigned>(depth);
     if (static_cast<uint64_t>(d->remaining) * 1032 + 1024 < bits / 8) return false;
   }
 
@@ -101,17 +102,10 @@ bool png_make_pixmap(PngDecode* d, int width, int height, int format) {
   if (png_get_bit_depth(png, info) != 8) return false;
   int format = 0;
   switch (png_get_color_type(png, info)) {
-    case PNG_COLOR_TYPE_GRAY:
-      format = PixelI8;
-      break;
-    case PNG_COLOR_TYPE_RGB:
-      format = PixelRGB888;
-      break;
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-      format = PixelRGBA8888;
-      break;
-    default:
-      return false;
+    case PNG_COLOR_TYPE_GRAY: format = PixelI8; break;
+    case PNG_COLOR_TYPE_RGB: format = PixelRGB888; break;
+    case PNG_COLOR_TYPE_RGB_ALPHA: format = PixelRGBA8888; break;
+    default: return false;
   }
   if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * BytesPerPixel(format)) return false;
   if (!png_make_pixmap(d, static_cast<int>(w), static_cast<int>(h), format)) return false;
@@ -173,7 +167,9 @@ std::shared_ptr<TPixmap> LoadPixmap(const std::string& url) {
   return LoadPixmap(read_file(url));
 }
 
-std::shared_ptr<TPixmap> LoadPixmap(const char* url) { return url ? LoadPixmap(std::string(url)) : nullptr; }
+std::shared_ptr<TPixmap> LoadPixmap(const char* url) {
+  return url ? LoadPixmap(std::string(url)) : nullptr;
+}
 
 std::shared_ptr<TPixmap> LoadPixmap(const std::shared_ptr<TStream>& stream) {
   if (!stream) return nullptr;

@@ -18,7 +18,9 @@ struct Tap {
 };
 
 Tap tap(int i, int src_len, int dst_len) {
-  const float s = (static_cast<float>(i) + 0.5f) * (static_cast<float>(src_len) / static_cast<float>(dst_len)) - 0.5f;
+  const float s =
+      (static_cast<float>(i) + 0.5f) * (static_cast<float>(src_len) / static_cast<float>(dst_len)) -
+      0.5f;
   const int s0 = static_cast<int>(std::floor(s));
   if (s0 < 0) return {0, 0, 0.0f};
   if (s0 >= src_len - 1) return {src_len - 1, src_len - 1, 0.0f};
@@ -27,7 +29,8 @@ Tap tap(int i, int src_len, int dst_len) {
 
 }  // namespace
 
-std::shared_ptr<TPixmap> ResizePixmap(const std::shared_ptr<TPixmap>& pixmap, int width, int height) {
+std::shared_ptr<TPixmap> ResizePixmap(const std::shared_ptr<TPixmap>& pixmap, int width,
+                                      int height) {
   if (!pixmap || width < 1 || height < 1 || pixmap->width < 1 || pixmap->height < 1) return nullptr;
   auto src = as_rgba(pixmap);
   auto dst = TPixmap::Create(width, height, PixelRGBA8888, 4);
@@ -56,7 +59,8 @@ std::shared_ptr<TPixmap> ResizePixmap(const std::shared_ptr<TPixmap>& pixmap, in
   return pixmap->format == PixelRGBA8888 ? dst : dst->Convert(pixmap->format);
 }
 
-std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int red, int green, int blue) {
+std::shared_ptr<TPixmap> MaskPixmap(const std::shared_ptr<TPixmap>& pixmap, int red, int green,
+                                    int blue) {
   if (!pixmap) return nullptr;
   auto src = as_rgba(pixmap);
   auto dst = TPixmap::Create(pixmap->width, pixmap->height, PixelRGBA8888, 4);
