@@ -13,29 +13,29 @@
 namespace {
 
 std::shared_ptr<TImage> sprite() {
-    static std::shared_ptr<TImage> img = [] {
-        auto pm = CreatePixmap(48, 33, PixelRGB888);
-        for (int y = 0; y < 33; ++y)
-            for (int x = 0; x < 48; ++x) {
-                const double u = (x + 0.5 - 24.0) / 24.0, v = (y + 0.5 - 16.5) / 16.5;
-                pm->WritePixel(x, y, u * u + v * v <= 1.0 ? 0x40c060 : 0);
-            }
-        auto image = LoadImage(pm, MaskedImage | DynamicImage);
-        CentreImageHandle(image);
-        return image;
-    }();
-    return img;
+  static std::shared_ptr<TImage> img = [] {
+    auto pm = CreatePixmap(48, 33, PixelRGB888);
+    for (int y = 0; y < 33; ++y)
+      for (int x = 0; x < 48; ++x) {
+        const double u = (x + 0.5 - 24.0) / 24.0, v = (y + 0.5 - 16.5) / 16.5;
+        pm->WritePixel(x, y, u * u + v * v <= 1.0 ? 0x40c060 : 0);
+      }
+    auto image = LoadImage(pm, MaskedImage | DynamicImage);
+    CentreImageHandle(image);
+    return image;
+  }();
+  return img;
 }
 
 void overlap(benchmark::State& state, int dx, int dy, int expected) {
-    auto a = sprite(), b = sprite();
-    if (ImagesOverlap(a, 200, 200, 0, b, 200 + dx, 200 + dy, 0) != expected) {
-        state.SkipWithError("unexpected result");
-        return;
-    }
+  auto a = sprite(), b = sprite();
+  if (ImagesOverlap(a, 200, 200, 0, b, 200 + dx, 200 + dy, 0) != expected) {
+    state.SkipWithError("unexpected result");
+    return;
+  }
   for (auto _ : state)
     benchmark::DoNotOptimize(ImagesOverlap(a, 200, 200, 0, b, 200 + dx, 200 + dy, 0));
-    state.SetItemsProcessed(state.iterations());
+  state.SetItemsProcessed(state.iterations());
 }
 
 void BM_ImagesOverlap_Hit(benchmark::State& state) { overlap(state, 10, 5, 1); }
@@ -50,36 +50,36 @@ BENCHMARK(BM_ImagesOverlap_NearMiss);
 // Each iteration draws a batch and reads one pixel back, so the GPU's work is counted
 // (in real time: the rasteriser runs on threads of its own).
 void BM_DrawImage_Masked48x33(benchmark::State& state) {
-    constexpr int kBatch = 500;
-    auto img = sprite();
-    SetBlend(MaskBlend);
-    int n = 0;
-    for (auto _ : state) {
-        for (int i = 0; i < kBatch; ++i, ++n)
+  constexpr int kBatch = 500;
+  auto img = sprite();
+  SetBlend(MaskBlend);
+  int n = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i, ++n)
       DrawImage(img, static_cast<float>(24 + (n * 37) % 592),
                 static_cast<float>(17 + (n * 23) % 446));
-        benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
-    }
-    state.SetItemsProcessed(state.iterations() * kBatch);
+    benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
 }
 
 bool open_display() {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
-    init_graphics_module();
-    init_pixmap_module();
-    return OpenGraphics(640, 480, 0, 0, BackBuffer) != nullptr;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return false;
+  init_graphics_module();
+  init_pixmap_module();
+  return OpenGraphics(640, 480, 0, 0, BackBuffer) != nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (open_display())
-        benchmark::RegisterBenchmark("BM_DrawImage_Masked48x33", BM_DrawImage_Masked48x33)
-            ->UseRealTime();
+  benchmark::Initialize(&argc, argv);
+  if (open_display())
+    benchmark::RegisterBenchmark("BM_DrawImage_Masked48x33", BM_DrawImage_Masked48x33)
+        ->UseRealTime();
   else std::fprintf(stderr, "BM_DrawImage_Masked48x33 skipped: no display\n");
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }

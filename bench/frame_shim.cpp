@@ -60,108 +60,108 @@ pixel_store_fn gl_pixel_store = nullptr;
 read_pixels_fn gl_read_pixels = nullptr;
 
 std::int64_t now_us() {
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME, &t);
-    return static_cast<std::int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+  timespec t{};
+  clock_gettime(CLOCK_REALTIME, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
 }
 
 // One line to the log, straight to the file: the game may be ended by a signal later.
 void note(const char* fmt, double ms, int extra = -1) {
-    const char* path = std::getenv("AV_FRAME_LOG");
-    if (!path || !*path || exec_us == 0) return;
-    char line[96];
-    int n = extra < 0 ? std::snprintf(line, sizeof line, fmt, ms)
-                      : std::snprintf(line, sizeof line, fmt, ms, extra);
-    const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd < 0) return;
-    if (n > 0 && write(fd, line, static_cast<size_t>(n)) < 0) n = 0;
-    close(fd);
+  const char* path = std::getenv("AV_FRAME_LOG");
+  if (!path || !*path || exec_us == 0) return;
+  char line[96];
+  int n = extra < 0 ? std::snprintf(line, sizeof line, fmt, ms)
+                    : std::snprintf(line, sizeof line, fmt, ms, extra);
+  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (fd < 0) return;
+  if (n > 0 && write(fd, line, static_cast<size_t>(n)) < 0) n = 0;
+  close(fd);
 }
 
 double since_exec_ms() { return static_cast<double>(now_us() - exec_us) / 1000.0; }
 
 __attribute__((constructor)) void shim_loaded() {
-    const char* t0 = std::getenv("AV_EXEC_US");
-    if (t0) exec_us = std::strtoll(t0, nullptr, 10);
-    note("loaded %.1f\n", since_exec_ms());
-    const char* path = std::getenv("AV_FRAME_COUNTER");
-    if (!path || !*path) return;
-    const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return;
-    if (ftruncate(fd, sizeof(std::uint64_t)) == 0) {
-        void* p = mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (p != MAP_FAILED) counter = new (p) std::atomic<std::uint64_t>(0);
-    }
-    close(fd);
+  const char* t0 = std::getenv("AV_EXEC_US");
+  if (t0) exec_us = std::strtoll(t0, nullptr, 10);
+  note("loaded %.1f\n", since_exec_ms());
+  const char* path = std::getenv("AV_FRAME_COUNTER");
+  if (!path || !*path) return;
+  const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return;
+  if (ftruncate(fd, sizeof(std::uint64_t)) == 0) {
+    void* p = mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p != MAP_FAILED) counter = new (p) std::atomic<std::uint64_t>(0);
+  }
+  close(fd);
 }
 
 bool find_gl() {
-    if (gl_read_pixels) return true;
-    auto proc = reinterpret_cast<proc_fn>(dlsym(RTLD_DEFAULT, "SDL_GL_GetProcAddress"));
-    if (!proc) return false;
-    gl_get_int = reinterpret_cast<get_int_fn>(proc("glGetIntegerv"));
-    gl_pixel_store = reinterpret_cast<pixel_store_fn>(proc("glPixelStorei"));
-    gl_read_pixels = reinterpret_cast<read_pixels_fn>(proc("glReadPixels"));
-    return gl_get_int && gl_pixel_store && gl_read_pixels;
+  if (gl_read_pixels) return true;
+  auto proc = reinterpret_cast<proc_fn>(dlsym(RTLD_DEFAULT, "SDL_GL_GetProcAddress"));
+  if (!proc) return false;
+  gl_get_int = reinterpret_cast<get_int_fn>(proc("glGetIntegerv"));
+  gl_pixel_store = reinterpret_cast<pixel_store_fn>(proc("glPixelStorei"));
+  gl_read_pixels = reinterpret_cast<read_pixels_fn>(proc("glReadPixels"));
+  return gl_get_int && gl_pixel_store && gl_read_pixels;
 }
 
 // Whether the frame about to be presented shows anything: a 64 x 64 block at the middle
 // of the viewport, read from whatever the present reads (the game's screen). Small, so
 // the reading does not change the timing it measures. Pixel-store state is put back.
 bool frame_has_content() {
-    if (!find_gl()) return false;
-    GLint pack_buffer = 0;
-    gl_get_int(kPixelPackBufferBinding, &pack_buffer);
-    if (pack_buffer != 0) return false;
-    GLint view[4] = {0, 0, 0, 0};
-    gl_get_int(kViewport, view);
-    const int w = view[2] < 64 ? view[2] : 64;
-    const int h = view[3] < 64 ? view[3] : 64;
-    if (w <= 0 || h <= 0) return false;
-    GLint saved[4];
-    const GLenum names[4] = {kPackAlignment, kPackRowLength, kPackSkipRows, kPackSkipPixels};
-    for (int i = 0; i < 4; ++i) gl_get_int(names[i], &saved[i]);
-    gl_pixel_store(kPackAlignment, 4);
-    gl_pixel_store(kPackRowLength, 0);
-    gl_pixel_store(kPackSkipRows, 0);
-    gl_pixel_store(kPackSkipPixels, 0);
-    static unsigned char px[64 * 64 * 4];
-    std::memset(px, 0, sizeof px);
-    gl_read_pixels(view[0] + (view[2] - w) / 2, view[1] + (view[3] - h) / 2, w, h, kRgba,
-                   kUnsignedByte, px);
-    for (int i = 0; i < 4; ++i) gl_pixel_store(names[i], saved[i]);
-    for (int i = 0; i < w * h; ++i)
-        if (px[i * 4] | px[i * 4 + 1] | px[i * 4 + 2]) return true;
-    return false;
+  if (!find_gl()) return false;
+  GLint pack_buffer = 0;
+  gl_get_int(kPixelPackBufferBinding, &pack_buffer);
+  if (pack_buffer != 0) return false;
+  GLint view[4] = {0, 0, 0, 0};
+  gl_get_int(kViewport, view);
+  const int w = view[2] < 64 ? view[2] : 64;
+  const int h = view[3] < 64 ? view[3] : 64;
+  if (w <= 0 || h <= 0) return false;
+  GLint saved[4];
+  const GLenum names[4] = {kPackAlignment, kPackRowLength, kPackSkipRows, kPackSkipPixels};
+  for (int i = 0; i < 4; ++i) gl_get_int(names[i], &saved[i]);
+  gl_pixel_store(kPackAlignment, 4);
+  gl_pixel_store(kPackRowLength, 0);
+  gl_pixel_store(kPackSkipRows, 0);
+  gl_pixel_store(kPackSkipPixels, 0);
+  static unsigned char px[64 * 64 * 4];
+  std::memset(px, 0, sizeof px);
+  gl_read_pixels(view[0] + (view[2] - w) / 2, view[1] + (view[3] - h) / 2, w, h, kRgba,
+                 kUnsignedByte, px);
+  for (int i = 0; i < 4; ++i) gl_pixel_store(names[i], saved[i]);
+  for (int i = 0; i < w * h; ++i)
+    if (px[i * 4] | px[i * 4 + 1] | px[i * 4 + 2]) return true;
+  return false;
 }
 
 }  // namespace
 
 extern "C" void SDL_MinimizeWindow(SDL_Window* window) {
-    static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_MinimizeWindow"));
-    note("minimise %.1f\n", since_exec_ms());
-    if (real) real(window);
+  static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_MinimizeWindow"));
+  note("minimise %.1f\n", since_exec_ms());
+  if (real) real(window);
 }
 
 extern "C" void SDL_RestoreWindow(SDL_Window* window) {
-    static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_RestoreWindow"));
-    note("restore %.1f\n", since_exec_ms());
-    if (real) real(window);
+  static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_RestoreWindow"));
+  note("restore %.1f\n", since_exec_ms());
+  if (real) real(window);
 }
 
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
-    static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
-    if (!content_seen) {
-        const double ms = since_exec_ms();
-        if (swaps == 0) note("first_swap %.1f\n", ms);
-        if (frame_has_content()) {
-            content_seen = true;
-            if (swaps > 0) note("last_black %.1f\n", last_swap_ms);
-            note("first_content %.1f %d\n", ms, swaps);
-        }
-        last_swap_ms = ms;
+  static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
+  if (!content_seen) {
+    const double ms = since_exec_ms();
+    if (swaps == 0) note("first_swap %.1f\n", ms);
+    if (frame_has_content()) {
+      content_seen = true;
+      if (swaps > 0) note("last_black %.1f\n", last_swap_ms);
+      note("first_content %.1f %d\n", ms, swaps);
     }
-    ++swaps;
-    if (counter) counter->fetch_add(1, std::memory_order_relaxed);
-    if (real) real(window);
+    last_swap_ms = ms;
+  }
+  ++swaps;
+  if (counter) counter->fetch_add(1, std::memory_order_relaxed);
+  if (real) real(window);
 }

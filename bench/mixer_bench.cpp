@@ -85,7 +85,7 @@ struct steady_card : softmix::ringdevice {
   ~steady_card() override { close(); }
   int64_t played = 0;
 
-protected:
+ protected:
   bool device_open() override { return true; }
   bool device_position(int64_t* bytes) override {
     *bytes = played;

@@ -35,124 +35,124 @@ constexpr int kShots = 40;
 constexpr int kEffects = 12;
 
 bool open_game() {
-    static int state = 0;  // 0 not tried, 1 open, -1 failed
-    if (state != 0) return state > 0;
-    state = -1;
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    register_embedded_files();
-    init_stream_module();
-    init_pixmap_module();
-    init_graphics_module();
-    init_audio_module();
-    if (!OpenGraphics(640, 480, 0, 60, BackBuffer)) return false;
-    SetMaskColor(0, 0, 0);
-    SetDefaultImageFlags(MaskedImage | DynamicImage);
-    create_world_objects();
-    engine_chan = alloc_channel();
-    seed_random(20);
-    load_resources();
-    side_bars(1);
+  static int state = 0;  // 0 not tried, 1 open, -1 failed
+  if (state != 0) return state > 0;
+  state = -1;
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  register_embedded_files();
+  init_stream_module();
+  init_pixmap_module();
+  init_graphics_module();
+  init_audio_module();
+  if (!OpenGraphics(640, 480, 0, 60, BackBuffer)) return false;
+  SetMaskColor(0, 0, 0);
+  SetDefaultImageFlags(MaskedImage | DynamicImage);
+  create_world_objects();
+  engine_chan = alloc_channel();
+  seed_random(20);
+  load_resources();
+  side_bars(1);
 
-    mode3d = 3;
-    anaglyph_file(0);  // apply the eye colours of the glasses type
-    retro_fx = 1;
-    first_run = 0;
-    player_tag::reset(1);
-    player->level = kStage;
-    ebplane_num = kPlanes;
-    balloon_num = kBalloons;
-    clear_world();
-    player_tag::reset(0);
-    game_state = 2;
-    play_phase = 1;
-    player->x = 200.0f;
-    state = 1;
-    return true;
+  mode3d = 3;
+  anaglyph_file(0);  // apply the eye colours of the glasses type
+  retro_fx = 1;
+  first_run = 0;
+  player_tag::reset(1);
+  player->level = kStage;
+  ebplane_num = kPlanes;
+  balloon_num = kBalloons;
+  clear_world();
+  player_tag::reset(0);
+  game_state = 2;
+  play_phase = 1;
+  player->x = 200.0f;
+  state = 1;
+  return true;
 }
 
 // Keeps the sky as full as at the start: what was shot down or flew off comes back.
 void top_up() {
-    game_state = 2;
-    play_phase = 1;
-    shield_tmr = 1000000;  // the player must survive the run
-    player->lives = 3;
-    player->y = 200.0f;
-    while (static_cast<int>(ebplane_list.count()) < kPlanes) {
-        const int keep = ebplane_num;
-        ebplane_num = 1;
-        ebplane_tag::create_em();
-        ebplane_num = keep;
-    }
-    while (static_cast<int>(balloon_list.count()) < kBalloons) {
-        const int keep = balloon_num;
-        balloon_num = 1;
-        balloon_tag::create_em();
-        balloon_num = keep;
-    }
-    for (int i = static_cast<int>(pshot_list.count()); i < kShots; ++i) {
-        auto s = std::make_shared<pshot_tag>();
-        s->spd = (i & 1) ? 8 : -8;
-        s->x = 110 + (i * 53) % 410;
-        s->y = 95 + (i * 37) % 205;
-        pshot_list.add_last(std::move(s));
-    }
+  game_state = 2;
+  play_phase = 1;
+  shield_tmr = 1000000;  // the player must survive the run
+  player->lives = 3;
+  player->y = 200.0f;
+  while (static_cast<int>(ebplane_list.count()) < kPlanes) {
+    const int keep = ebplane_num;
+    ebplane_num = 1;
+    ebplane_tag::create_em();
+    ebplane_num = keep;
+  }
+  while (static_cast<int>(balloon_list.count()) < kBalloons) {
+    const int keep = balloon_num;
+    balloon_num = 1;
+    balloon_tag::create_em();
+    balloon_num = keep;
+  }
+  for (int i = static_cast<int>(pshot_list.count()); i < kShots; ++i) {
+    auto s = std::make_shared<pshot_tag>();
+    s->spd = (i & 1) ? 8 : -8;
+    s->x = 110 + (i * 53) % 410;
+    s->y = 95 + (i * 37) % 205;
+    pshot_list.add_last(std::move(s));
+  }
   const int effects =
       static_cast<int>(explode_list.count() + particle_list.count() + smoke_list.count() +
                        points_list.count() + bpop_list.count());
-    for (int i = effects; i < kEffects; ++i) {
-        const float x = static_cast<float>(150 + (i * 41) % 350);
-        const float y = static_cast<float>(120 + (i * 29) % 200);
-        switch (i % 4) {
-        case 0: explode_tag::create_it(x, y, 1.0f); break;
-        case 1: particle_tag::create_em(x, y, 16, 1); break;
-        case 2: smoke_tag::create_it(x, y); break;
-        default: points_tag::create_it(static_cast<int>(x), static_cast<int>(y), 15 * kStage); break;
-        }
+  for (int i = effects; i < kEffects; ++i) {
+    const float x = static_cast<float>(150 + (i * 41) % 350);
+    const float y = static_cast<float>(120 + (i * 29) % 200);
+    switch (i % 4) {
+      case 0: explode_tag::create_it(x, y, 1.0f); break;
+      case 1: particle_tag::create_em(x, y, 16, 1); break;
+      case 2: smoke_tag::create_it(x, y); break;
+      default: points_tag::create_it(static_cast<int>(x), static_cast<int>(y), 15 * kStage); break;
     }
+  }
 }
 
 // The game's own work in a play frame: run_play moves, hit-tests and draws everything.
 // Presents happen outside the timing so the driver's queue does not grow.
 void BM_PlayFrame_GameSide(benchmark::State& state) {
-    if (!open_game()) {
-        state.SkipWithError("no display");
-        return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        top_up();
-        draw_backdrop();
-        state.ResumeTiming();
-        run_play();
-        state.PauseTiming();
-        draw_hud();
-        retro_lines(2);
-        side_bars(0);
-        Flip(0);
-        state.ResumeTiming();
-    }
-    state.counters["planes"] = static_cast<double>(ebplane_list.count());
+  if (!open_game()) {
+    state.SkipWithError("no display");
+    return;
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    top_up();
+    draw_backdrop();
+    state.ResumeTiming();
+    run_play();
+    state.PauseTiming();
+    draw_hud();
+    retro_lines(2);
+    side_bars(0);
+    Flip(0);
+    state.ResumeTiming();
+  }
+  state.counters["planes"] = static_cast<double>(ebplane_list.count());
 }
 
 // The whole frame as the main loop makes it, presented unpaced and read back, so the
 // rasteriser's work is in the figure too.
 void BM_PlayFrame_Whole(benchmark::State& state) {
-    if (!open_game()) {
-        state.SkipWithError("no display");
-        return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        top_up();
-        state.ResumeTiming();
-        draw_backdrop();
-        run_play();
-        draw_hud();
-        retro_lines(2);
-        side_bars(0);
-        benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
-        Flip(0);
-    }
+  if (!open_game()) {
+    state.SkipWithError("no display");
+    return;
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    top_up();
+    state.ResumeTiming();
+    draw_backdrop();
+    run_play();
+    draw_hud();
+    retro_lines(2);
+    side_bars(0);
+    benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
+    Flip(0);
+  }
 }
 
 BENCHMARK(BM_PlayFrame_GameSide)->Unit(benchmark::kMicrosecond);
@@ -161,18 +161,18 @@ BENCHMARK(BM_PlayFrame_Whole)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    // Textures and sounds go while the display and the audio device still exist.
-    clear_world();
-    left_bar_img = right_bar_img = cloud_img = sprites = blimp_hit_img = nullptr;
-    backdrop_img = title_img = pointer_img = mts1_img = mts2_img = nullptr;
-    font = nullptr;
-    SetImageFont(nullptr);
-    snd_fire = snd_balloonpop = snd_blimphit = snd_startstage = snd_endstage = snd_explode =
-        snd_pldeath = nullptr;
-    engine_chan = nullptr;
-    CloseGraphics();
-    return 0;
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // Textures and sounds go while the display and the audio device still exist.
+  clear_world();
+  left_bar_img = right_bar_img = cloud_img = sprites = blimp_hit_img = nullptr;
+  backdrop_img = title_img = pointer_img = mts1_img = mts2_img = nullptr;
+  font = nullptr;
+  SetImageFont(nullptr);
+  snd_fire = snd_balloonpop = snd_blimphit = snd_startstage = snd_endstage = snd_explode =
+      snd_pldeath = nullptr;
+  engine_chan = nullptr;
+  CloseGraphics();
+  return 0;
 }

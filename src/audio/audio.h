@@ -14,7 +14,7 @@ class TChannel;
 
 // A loaded sound. The base class is what the silent driver hands out.
 class TSound {
-public:
+ public:
   virtual ~TSound() = default;
 
   // Starts the sound on channel (or on a new channel when null).
@@ -29,7 +29,7 @@ public:
 
 // One voice slot. In the base class every operation does nothing and returns 0.
 class TChannel {
-public:
+ public:
   virtual ~TChannel() = default;
 
   virtual int Stop();
@@ -44,7 +44,7 @@ public:
 // A named audio driver. The base class is the silent driver "Null".
 // Each driver links itself at the head of the registry when constructed.
 class TAudioDriver {
-public:
+ public:
   TAudioDriver();
   virtual ~TAudioDriver();
   TAudioDriver(const TAudioDriver&) = delete;
@@ -99,7 +99,7 @@ void shutdown_audio_driver();
 
 // A sound held by the mixing engine.
 class TSoftMixSound : public TSound {
-public:
+ public:
   struct engine_sound* sm_sound = nullptr;  // one engine reference, released on destruction
 
   ~TSoftMixSound() override;
@@ -110,14 +110,14 @@ public:
   static std::shared_ptr<TSoftMixSound> CreateWithSound(
       struct engine_sound* sound, const std::shared_ptr<TAudioSample>& sample);
 
-private:
+ private:
   std::shared_ptr<TChannel> Start(const std::shared_ptr<TChannel>& channel, int paused);
 };
 
 // A channel handle of the mixing engine; the handle is freed on destruction, while
 // the voice behind it plays on to its end.
 class TSoftMixChannel : public TChannel {
-public:
+ public:
   int sm_channel = 0;  // engine handle, 0 when none
 
   ~TSoftMixChannel() override;
@@ -134,7 +134,7 @@ public:
 };
 
 class TSoftMixAudioDriver : public TAudioDriver {
-public:
+ public:
   std::string _name;
   int _mode = -1;  // 0 the sound card, 1 the fallback output (not built here), -1 either
 

@@ -228,7 +228,7 @@ int sound::mix(int32_t* acc, int frames) {
     const int64_t dstep = (st - sc) / frames;
     const int dvol = (vt - vc) * 256 / frames;
     result = pick_ramped(d->channels, d->bits)(d->data, acc, n, sc, dstep, vc * 256, dvol, lf, rf,
-                                                depth, m);
+                                               depth, m);
   }
   pos = m.pos;
   total.store(m.total, rel);

@@ -52,7 +52,7 @@ class mixer;
 
 // The common base of the mixer and its voices.
 class output {
-public:
+ public:
   virtual ~output() = default;
   virtual void set_rate(int rate) {}
   virtual void set_volume(int volume) {}
@@ -70,7 +70,7 @@ public:
 // value to the target. A compare-and-swap from what the mixer read keeps it from
 // overwriting a setting the game made meanwhile.
 class setting_pair {
-public:
+ public:
   explicit setting_pair(int value) : _bits(pack(value, value)) {}
 
   int current() const { return current_of(_bits.load(std::memory_order_acquire)); }
@@ -100,7 +100,7 @@ public:
     }
   }
 
-private:
+ private:
   static uint64_t pack(int current, int target) {
     return static_cast<uint64_t>(static_cast<uint32_t>(current)) << 32 |
            static_cast<uint32_t>(target);
@@ -113,7 +113,7 @@ private:
 
 // One playing instance of a sound.
 class sound : public output {
-public:
+ public:
   mixer* owner = nullptr;
   std::atomic<int> status{VOICE_FREE};
   int handle = 0;  // game thread only
@@ -151,18 +151,18 @@ public:
 
 // Single-producer single-consumer ring of voice pointers.
 class voice_ring {
-public:
+ public:
   bool push(sound* voice);  // false when full
   sound* pop();             // nullptr when empty
 
-private:
+ private:
   std::array<sound*, MIX_QUEUE_SIZE> _slots{};
   std::atomic<int> _read{0};
   std::atomic<int> _write{0};
 };
 
 class mixer : public output {
-public:
+ public:
   explicit mixer(int fragment_samples);
 
   void set_output(int rate, int channels);
@@ -178,7 +178,7 @@ public:
   // Only while no thread mixes: every active voice is released and recycled.
   void recycle_all();
 
-private:
+ private:
   void mix_voices();
   bool recycle(sound* voice);
 
@@ -193,20 +193,20 @@ private:
 
 // An output device: opens with its own mixer and calls it from a thread of its own.
 class audiodevice {
-public:
+ public:
   virtual ~audiodevice() = default;
   virtual int open() = 0;  // 0 on success
   virtual void close() = 0;
   mixer* get_mixer() { return _mixer.get(); }
 
-protected:
+ protected:
   std::unique_ptr<mixer> _mixer;
 };
 
 // A device with no output and no thread: the caller mixes fragments itself.
 // Tests drive the engine through it with their own clock.
 class manualdevice : public audiodevice {
-public:
+ public:
   int open() override;
   void close() override;
   void mix(int16_t* out) { _mixer->mix(out); }
@@ -215,7 +215,7 @@ public:
 // A device that plays a ring of 32 fragments endlessly and reports how far it has
 // played; a service step every 5 ms keeps the ring filled ahead of it.
 class ringdevice : public audiodevice {
-public:
+ public:
   static constexpr int RING_FRAGMENTS = 32;
   static constexpr int START_LATENCY = 6;
   static constexpr int MAX_LATENCY = 10;
@@ -235,7 +235,7 @@ public:
   int write_position() const { return _write_pos; }
   int restart_countdown() const { return _restart; }
 
-protected:
+ protected:
   // What a concrete device provides.
   virtual bool device_open() = 0;
   virtual bool device_position(int64_t* bytes) = 0;  // false when it cannot tell
@@ -248,7 +248,7 @@ protected:
   std::vector<int16_t> _ring;
   int _fragment = MIX_FRAGMENT;
 
-private:
+ private:
   void start_playback();
   void clear_ring();
   void fill(int play);
@@ -265,18 +265,18 @@ private:
 // The sound card through SDL: 44100 Hz, signed 16-bit, stereo; the SDL callback
 // plays the ring.
 class sdldevice : public ringdevice {
-public:
+ public:
   sdldevice() = default;
   ~sdldevice() override;
 
-protected:
+ protected:
   bool device_open() override;
   bool device_position(int64_t* bytes) override;
   void device_reset() override;
   bool device_start() override;
   void device_close() override;
 
-private:
+ private:
   static void callback(void* self, uint8_t* stream, int len);
   void play(uint8_t* out, int len);
 

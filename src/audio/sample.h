@@ -9,24 +9,24 @@
 class TStream;
 
 // Sample formats; 0 is no format.
-constexpr int SF_MONO8 = 1;         // 8-bit unsigned
-constexpr int SF_MONO16LE = 2;      // 16-bit signed little-endian
-constexpr int SF_MONO16BE = 3;      // 16-bit signed big-endian
-constexpr int SF_STEREO8 = 4;       // 8-bit unsigned, left then right
-constexpr int SF_STEREO16LE = 5;    // 16-bit signed little-endian, left then right
-constexpr int SF_STEREO16BE = 6;    // 16-bit signed big-endian, left then right
+constexpr int SF_MONO8 = 1;       // 8-bit unsigned
+constexpr int SF_MONO16LE = 2;    // 16-bit signed little-endian
+constexpr int SF_MONO16BE = 3;    // 16-bit signed big-endian
+constexpr int SF_STEREO8 = 4;     // 8-bit unsigned, left then right
+constexpr int SF_STEREO16LE = 5;  // 16-bit signed little-endian, left then right
+constexpr int SF_STEREO16BE = 6;  // 16-bit signed big-endian, left then right
 
 // Indexed by format: bytes per frame and channels.
 extern const int audio_sample_bytes_per_frame[7];
 extern const int audio_sample_channels[7];
 
 class TAudioSample {
-public:
+ public:
   uint8_t* samples = nullptr;  // the PCM data
   int length = 0;              // frames
   int hertz = 0;               // frames per second
   int format = 0;
-  int capacity = 0;            // bytes owned by the sample; -1 when the data is someone else's
+  int capacity = 0;  // bytes owned by the sample; -1 when the data is someone else's
 
   // length x bytes-per-frame bytes, uninitialised. None for a bad format or size.
   static std::shared_ptr<TAudioSample> Create(int length, int hertz, int format);
@@ -40,13 +40,13 @@ public:
 
   int ByteCount() const;  // length x bytes per frame
 
-private:
+ private:
   std::unique_ptr<uint8_t[]> _owned;
 };
 
 // A link of the loader chain; constructing one puts it at the head of the chain.
 class TAudioSampleLoader {
-public:
+ public:
   TAudioSampleLoader();
   virtual ~TAudioSampleLoader();
   TAudioSampleLoader(const TAudioSampleLoader&) = delete;
@@ -59,12 +59,12 @@ public:
 };
 
 class TAudioSampleLoaderWAV : public TAudioSampleLoader {
-public:
+ public:
   std::shared_ptr<TAudioSample> LoadAudioSample(const std::shared_ptr<TStream>& stream) override;
 };
 
 class TAudioSampleLoaderOGG : public TAudioSampleLoader {
-public:
+ public:
   std::shared_ptr<TAudioSample> LoadAudioSample(const std::shared_ptr<TStream>& stream) override;
 };
 

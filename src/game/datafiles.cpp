@@ -32,165 +32,165 @@ namespace {
 // The one int of a data file. False when no regular, readable file is there (a folder
 // of that name, say); a file shorter than 4 bytes reads as its bytes padded with zeros.
 bool read_data_int(const std::string& path, int& value) {
-    if (file_type(path) != 1) return false;
-    try {
-        auto stream = read_file(path);
-        if (!stream) return false;
-        const int read = ReadInt(stream);
-        close_stream(stream);
-        value = read;
-        return true;
-    } catch (const TStreamException&) {
-        return false;
-    }
+  if (file_type(path) != 1) return false;
+  try {
+    auto stream = read_file(path);
+    if (!stream) return false;
+    const int read = ReadInt(stream);
+    close_stream(stream);
+    value = read;
+    return true;
+  } catch (const TStreamException&) {
+    return false;
+  }
 }
 
 // True when the file at path holds exactly the 4 bytes of value.
 bool holds_exactly(const std::string& path, int value) {
-    if (file_type(path) != 1) return false;
-    try {
-        auto stream = read_file(path);
-        if (!stream) return false;
-        const bool ok = stream->Size() == 4 && ReadInt(stream) == value;
-        close_stream(stream);
-        return ok;
-    } catch (const TStreamException&) {
-        return false;
-    }
+  if (file_type(path) != 1) return false;
+  try {
+    auto stream = read_file(path);
+    if (!stream) return false;
+    const bool ok = stream->Size() == 4 && ReadInt(stream) == value;
+    close_stream(stream);
+    return ok;
+  } catch (const TStreamException&) {
+    return false;
+  }
 }
 
 // The file a save replaces: symlinks followed to the file they name, which need
 // not exist yet. Empty for links that go round in a loop.
 std::string save_target(const std::string& path) {
-    fs::path p = map_file_path(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
-        const fs::path to = fs::read_symlink(p, ec);
-        if (ec) return p.string();
-        p = to.is_absolute() ? to : p.parent_path() / to;
-    }
-    return {};
+  fs::path p = map_file_path(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+    const fs::path to = fs::read_symlink(p, ec);
+    if (ec) return p.string();
+    p = to.is_absolute() ? to : p.parent_path() / to;
+  }
+  return {};
 }
 
 // A new file beside target, made by this save alone; -1 (and errno) when none can be.
 int create_beside(const std::string& target, std::string& temp) {
-    for (int i = 0; i < 100; ++i) {
-        temp = target + ".new" + (i ? std::to_string(i) : "");
-        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
+  for (int i = 0; i < 100; ++i) {
+    temp = target + ".new" + (i ? std::to_string(i) : "");
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 // Writes the 4 bytes of value at the start of the open file, cuts it there and waits
 // for the disk. Closes fd. 0, or the errno of the failure.
 int put_int(int fd, int value) {
-    FILE* file = fdopen(fd, "wb");  // does not truncate: in place, the old bytes stay till written
-    if (!file) {
-        const int err = errno;
-        close(fd);
-        return err;
-    }
-    auto stream = TCStream::CreateWithCStream(file, MODE_WRITE);
-    errno = 0;
-    try {
-        WriteInt(stream, value);
-        stream->Flush();  // a full disk shows here
-    } catch (const TStreamException&) {
-        return errno ? errno : EIO;
-    }
-    if (ftruncate(fd, 4) != 0 || fsync(fd) != 0) return errno;
-    return 0;
+  FILE* file = fdopen(fd, "wb");  // does not truncate: in place, the old bytes stay till written
+  if (!file) {
+    const int err = errno;
+    close(fd);
+    return err;
+  }
+  auto stream = TCStream::CreateWithCStream(file, MODE_WRITE);
+  errno = 0;
+  try {
+    WriteInt(stream, value);
+    stream->Flush();  // a full disk shows here
+  } catch (const TStreamException&) {
+    return errno ? errno : EIO;
+  }
+  if (ftruncate(fd, 4) != 0 || fsync(fd) != 0) return errno;
+  return 0;
 }
 
 // Why target could not be given the value; empty when it has it.
 std::string save_into(const std::string& target, int value) {
-    if (target.empty()) return std::strerror(ELOOP);
-    struct stat old;
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) return "not a regular file";
+  if (target.empty()) return std::strerror(ELOOP);
+  struct stat old;
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return "not a regular file";
 
-    std::string temp;
-    const int fd = create_beside(target, temp);
-    if (fd < 0) {
-        // A folder the player may not write to can still hold a file they may: write
-        // it in place, as the game always did.
-        const int in_place = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (in_place < 0) return std::strerror(errno);
-        if (const int err = put_int(in_place, value)) return std::strerror(err);
-        return holds_exactly(target, value) ? "" : "the file did not read back";
+  std::string temp;
+  const int fd = create_beside(target, temp);
+  if (fd < 0) {
+    // A folder the player may not write to can still hold a file they may: write
+    // it in place, as the game always did.
+    const int in_place = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (in_place < 0) return std::strerror(errno);
+    if (const int err = put_int(in_place, value)) return std::strerror(err);
+    return holds_exactly(target, value) ? "" : "the file did not read back";
+  }
+  if (exists) {
+    fchmod(fd, old.st_mode & 0777);
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Only root can give a file back to its owner; anyone else saves their own.
     }
-    if (exists) {
-        fchmod(fd, old.st_mode & 0777);
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only root can give a file back to its owner; anyone else saves their own.
-        }
-    }
-    std::string why;
-    if (const int err = put_int(fd, value)) why = std::strerror(err);
-    else if (!holds_exactly(temp, value)) why = "the file did not read back";
-    else if (std::rename(temp.c_str(), target.c_str()) != 0) why = std::strerror(errno);
-    // Only ever remove what this save made.
-    if (!why.empty()) std::remove(temp.c_str());
-    return why;
+  }
+  std::string why;
+  if (const int err = put_int(fd, value)) why = std::strerror(err);
+  else if (!holds_exactly(temp, value)) why = "the file did not read back";
+  else if (std::rename(temp.c_str(), target.c_str()) != 0) why = std::strerror(errno);
+  // Only ever remove what this save made.
+  if (!why.empty()) std::remove(temp.c_str());
+  return why;
 }
 
 }  // namespace
 
 bool write_data_int(const std::string& path, int value) {
-    const std::string target = save_target(path);
-    // Without a data folder the game runs without sounds and without saves, quietly.
-    std::error_code ec;
-    const fs::path folder = fs::path(target).parent_path();
+  const std::string target = save_target(path);
+  // Without a data folder the game runs without sounds and without saves, quietly.
+  std::error_code ec;
+  const fs::path folder = fs::path(target).parent_path();
   if (!target.empty() && !folder.empty() && !fs::is_directory(folder, ec)) return false;
-    const std::string why = save_into(target, value);
-    if (why.empty()) return true;
-    std::cerr << "aerovane: cannot save " << map_file_path(path) << ": " << why << std::endl;
-    return false;
+  const std::string why = save_into(target, value);
+  if (why.empty()) return true;
+  std::cerr << "aerovane: cannot save " << map_file_path(path) << ": " << why << std::endl;
+  return false;
 }
 
 int hiscore_file(int save) {
-    if (save) {
-        write_data_int(hiscore_path, player->best_sc);
-        return 0;
-    }
-    int best = 0;
-    if (!read_data_int(hiscore_path, best)) best = 0;
-    // No game ever ends below 0, so a negative value can only be a damaged file.
-    player->best_sc = best < 0 ? 0 : best;
+  if (save) {
+    write_data_int(hiscore_path, player->best_sc);
     return 0;
+  }
+  int best = 0;
+  if (!read_data_int(hiscore_path, best)) best = 0;
+  // No game ever ends below 0, so a negative value can only be a damaged file.
+  player->best_sc = best < 0 ? 0 : best;
+  return 0;
 }
 
 int anaglyph_file(int mode) {
-    if (mode == 1) {
-        int stored = 0;
-        if (read_data_int(anaglyph_path, stored))
-            // The menu only knows types 0 to 4; anything else starts flat.
-            mode3d = (stored >= 0 && stored <= 4) ? stored : 0;
-    } else if (mode == 2) {
-        write_data_int(anaglyph_path, mode3d);
-    }
+  if (mode == 1) {
+    int stored = 0;
+    if (read_data_int(anaglyph_path, stored))
+      // The menu only knows types 0 to 4; anything else starts flat.
+      mode3d = (stored >= 0 && stored <= 4) ? stored : 0;
+  } else if (mode == 2) {
+    write_data_int(anaglyph_path, mode3d);
+  }
 
-    switch (mode3d) {
-        case 1: draw3d->slc(140, 4, 40, 4, 100, 20); break;
-        case 2: draw3d->slc(4, 100, 20, 140, 4, 10); break;
-        case 3: draw3d->slc(4, 80, 60, 140, 4, 10); break;
-        case 4: draw3d->slc(4, 20, 140, 140, 4, 20); break;
-        default: break;  // flat: the last colours stay stored but unused
-    }
-    return 0;
+  switch (mode3d) {
+    case 1: draw3d->slc(140, 4, 40, 4, 100, 20); break;
+    case 2: draw3d->slc(4, 100, 20, 140, 4, 10); break;
+    case 3: draw3d->slc(4, 80, 60, 140, 4, 10); break;
+    case 4: draw3d->slc(4, 20, 140, 140, 4, 20); break;
+    default: break;  // flat: the last colours stay stored but unused
+  }
+  return 0;
 }
 
 int window_file(int save) {
-    if (save) {
-        write_data_int(window_path, GraphicsWindowed() ? 1 : 0);
-        return 0;
-    }
-    // Anything but exactly the four bytes of 0 or 1 is full screen, as with no file.
-    int stored = 0;
+  if (save) {
+    write_data_int(window_path, GraphicsWindowed() ? 1 : 0);
+    return 0;
+  }
+  // Anything but exactly the four bytes of 0 or 1 is full screen, as with no file.
+  int stored = 0;
   const bool window =
       read_data_int(window_path, stored) && stored == 1 && holds_exactly(window_path, stored);
-    SetGraphicsWindowed(window);
-    return 0;
+  SetGraphicsWindowed(window);
+  return 0;
 }

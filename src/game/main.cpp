@@ -10,19 +10,19 @@
 
 int main() {
 #if defined(__GLIBC__)
-    // Software GL builds each frame's drawing in some megabytes of heap and frees them
-    // again; glibc would give them back to the system at once, and the next frame would
-    // fault them in anew. Keep them (up to 64 MiB free, far more than a frame takes).
-    // Large blocks still go straight back, so the peak does not grow.
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  // Software GL builds each frame's drawing in some megabytes of heap and frees them
+  // again; glibc would give them back to the system at once, and the next frame would
+  // fault them in anew. Keep them (up to 64 MiB free, far more than a frame takes).
+  // Large blocks still go straight back, so the peak does not grow.
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
-    try {
-        return run_program();
-    } catch (const std::exception& e) {
-        std::cerr << "aerovane: " << e.what() << std::endl;
-        return 2;
-    } catch (...) {
-        std::cerr << "aerovane: unexpected failure" << std::endl;
-        return 2;
-    }
+  try {
+    return run_program();
+  } catch (const std::exception& e) {
+    std::cerr << "aerovane: " << e.what() << std::endl;
+    return 2;
+  } catch (...) {
+    std::cerr << "aerovane: unexpected failure" << std::endl;
+    return 2;
+  }
 }

@@ -25,33 +25,33 @@ const char* const version_line = "v1.3  Aerovane 2D/3D";
 int build_menu_labels() {
   menu_items = {"Start Game",     "3D Graphics: ",    "Retro Line FX: ",
                 "Sound Volume: ", "BiPlane Volume: ", "Exit Game"};
-    glasses_labels = {"Off", "M\\G", "R\\G", "R\\C", "R\\B"};
-    onoff_labels = {"Off", "On"};
+  glasses_labels = {"Off", "M\\G", "R\\G", "R\\C", "R\\B"};
+  onoff_labels = {"Off", "On"};
   volume_labels = {"Off", "10%", "20%", "30%", "40%", "50%", "60%", "70%", "80%", "90%", "Max"};
-    return 0;
+  return 0;
 }
 
 int menu_joystick_pointer() {
-    menu_mx = mouse_x();
-    menu_my = mouse_y();
-    // Only the end stops count, as in flight.
-    if (joy0_x() == joy_left) {
-        menu_mx -= 6;
-        move_mouse(menu_mx, menu_my);
-    }
-    if (joy0_x() == joy_right) {
-        menu_mx += 6;
-        move_mouse(menu_mx, menu_my);
-    }
-    if (joy0_y() == joy_up) {
-        menu_my -= 6;
-        move_mouse(menu_mx, menu_my);
-    }
-    if (joy0_y() == joy_down) {
-        menu_my += 6;
-        move_mouse(menu_mx, menu_my);
-    }
-    return 0;
+  menu_mx = mouse_x();
+  menu_my = mouse_y();
+  // Only the end stops count, as in flight.
+  if (joy0_x() == joy_left) {
+    menu_mx -= 6;
+    move_mouse(menu_mx, menu_my);
+  }
+  if (joy0_x() == joy_right) {
+    menu_mx += 6;
+    move_mouse(menu_mx, menu_my);
+  }
+  if (joy0_y() == joy_up) {
+    menu_my -= 6;
+    move_mouse(menu_mx, menu_my);
+  }
+  if (joy0_y() == joy_down) {
+    menu_my += 6;
+    move_mouse(menu_mx, menu_my);
+  }
+  return 0;
 }
 
 namespace {
@@ -59,128 +59,128 @@ namespace {
 // The volume tables have eleven labels; a step outside them (never made by the menu)
 // shows nothing rather than reading past the table.
 const std::string& label_at(const std::vector<std::string>& table, int index) {
-    static const std::string none;
-    if (index < 0 || index >= static_cast<int>(table.size())) return none;
-    return table[static_cast<std::size_t>(index)];
+  static const std::string none;
+  if (index < 0 || index >= static_cast<int>(table.size())) return none;
+  return table[static_cast<std::size_t>(index)];
 }
 
 std::string item_text(int i, int glasses) {
-    const bool paused = game_state == 3;
-    switch (i) {
-        case 0: return paused ? "Resume Game" : label_at(menu_items, 0);
-        case 1: return label_at(menu_items, 1) + label_at(glasses_labels, glasses);
-        case 2: return label_at(menu_items, 2) + label_at(onoff_labels, retro_fx);
-        case 3: return label_at(menu_items, 3) + label_at(volume_labels, sfx_step);
-        case 4: return label_at(menu_items, 4) + label_at(volume_labels, engine_step);
-        default: return paused ? "Quit This Game" : label_at(menu_items, 5);
-    }
+  const bool paused = game_state == 3;
+  switch (i) {
+    case 0: return paused ? "Resume Game" : label_at(menu_items, 0);
+    case 1: return label_at(menu_items, 1) + label_at(glasses_labels, glasses);
+    case 2: return label_at(menu_items, 2) + label_at(onoff_labels, retro_fx);
+    case 3: return label_at(menu_items, 3) + label_at(volume_labels, sfx_step);
+    case 4: return label_at(menu_items, 4) + label_at(volume_labels, engine_step);
+    default: return paused ? "Quit This Game" : label_at(menu_items, 5);
+  }
 }
 
 }  // namespace
 
 int menu_choose(int sel) {
-    switch (sel) {
-        case 0:
-            if (game_state == 3) {
-                // Play continues where it stopped.
-                game_state = 2;
-                engine_loop(1);
-            } else {
-                game_state = 2;
-                clear_world();
-                player->reset(1);
-            }
-            break;
-        case 1:
-            mode3d += 1;
-            if (mode3d > 4) mode3d = 0;
-            anaglyph_file(0);
-            break;
-        case 2:
-            retro_fx += 1;
-            if (retro_fx > 1) retro_fx = 0;
-            break;
-        case 3:
-            // Stepped, not recomputed: "Max" by stepping is 1.0 give or take a rounding.
-            sfx_step += 1;
-            sfx_volume += 0.1f;
-            if (sfx_step > 10) {
-                sfx_step = 0;
-                sfx_volume = 0.0f;
-            }
-            play_sfx(snd_fire);  // a sample of the new volume
-            break;
-        case 4:
-            // Heard the next time the engine starts.
-            engine_step += 1;
-            engine_volume += 0.1f;
-            if (engine_step > 10) {
-                engine_step = 0;
-                engine_volume = 0.0f;
-            }
-            break;
-        case 5:
-            if (game_state == 3) {
-                game_state = 4;
-                move_mouse(316, 242);
-            } else {
-                quit_flag = 1;
-            }
-            break;
+  switch (sel) {
+    case 0:
+      if (game_state == 3) {
+        // Play continues where it stopped.
+        game_state = 2;
+        engine_loop(1);
+      } else {
+        game_state = 2;
+        clear_world();
+        player->reset(1);
+      }
+      break;
+    case 1:
+      mode3d += 1;
+      if (mode3d > 4) mode3d = 0;
+      anaglyph_file(0);
+      break;
+    case 2:
+      retro_fx += 1;
+      if (retro_fx > 1) retro_fx = 0;
+      break;
+    case 3:
+      // Stepped, not recomputed: "Max" by stepping is 1.0 give or take a rounding.
+      sfx_step += 1;
+      sfx_volume += 0.1f;
+      if (sfx_step > 10) {
+        sfx_step = 0;
+        sfx_volume = 0.0f;
+      }
+      play_sfx(snd_fire);  // a sample of the new volume
+      break;
+    case 4:
+      // Heard the next time the engine starts.
+      engine_step += 1;
+      engine_volume += 0.1f;
+      if (engine_step > 10) {
+        engine_step = 0;
+        engine_volume = 0.0f;
+      }
+      break;
+    case 5:
+      if (game_state == 3) {
+        game_state = 4;
+        move_mouse(316, 242);
+      } else {
+        quit_flag = 1;
+      }
+      break;
     default: break;
-    }
-    return 0;
+  }
+  return 0;
 }
 
 std::string menu_item_text(int item) { return item_text(item, mode3d); }
 
 int run_menu() {
-    // The whole menu is drawn flat, whatever glasses are chosen.
-    const int saved_mode = mode3d;
-    mode3d = 0;
+  // The whole menu is drawn flat, whatever glasses are chosen.
+  const int saved_mode = mode3d;
+  mode3d = 0;
 
-    menu_joystick_pointer();
-    const int mx = mouse_x();
-    const int my = mouse_y();
-    int y = 240;
-    int sel = -1;
+  menu_joystick_pointer();
+  const int mx = mouse_x();
+  const int my = mouse_y();
+  int y = 240;
+  int sel = -1;
 
-    draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
-    SetColor(255, 255, 255);
-    draw3d->i3d(title_img, 320.0f, 130.0f, 0, 4.0f, 0.0f, 2);
+  draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
+  SetColor(255, 255, 255);
+  draw3d->i3d(title_img, 320.0f, 130.0f, 0, 4.0f, 0.0f, 2);
 
-    SetColor(240, 240, 180);
-    draw3d->sip(3, 1.0f, 0.0f, 1.0f, 1.0f);
-    draw3d->t3d(version_line, 320.0f, 455.0f, 1.0f, 1);
+  SetColor(240, 240, 180);
+  draw3d->sip(3, 1.0f, 0.0f, 1.0f, 1.0f);
+  draw3d->t3d(version_line, 320.0f, 455.0f, 1.0f, 1);
 
-    // Rows of 31 pixels from y 221; row 6 and below highlights nothing.
-    if (my > 220) sel = (mouse_y() - 220) / 31;
+  // Rows of 31 pixels from y 221; row 6 and below highlights nothing.
+  if (my > 220) sel = (mouse_y() - 220) / 31;
 
-    for (int i = 0; i <= 5; ++i) {
-        const std::string text = item_text(i, saved_mode);
-        float scale = 1.0f;
-        float offset = 1.0f;
-        SetColor(200, 120, 50);
-        if (i == sel) {
-            SetColor(240, 180, 80);
-            scale = 1.2f;
-            offset = 2.0f;
-        }
-        draw3d->sip(3, 1.0f, 0.0f, scale, scale);
-        draw3d->t3d(text, 320.0f, static_cast<float>(y), offset, 1);
-        y += 31;
+  for (int i = 0; i <= 5; ++i) {
+    const std::string text = item_text(i, saved_mode);
+    float scale = 1.0f;
+    float offset = 1.0f;
+    SetColor(200, 120, 50);
+    if (i == sel) {
+      SetColor(240, 180, 80);
+      scale = 1.2f;
+      offset = 2.0f;
     }
+    draw3d->sip(3, 1.0f, 0.0f, scale, scale);
+    draw3d->t3d(text, 320.0f, static_cast<float>(y), offset, 1);
+    y += 31;
+  }
 
-    mode3d = saved_mode;
+  mode3d = saved_mode;
 
-    if (mouse_hits(1) || joy0_hits(0)) {
-        menu_choose(sel);
-        flush_keys();
-        flush_mouse();
-    }
+  if (mouse_hits(1) || joy0_hits(0)) {
+    menu_choose(sel);
+    flush_keys();
+    flush_mouse();
+  }
 
-    SetColor(255, 255, 255);
-    draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
-    DrawImage(pointer_img, static_cast<float>(mx), static_cast<float>(my), 0);
-    return 0;
+  SetColor(255, 255, 255);
+  draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
+  DrawImage(pointer_img, static_cast<float>(mx), static_cast<float>(my), 0);
+  return 0;
 }

@@ -3,18 +3,18 @@
 #include <functional>
 
 struct program_options {
-    // Seed the random numbers with this instead of the clock.
-    bool fixed_seed = false;
-    int seed = 1;
-    // Replace the clock with a counter that only moves when something sleeps, so
-    // frame pacing and the shutdown wait cost no real time.
-    bool fake_clock = false;
-    // Called with the frame number (counted from 1 over the splash and the main loop)
-    // just before each frame is presented; the back buffer then holds the finished
-    // frame. The hook may read or change the globals, queue input or set quit_flag.
-    std::function<void(int frame)> on_frame;
-    // Called once the main loop has ended, before shutdown saves the data files.
-    std::function<void()> on_loop_end;
+  // Seed the random numbers with this instead of the clock.
+  bool fixed_seed = false;
+  int seed = 1;
+  // Replace the clock with a counter that only moves when something sleeps, so
+  // frame pacing and the shutdown wait cost no real time.
+  bool fake_clock = false;
+  // Called with the frame number (counted from 1 over the splash and the main loop)
+  // just before each frame is presented; the back buffer then holds the finished
+  // frame. The hook may read or change the globals, queue input or set quit_flag.
+  std::function<void(int frame)> on_frame;
+  // Called once the main loop has ended, before shutdown saves the data files.
+  std::function<void()> on_loop_end;
 };
 
 // Start-up, the main loop and shutdown. Returns the exit status: 0 after a normal

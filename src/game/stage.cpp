@@ -22,141 +22,141 @@ namespace {
 
 // Stage messages are always flat, whatever the glasses setting.
 void stage_text(const std::string& first, float x1, const std::string& second, float x2) {
-    const int saved = mode3d;
-    SetAlpha(1.0f);
-    SetBlend(AlphaBlend);
-    SetColor(255, 255, 200);
-    mode3d = 0;
-    draw3d->t3d(first, x1, 199.0f, 0.0f, 1);
-    draw3d->t3d(second, x2, 245.0f, 0.0f, 1);
-    mode3d = saved;
+  const int saved = mode3d;
+  SetAlpha(1.0f);
+  SetBlend(AlphaBlend);
+  SetColor(255, 255, 200);
+  mode3d = 0;
+  draw3d->t3d(first, x1, 199.0f, 0.0f, 1);
+  draw3d->t3d(second, x2, 245.0f, 0.0f, 1);
+  mode3d = saved;
 }
 
 void keep_best() {
-    if (player->score > player->best_sc) {
-        if (player->new_bs == 0) player->new_bs = 1;
-        player->best_sc = player->score;
-    }
+  if (player->score > player->best_sc) {
+    if (player->new_bs == 0) player->new_bs = 1;
+    player->best_sc = player->score;
+  }
 }
 
 }  // namespace
 
 int run_play() {
-    switch (play_phase) {
+  switch (play_phase) {
     case 0:
-        player->update2();
-        mountains->update();
-        cloud_tag::update_all();
-        stage_text("Stage: " + std::to_string(player->level), 315.0f, "Get Ready!!", 310.0f);
-        break;
+      player->update2();
+      mountains->update();
+      cloud_tag::update_all();
+      stage_text("Stage: " + std::to_string(player->level), 315.0f, "Get Ready!!", 310.0f);
+      break;
     case 1:
-        // Back to front.
-        bpop_tag::update_all();
-        cloud_tag::update_all();
-        ebplane_tag::update_all();
-        balloon_tag::update_all();
-        player->update();
-        blimp(0);
-        pshot_tag::update_all();
-        mountains->update();
-        particle_tag::update_all();
-        smoke_tag::update_all();
-        explode_tag::update_all();
-        points_tag::update_all();
-        break;
+      // Back to front.
+      bpop_tag::update_all();
+      cloud_tag::update_all();
+      ebplane_tag::update_all();
+      balloon_tag::update_all();
+      player->update();
+      blimp(0);
+      pshot_tag::update_all();
+      mountains->update();
+      particle_tag::update_all();
+      smoke_tag::update_all();
+      explode_tag::update_all();
+      points_tag::update_all();
+      break;
     case 2:
-        ++state_timer;
-        mountains->update();
-        cloud_tag::update_all();
-        stage_text("Stage Clear!", 310.0f, "Bonus: " + std::to_string(player->level * 500), 310.0f);
-        if (state_timer > 300) {
-            player->score += player->level * 500;
-            player->level += 1;
-            ebplane_num += 5;
-            balloon_num += 3;
-            clear_world();
-            player_tag::reset(0);
-        }
-        break;
+      ++state_timer;
+      mountains->update();
+      cloud_tag::update_all();
+      stage_text("Stage Clear!", 310.0f, "Bonus: " + std::to_string(player->level * 500), 310.0f);
+      if (state_timer > 300) {
+        player->score += player->level * 500;
+        player->level += 1;
+        ebplane_num += 5;
+        balloon_num += 3;
+        clear_world();
+        player_tag::reset(0);
+      }
+      break;
     default: break;
-    }
+  }
 
-    keep_best();
-    return 0;
+  keep_best();
+  return 0;
 }
 
 int run_dying() {
-    ++state_timer;
-    bpop_tag::update_all();
-    cloud_tag::update_all();
-    ebplane_tag::update_all();
-    balloon_tag::update_all();
-    pshot_tag::update_all();
-    blimp(0);
-    mountains->update();
-    particle_tag::update_all();
-    smoke_tag::update_all();
-    explode_tag::update_all();
-    points_tag::update_all();
-    // A shot still in flight may score while the plane is lost; the best score follows
-    // it here too, or a game that ends now would never record those points.
-    keep_best();
+  ++state_timer;
+  bpop_tag::update_all();
+  cloud_tag::update_all();
+  ebplane_tag::update_all();
+  balloon_tag::update_all();
+  pshot_tag::update_all();
+  blimp(0);
+  mountains->update();
+  particle_tag::update_all();
+  smoke_tag::update_all();
+  explode_tag::update_all();
+  points_tag::update_all();
+  // A shot still in flight may score while the plane is lost; the best score follows
+  // it here too, or a game that ends now would never record those points.
+  keep_best();
 
-    if (state_timer >= 250) {
-        if (player->lives > 0) {
-            // The same stage again, with a full set of enemies.
-            clear_world();
-            player_tag::reset(0);
-            game_state = 2;
-            play_phase = 0;
-        } else {
-            state_timer = 0;
-            game_state = 5;
-        }
+  if (state_timer >= 250) {
+    if (player->lives > 0) {
+      // The same stage again, with a full set of enemies.
+      clear_world();
+      player_tag::reset(0);
+      game_state = 2;
+      play_phase = 0;
+    } else {
+      state_timer = 0;
+      game_state = 5;
     }
-    return 0;
+  }
+  return 0;
 }
 
 int run_game_over() {
-    ++state_timer;
-    cloud_tag::update_all();
-    mountains->update();
+  ++state_timer;
+  cloud_tag::update_all();
+  mountains->update();
 
-    // Drawn directly, so it is never doubled in stereo.
-    SetAlpha(1.0f);
-    SetBlend(AlphaBlend);
-    SetColor(255, 255, 200);
-    SetScale(2.0f, 2.0f);
-    DrawText("Game Over!", 210.0f, 200.0f);
-    SetScale(1.0f, 1.0f);
+  // Drawn directly, so it is never doubled in stereo.
+  SetAlpha(1.0f);
+  SetBlend(AlphaBlend);
+  SetColor(255, 255, 200);
+  SetScale(2.0f, 2.0f);
+  DrawText("Game Over!", 210.0f, 200.0f);
+  SetScale(1.0f, 1.0f);
 
-    if (state_timer >= 250) {
-        game_state = 4;
-        // A fire button still held from play must not click in the menu. A close request
-        // still ends the wait, so a stuck button cannot hold the program.
-        while (joy0_down(0) != 0 || joy0_hits(0) != 0) {
-            if (app_terminate() != 0) {
-                quit_flag = 1;
-                break;
-            }
-            delay(1);
-        }
-        while (key_hits(162) != 0) {
-        }
+  if (state_timer >= 250) {
+    game_state = 4;
+    // A fire button still held from play must not click in the menu. A close request
+    // still ends the wait, so a stuck button cannot hold the program.
+    while (joy0_down(0) != 0 || joy0_hits(0) != 0) {
+      if (app_terminate() != 0) {
+        quit_flag = 1;
+        break;
+      }
+      delay(1);
     }
-    return 0;
+    while (key_hits(162) != 0) {
+    }
+  }
+  return 0;
 }
 
 int clear_world() {
-    blimp_state = 2;
-    bpop_tag::destroy_all();
-    pshot_tag::destroy_all();
-    cloud_tag::destroy_all();
-    smoke_tag::destroy_all();
-    points_tag::destroy_all();
-    ebplane_tag::destroy_all();
-    explode_tag::destroy_all();
-    particle_tag::destroy_all();
-    balloon_tag::destroy_all();
-    return 0;
+  blimp_state = 2;
+  bpop_tag::destroy_all();
+  pshot_tag::destroy_all();
+  cloud_tag::destroy_all();
+  smoke_tag::destroy_all();
+  points_tag::destroy_all();
+  ebplane_tag::destroy_all();
+  explode_tag::destroy_all();
+  particle_tag::destroy_all();
+  balloon_tag::destroy_all();
+  return 0;
 }

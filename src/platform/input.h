@@ -7,15 +7,15 @@
 #include "platform/system.h"
 
 int key_down(int key);
-int key_hits(int key);          // press count since last asked; clears it
-int next_char();                // next typed character, 0 when none
+int key_hits(int key);  // press count since last asked; clears it
+int next_char();        // next typed character, 0 when none
 int mouse_x();
 int mouse_y();
-int mouse_z();                  // accumulated wheel
+int mouse_z();  // accumulated wheel
 int mouse_down(int button);
-int mouse_hits(int button);     // press count since last asked; clears it
+int mouse_hits(int button);  // press count since last asked; clears it
 int app_suspended();
-int app_terminate();            // 1 once per close request
+int app_terminate();  // 1 once per close request
 
 void flush_keys();
 void flush_mouse();

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kStatePorts = 16;   // ports with state tables
-constexpr int kMaxPorts = 256;    // entries of the port table
+constexpr int kStatePorts = 16;  // ports with state tables
+constexpr int kMaxPorts = 256;   // entries of the port table
 constexpr int kHitButtons = 16;
 constexpr int kHatAxis = 9;
 

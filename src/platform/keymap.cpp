@@ -80,9 +80,9 @@ constexpr auto kTable = build_table();
 // The keypad with NumLock off: Insert, End, Down, Page Down, Left, Clear, Right, Home, Up,
 // Page Up and Delete.
 constexpr std::pair<int, int> kKeypadNavigation[] = {
-    {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_1, 35}, {SDL_SCANCODE_KP_2, 40},
-    {SDL_SCANCODE_KP_3, 34}, {SDL_SCANCODE_KP_4, 37}, {SDL_SCANCODE_KP_5, 12},
-    {SDL_SCANCODE_KP_6, 39}, {SDL_SCANCODE_KP_7, 36}, {SDL_SCANCODE_KP_8, 38},
+    {SDL_SCANCODE_KP_0, 45}, {SDL_SCANCODE_KP_1, 35},      {SDL_SCANCODE_KP_2, 40},
+    {SDL_SCANCODE_KP_3, 34}, {SDL_SCANCODE_KP_4, 37},      {SDL_SCANCODE_KP_5, 12},
+    {SDL_SCANCODE_KP_6, 39}, {SDL_SCANCODE_KP_7, 36},      {SDL_SCANCODE_KP_8, 38},
     {SDL_SCANCODE_KP_9, 33}, {SDL_SCANCODE_KP_PERIOD, 46},
 };
 

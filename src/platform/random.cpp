@@ -7,8 +7,8 @@
 namespace {
 constexpr int kModulus = 2147483647;
 constexpr int kMultiplier = 48271;
-constexpr int kQuotient = 44488;   // kModulus / kMultiplier
-constexpr int kRemainder = 3399;   // kModulus % kMultiplier
+constexpr int kQuotient = 44488;  // kModulus / kMultiplier
+constexpr int kRemainder = 3399;  // kModulus % kMultiplier
 constexpr int kDefaultState = 4660;
 
 void step() {

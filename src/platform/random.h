@@ -6,7 +6,7 @@ extern int rng_state;  // 4660 until seeded
 
 void seed_random(int seed);
 int random_state();
-float random_float();                          // [0, 1), one step
-double random_double();                        // [0, 1), two steps
+float random_float();                             // [0, 1), one step
+double random_double();                           // [0, 1), two steps
 double random_real(double first, double second);  // [smaller, larger)
-int random_int(int first, int second);         // both bounds included, either order
+int random_int(int first, int second);            // both bounds included, either order

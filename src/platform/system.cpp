@@ -180,10 +180,10 @@ struct Bridge {
 } g_bridge;
 
 struct Pointer {
-  int x = 0, y = 0;          // last position in screen coordinates
-  bool over = false;         // over the game window
-  int visible = 1;           // the game's wish
-  int buttons = 0;           // held buttons, bit 1 << button
+  int x = 0, y = 0;   // last position in screen coordinates
+  bool over = false;  // over the game window
+  int visible = 1;    // the game's wish
+  int buttons = 0;    // held buttons, bit 1 << button
   // The last move_mouse: a move to exactly that window point reads back the asked-for
   // screen point, so scaled round trips never drift.
   bool warp_valid = false;

@@ -13,33 +13,33 @@
 
 // Base of the two stream errors, so a loader can refuse on either with one catch.
 class TStreamException : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
 class TStreamReadException : public TStreamException {
-public:
+ public:
   TStreamReadException() : TStreamException("Error reading from stream") {}
 };
 
 class TStreamWriteException : public TStreamException {
-public:
+ public:
   TStreamWriteException() : TStreamException("Error writing to stream") {}
 };
 
 class TStream {
-public:
+ public:
   virtual ~TStream() = default;
 
   // 1 when Pos() == Size(). A stream sought past its end is not at the end: reads
   // there raise the read exception, where at the end they stop quietly.
   virtual int Eof();
   // Positions are 64-bit: a file may be larger than 2 GiB.
-  virtual int64_t Pos();             // -1 when the stream cannot seek
+  virtual int64_t Pos();  // -1 when the stream cannot seek
   virtual int64_t Size();
-  virtual int64_t Seek(int64_t pos); // new position, or -1 when refused
+  virtual int64_t Seek(int64_t pos);  // new position, or -1 when refused
   virtual void Flush();
-  virtual void Close();              // a second Close does nothing
+  virtual void Close();                           // a second Close does nothing
   virtual int Read(void* buf, int count);         // bytes actually read
   virtual int Write(const void* buf, int count);  // bytes actually written
   // Loops over Read/Write; a Read or Write that makes no progress before the end
@@ -50,9 +50,9 @@ public:
   virtual int SkipBytes(int count);  // bytes skipped
   virtual int ReadByte();
   virtual void WriteByte(int value);
-  virtual int ReadShort();           // 16 bits, unsigned
+  virtual int ReadShort();  // 16 bits, unsigned
   virtual void WriteShort(int value);
-  virtual int ReadInt();             // 32 bits; bytes missing at the end count as 0
+  virtual int ReadInt();  // 32 bits; bytes missing at the end count as 0
   virtual void WriteInt(int value);
   virtual int64_t ReadLong();
   virtual void WriteLong(int64_t value);
@@ -60,7 +60,7 @@ public:
   virtual void WriteFloat(float value);
   virtual double ReadDouble();
   virtual void WriteDouble(double value);
-  virtual std::string ReadLine();    // up to '\n' or the end; '\r' dropped
+  virtual std::string ReadLine();                   // up to '\n' or the end; '\r' dropped
   virtual void WriteLine(const std::string& text);  // text and "\n"
   virtual std::string ReadString(int length);
   virtual void WriteString(const std::string& text);
@@ -74,7 +74,7 @@ constexpr int MODE_WRITE = 2;
 
 // A stream over a C library file.
 class TCStream : public TStream {
-public:
+ public:
   int64_t _pos = 0;
   int64_t _size = 0;
   FILE* _cstream = nullptr;
@@ -94,13 +94,13 @@ public:
   // Opens a path (backslashes and letter case mapped, see map_file_path); none on failure.
   static std::shared_ptr<TCStream> OpenFile(const std::string& path, int readable, int writeable);
 
-private:
+ private:
   int _last_op = 0;  // 1 read, 2 write: C files need a seek between the two
 };
 
 // A stream over memory it does not own (or keeps alive through _keep).
 class TRamStream : public TStream {
-public:
+ public:
   int _pos = 0;
   int _size = 0;
   uint8_t* _buf = nullptr;
@@ -120,7 +120,7 @@ public:
 };
 
 class TStreamFactory {
-public:
+ public:
   std::shared_ptr<TStreamFactory> _succ;
 
   virtual ~TStreamFactory() = default;
@@ -131,7 +131,7 @@ public:
 
 // "incbin::name": the embedded files, read-only, name matched exactly.
 class TRamStreamFactory : public TStreamFactory {
-public:
+ public:
   std::shared_ptr<TStream> CreateStream(const std::string& url, const std::string& protocol,
                                         const std::string& path, int readable,
                                         int writeable) override;

@@ -63,28 +63,28 @@ std::shared_ptr<TSound> snd_fire, snd_balloonpop, snd_blimphit, snd_startstage, 
 std::shared_ptr<TChannel> engine_chan;
 
 int play_sfx(const std::shared_ptr<TSound>& sound) {
-    // A sound that failed to load stays silent.
-    if (!sound) return 0;
-    std::shared_ptr<TChannel> chan = cue_sound(sound, nullptr);
-    if (!chan) return 0;
-    set_channel_volume(chan, sfx_volume);
-    resume_channel(chan);
-    return 0;
+  // A sound that failed to load stays silent.
+  if (!sound) return 0;
+  std::shared_ptr<TChannel> chan = cue_sound(sound, nullptr);
+  if (!chan) return 0;
+  set_channel_volume(chan, sfx_volume);
+  resume_channel(chan);
+  return 0;
 }
 
 int engine_loop(int /*start*/) {
-    std::shared_ptr<TSound> loop = load_sound(std::string("data\\bploop.ogg"), 1);
-    // Without the loop file the engine stays silent; the old channel was already stopped
-    // by whatever left play, so keeping it is harmless and keeps engine_chan usable.
-    if (!loop) return 0;
-    std::shared_ptr<TChannel> chan = cue_sound(loop, nullptr);
-    if (!chan) return 0;
-    // Every way out of play stops the engine, but a resume in the stage-clear pause
-    // starts it again just before the next stage does: without this stop that loop
-    // would play on for good with nothing left to stop it.
-    if (engine_chan) stop_channel(engine_chan);
-    engine_chan = chan;
-    set_channel_volume(engine_chan, engine_volume);
-    resume_channel(engine_chan);
-    return 0;
+  std::shared_ptr<TSound> loop = load_sound(std::string("data\\bploop.ogg"), 1);
+  // Without the loop file the engine stays silent; the old channel was already stopped
+  // by whatever left play, so keeping it is harmless and keeps engine_chan usable.
+  if (!loop) return 0;
+  std::shared_ptr<TChannel> chan = cue_sound(loop, nullptr);
+  if (!chan) return 0;
+  // Every way out of play stops the engine, but a resume in the stage-clear pause
+  // starts it again just before the next stage does: without this stop that loop
+  // would play on for good with nothing left to stop it.
+  if (engine_chan) stop_channel(engine_chan);
+  engine_chan = chan;
+  set_channel_volume(engine_chan, engine_volume);
+  resume_channel(engine_chan);
+  return 0;
 }

@@ -33,8 +33,8 @@ extern int quit_flag;
 extern int first_run;
 
 // Settings.
-extern int mode3d;          // glasses type 0..4
-extern int retro_fx;        // retro lines 0/1
+extern int mode3d;    // glasses type 0..4
+extern int retro_fx;  // retro lines 0/1
 extern float sfx_volume;
 extern int sfx_step;
 extern float engine_volume;
@@ -50,10 +50,10 @@ extern int ebplane_ctr;
 
 // The blimp: 1 flying, 0 hit and drifting away, 2 gone for the rest of the stage.
 extern int blimp_state;
-extern int blimp_x, blimp_y;      // centre; blimp_x loops from -6000 to 6640
-extern int blimp_frame;           // sprites 10/11 while flying, blimp_hit_img 0/2 after the hit
-extern int blimp_anim;            // 0/1, added to blimp_frame while drifting
-extern int blimp_anim_tick;       // passes since the last drift picture
+extern int blimp_x, blimp_y;  // centre; blimp_x loops from -6000 to 6640
+extern int blimp_frame;       // sprites 10/11 while flying, blimp_hit_img 0/2 after the hit
+extern int blimp_anim;        // 0/1, added to blimp_frame while drifting
+extern int blimp_anim_tick;   // passes since the last drift picture
 
 // Joystick axis values that count as left, right, up, down. The button query joy_down of
 // platform/joystick.h clashes with the last name; read the stick through world/joyread.h.

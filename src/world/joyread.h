@@ -3,7 +3,7 @@
 // there and the button query joy_down of platform/joystick.h cannot share a scope, so
 // such code reads the stick through these instead of including platform/joystick.h.
 
-float joy0_x();                // x axis of joystick 0, -1..1
-float joy0_y();                // y axis of joystick 0, -1..1
-int joy0_down(int button);     // 1 while the button is held
-int joy0_hits(int button);     // presses since last asked; clears them
+float joy0_x();             // x axis of joystick 0, -1..1
+float joy0_y();             // y axis of joystick 0, -1..1
+int joy0_down(int button);  // 1 while the button is held
+int joy0_hits(int button);  // presses since last asked; clears them

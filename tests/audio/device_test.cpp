@@ -33,7 +33,7 @@ struct hand_device : softmix::ringdevice {
 
   void advance_fragments(double n) { played += static_cast<int64_t>(n * MIX_FRAGMENT * 2); }
 
-protected:
+ protected:
   bool device_open() override { return true; }
   bool device_position(int64_t* bytes) override {
     *bytes = played;
@@ -163,8 +163,8 @@ TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
   }
   shutdown_audio_driver();
   fs::remove(capture);
-  EXPECT_GT(first, 0);          // silence first: the start delay and the ring ahead
-  EXPECT_EQ(sounding, 8820);    // every frame, at half volume, on the right only
+  EXPECT_GT(first, 0);        // silence first: the start delay and the ring ahead
+  EXPECT_EQ(sounding, 8820);  // every frame, at half volume, on the right only
   EXPECT_EQ(stray, 0);
 }
 

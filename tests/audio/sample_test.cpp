@@ -124,7 +124,7 @@ struct Samples : ::testing::Test {
     const fs::path p = dir / "sound.bin";
     std::ofstream(p, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()),
-                                             static_cast<std::streamsize>(file.size()));
+               static_cast<std::streamsize>(file.size()));
     return load_audio_sample(p.string());
   }
 };

@@ -110,7 +110,7 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
     // has played it out.
     const std::vector<std::shared_ptr<TSound>> effects = {
         snd_fire,     snd_balloonpop, snd_blimphit, snd_startstage,
-                                                          snd_endstage, snd_explode,    snd_pldeath};
+        snd_endstage, snd_explode,    snd_pldeath};
     auto in_flight = [&] {
       int n = 0;
       for (const auto& e : effects) n += engine_refs(e) - 1;
@@ -262,7 +262,7 @@ TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(
         "audio soak: %d frames, %d effects, %d engine loops, %d stages, %d lost planes, %d pauses, "
-                "%d suspends, in %.1f s (%d ms waiting for the mixer)\n",
+        "%d suspends, in %.1f s (%d ms waiting for the mixer)\n",
         soak_frames, g.effects, static_cast<int>(g.loops.size()), stages, deaths, pauses, suspends,
         seconds, throttled_ms);
     EXPECT_GT(stages, 20);

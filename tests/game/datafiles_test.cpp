@@ -20,180 +20,180 @@ namespace fs = std::filesystem;
 namespace {
 
 struct start_values {
-    int best = -1;
-    int glasses = -1;
-    std::string glasses_text;
-    std::vector<int> eyes;
+  int best = -1;
+  int glasses = -1;
+  std::string glasses_text;
+  std::vector<int> eyes;
 };
 
 // Runs the program until the title menu, notes what it loaded, and lets the test
 // change things before it quits and saves.
 start_values run_once(const std::function<void()>& before_quit = {}) {
-    start_values seen;
-    game_run run;
-    run.skip_splash().then([&] {
-        seen.best = player->best_sc;
-        seen.glasses = mode3d;
-        seen.glasses_text = menu_item_text(1);
-        seen.eyes = {draw3d->leye_r, draw3d->leye_g, draw3d->leye_b,
-                     draw3d->reye_r, draw3d->reye_g, draw3d->reye_b};
-        if (before_quit) before_quit();
-    });
-    EXPECT_EQ(run.run(), 0);
-    return seen;
+  start_values seen;
+  game_run run;
+  run.skip_splash().then([&] {
+    seen.best = player->best_sc;
+    seen.glasses = mode3d;
+    seen.glasses_text = menu_item_text(1);
+    seen.eyes = {draw3d->leye_r, draw3d->leye_g, draw3d->leye_b,
+                 draw3d->reye_r, draw3d->reye_g, draw3d->reye_b};
+    if (before_quit) before_quit();
+  });
+  EXPECT_EQ(run.run(), 0);
+  return seen;
 }
 
 // A death test's child: saves the best score as an ordinary user (uid 65534 under
 // root); exits 0 when saved, 1 when not, 2 when it may not become that user.
 void save_as_player(int value) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(2);
-    _exit(write_data_int(hiscore_path, value) ? 0 : 1);
+  if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(2);
+  _exit(write_data_int(hiscore_path, value) ? 0 : 1);
 }
 
 }  // namespace
 
 TEST(DataFiles, BestScoreRoundTripsAsFourLittleEndianBytes) {
-    scratch_dir dir;
-    start_values first = run_once([] { player->best_sc = 150; });
-    EXPECT_EQ(first.best, 0);
-    EXPECT_EQ(hud_number(first.best), "00");
+  scratch_dir dir;
+  start_values first = run_once([] { player->best_sc = 150; });
+  EXPECT_EQ(first.best, 0);
+  EXPECT_EQ(hud_number(first.best), "00");
   EXPECT_EQ(dir.read_bytes("data/hiscore.dat"),
             (std::vector<std::uint8_t>{0x96, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(run_once().best, 150);
-    EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
+  EXPECT_EQ(run_once().best, 150);
+  EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
 
 TEST(DataFiles, ShortDamagedOrMisplacedScoreFilesReadSafely) {
-    struct file_case {
-        const char* name;
-        std::vector<std::uint8_t> bytes;
-        int best;
-    };
-    const file_case cases[] = {
-        {"empty", {}, 0},
-        {"two bytes", {0x07, 0x01}, 263},
-        {"negative", le32(-40), 0},
-    };
-    for (const file_case& c : cases) {
-        SCOPED_TRACE(c.name);
-        scratch_dir dir;
-        dir.write_bytes("data/hiscore.dat", c.bytes);
-        EXPECT_EQ(run_once().best, c.best);
-        EXPECT_EQ(dir.read_bytes("data/hiscore.dat").size(), 4u);
-    }
+  struct file_case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    int best;
+  };
+  const file_case cases[] = {
+      {"empty", {}, 0},
+      {"two bytes", {0x07, 0x01}, 263},
+      {"negative", le32(-40), 0},
+  };
+  for (const file_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    dir.write_bytes("data/hiscore.dat", c.bytes);
+    EXPECT_EQ(run_once().best, c.best);
+    EXPECT_EQ(dir.read_bytes("data/hiscore.dat").size(), 4u);
+  }
 }
 
 TEST(DataFiles, GlassesTypeStartsTheGameInStereo) {
-    scratch_dir dir;
-    dir.write_bytes("data/anaglyph3d.dat", le32(3));
-    start_values seen = run_once([] {
-        // Choosing "R\B" and then "Off" in the menu is what the next run starts with.
-        click_at(320, 271);
-    });
-    EXPECT_EQ(seen.glasses, 3);
-    EXPECT_EQ(seen.glasses_text, "3D Graphics: R\\C");
-    EXPECT_EQ(seen.eyes, (std::vector<int>{4, 80, 60, 140, 4, 10}));
-    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(4));
+  scratch_dir dir;
+  dir.write_bytes("data/anaglyph3d.dat", le32(3));
+  start_values seen = run_once([] {
+    // Choosing "R\B" and then "Off" in the menu is what the next run starts with.
+    click_at(320, 271);
+  });
+  EXPECT_EQ(seen.glasses, 3);
+  EXPECT_EQ(seen.glasses_text, "3D Graphics: R\\C");
+  EXPECT_EQ(seen.eyes, (std::vector<int>{4, 80, 60, 140, 4, 10}));
+  EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(4));
 
-    start_values second = run_once([] { click_at(320, 271); });
-    EXPECT_EQ(second.glasses, 4);
-    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
-    EXPECT_EQ(run_once().glasses, 0);
+  start_values second = run_once([] { click_at(320, 271); });
+  EXPECT_EQ(second.glasses, 4);
+  EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
+  EXPECT_EQ(run_once().glasses, 0);
 }
 
 TEST(DataFiles, GlassesOutsideTheMenuStartFlat) {
-    for (int stored : {5, -1, 1000}) {
-        SCOPED_TRACE(stored);
-        scratch_dir dir;
-        dir.write_bytes("data/anaglyph3d.dat", le32(stored));
-        start_values seen = run_once();
-        EXPECT_EQ(seen.glasses, 0);
-        EXPECT_EQ(seen.glasses_text, "3D Graphics: Off");
-        EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
-    }
+  for (int stored : {5, -1, 1000}) {
+    SCOPED_TRACE(stored);
+    scratch_dir dir;
+    dir.write_bytes("data/anaglyph3d.dat", le32(stored));
+    start_values seen = run_once();
+    EXPECT_EQ(seen.glasses, 0);
+    EXPECT_EQ(seen.glasses_text, "3D Graphics: Off");
+    EXPECT_EQ(dir.read_bytes("data/anaglyph3d.dat"), le32(0));
+  }
 }
 
 TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
-    scratch_dir dir;
-    fs::create_directory(dir.path() / "data" / "hiscore.dat");
-    fs::create_directory(dir.path() / "data" / "anaglyph3d.dat");
-    start_values seen = run_once([] {
-        player->best_sc = 500;
-        mode3d = 2;
-    });
-    EXPECT_EQ(seen.best, 0);
-    EXPECT_EQ(seen.glasses, 0);
-    EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "hiscore.dat"));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "anaglyph3d.dat"));
-    EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
+  scratch_dir dir;
+  fs::create_directory(dir.path() / "data" / "hiscore.dat");
+  fs::create_directory(dir.path() / "data" / "anaglyph3d.dat");
+  start_values seen = run_once([] {
+    player->best_sc = 500;
+    mode3d = 2;
+  });
+  EXPECT_EQ(seen.best, 0);
+  EXPECT_EQ(seen.glasses, 0);
+  EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "hiscore.dat"));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "anaglyph3d.dat"));
+  EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
 
 TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
-    scratch_dir dir(false);
-    fs::create_directories(dir.path() / "data" / "saves");
-    dir.write_bytes("data/saves/best.dat", le32(1));
-    fs::permissions(dir.path() / "data/saves/best.dat", fs::perms(0640));
-    fs::create_symlink("saves/best.dat", dir.path() / "data/hiscore.dat");
-    EXPECT_TRUE(write_data_int(hiscore_path, 150));
-    EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
-    EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
-    EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
+  scratch_dir dir(false);
+  fs::create_directories(dir.path() / "data" / "saves");
+  dir.write_bytes("data/saves/best.dat", le32(1));
+  fs::permissions(dir.path() / "data/saves/best.dat", fs::perms(0640));
+  fs::create_symlink("saves/best.dat", dir.path() / "data/hiscore.dat");
+  EXPECT_TRUE(write_data_int(hiscore_path, 150));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "data/hiscore.dat"));
+  EXPECT_EQ(dir.read_bytes("data/saves/best.dat"), le32(150));
+  EXPECT_EQ(fs::status(dir.path() / "data/saves/best.dat").permissions(), fs::perms(0640));
   EXPECT_EQ(
       std::distance(fs::directory_iterator(dir.path() / "data/saves"), fs::directory_iterator()),
       1);
 }
 
 TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {
-    scratch_dir dir(false);
-    const fs::path data = dir.path() / "data", file = data / "hiscore.dat";
-    fs::permissions(dir.path(), fs::perms(0755));
-    fs::create_directory(data);
-    dir.write_bytes("data/hiscore.dat", le32(5));
-    if (geteuid() == 0) {
-        ASSERT_EQ(chown(data.c_str(), 65534, 65534) | chown(file.c_str(), 65534, 65534), 0);
-    }
+  scratch_dir dir(false);
+  const fs::path data = dir.path() / "data", file = data / "hiscore.dat";
+  fs::permissions(dir.path(), fs::perms(0755));
+  fs::create_directory(data);
+  dir.write_bytes("data/hiscore.dat", le32(5));
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(data.c_str(), 65534, 65534) | chown(file.c_str(), 65534, 65534), 0);
+  }
 
-    // A folder the player cannot write to, holding a file they can: saved in place.
-    fs::permissions(data, fs::perms(0555));
-    EXPECT_EXIT(save_as_player(4321), testing::ExitedWithCode(0), "");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+  // A folder the player cannot write to, holding a file they can: saved in place.
+  fs::permissions(data, fs::perms(0555));
+  EXPECT_EXIT(save_as_player(4321), testing::ExitedWithCode(0), "");
+  EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
 
-    // The disk refuses the new file's bytes (the message cannot be kept: it is a file too).
-    fs::permissions(data, fs::perms(0755));
-    const auto no_room = [] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit none{0, 0};
-        setrlimit(RLIMIT_FSIZE, &none);
-        save_as_player(99);
-    };
-    EXPECT_EXIT(no_room(), testing::ExitedWithCode(1), "");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
-    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
-    // Someone else's file in a shared folder: the new file is written, but may not replace it.
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
-    ASSERT_EQ(chown(data.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
-    fs::permissions(file, fs::perms(0666));
-    fs::permissions(data, fs::perms(01777));
-    EXPECT_EXIT(save_as_player(99), testing::ExitedWithCode(1),
-                "^aerovane: cannot save data/hiscore.dat: Operation not permitted\n$");
-    EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
-    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
+  // The disk refuses the new file's bytes (the message cannot be kept: it is a file too).
+  fs::permissions(data, fs::perms(0755));
+  const auto no_room = [] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+    save_as_player(99);
+  };
+  EXPECT_EXIT(no_room(), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+  EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
+  // Someone else's file in a shared folder: the new file is written, but may not replace it.
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the old file to another user";
+  ASSERT_EQ(chown(data.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
+  fs::permissions(file, fs::perms(0666));
+  fs::permissions(data, fs::perms(01777));
+  EXPECT_EXIT(save_as_player(99), testing::ExitedWithCode(1),
+              "^aerovane: cannot save data/hiscore.dat: Operation not permitted\n$");
+  EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(4321));
+  EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 1);
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
-    scratch_dir dir(false);
-    start_values seen = run_once([] { player->best_sc = 70; });
-    EXPECT_EQ(seen.best, 0);
-    EXPECT_FALSE(dir.exists("data"));
+  scratch_dir dir(false);
+  start_values seen = run_once([] { player->best_sc = 70; });
+  EXPECT_EQ(seen.best, 0);
+  EXPECT_FALSE(dir.exists("data"));
 }
 
 TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
-    scratch_dir dir;
-    for (const auto& bytes : std::vector<std::vector<std::uint8_t>>{{1}, {1, 0, 0, 0, 0}, le32(2)}) {
-        dir.write_bytes("data/window.dat", bytes);  // short, long, out of range
-        bool windowed = true;
-        run_once([&] { windowed = GraphicsWindowed(); });
-        EXPECT_FALSE(windowed);
-        EXPECT_EQ(dir.read_bytes("data/window.dat"), le32(0));
-    }
+  scratch_dir dir;
+  for (const auto& bytes : std::vector<std::vector<std::uint8_t>>{{1}, {1, 0, 0, 0, 0}, le32(2)}) {
+    dir.write_bytes("data/window.dat", bytes);  // short, long, out of range
+    bool windowed = true;
+    run_once([&] { windowed = GraphicsWindowed(); });
+    EXPECT_FALSE(windowed);
+    EXPECT_EQ(dir.read_bytes("data/window.dat"), le32(0));
+  }
 }

@@ -15,59 +15,59 @@ class TPixmap;
 // A fresh working folder for one run, with a data folder holding the game's sounds
 // when they have been built. The test returns to the old folder afterwards.
 class scratch_dir {
-public:
-    explicit scratch_dir(bool with_data = true);
-    ~scratch_dir();
-    scratch_dir(const scratch_dir&) = delete;
-    scratch_dir& operator=(const scratch_dir&) = delete;
+ public:
+  explicit scratch_dir(bool with_data = true);
+  ~scratch_dir();
+  scratch_dir(const scratch_dir&) = delete;
+  scratch_dir& operator=(const scratch_dir&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
-    void write_bytes(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
-    // Empty when there is no such file.
-    std::vector<std::uint8_t> read_bytes(const std::string& relative) const;
-    bool exists(const std::string& relative) const;
+  const std::filesystem::path& path() const { return path_; }
+  void write_bytes(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
+  // Empty when there is no such file.
+  std::vector<std::uint8_t> read_bytes(const std::string& relative) const;
+  bool exists(const std::string& relative) const;
 
-private:
-    std::filesystem::path path_;
-    std::filesystem::path old_;
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path old_;
 };
 
 std::vector<std::uint8_t> le32(std::int32_t value);
 
 class game_run {
-public:
-    using step = std::function<bool()>;  // true when the step is done
+ public:
+  using step = std::function<bool()>;  // true when the step is done
 
-    // Runs the action in the next frame.
-    game_run& then(std::function<void()> action);
-    // Lets n frames pass.
-    game_run& wait(int frames);
-    // Waits until the condition holds (checked once a frame).
-    game_run& until(std::function<bool()> condition);
-    // Ends the splash with a key and waits for the first frame of the main loop.
-    game_run& skip_splash();
-    // Ends the splash, clicks "Start Game" and waits until the plane is in control.
-    game_run& start_game();
+  // Runs the action in the next frame.
+  game_run& then(std::function<void()> action);
+  // Lets n frames pass.
+  game_run& wait(int frames);
+  // Waits until the condition holds (checked once a frame).
+  game_run& until(std::function<bool()> condition);
+  // Ends the splash with a key and waits for the first frame of the main loop.
+  game_run& skip_splash();
+  // Ends the splash, clicks "Start Game" and waits until the plane is in control.
+  game_run& start_game();
 
-    // Runs the program; once every step is done the game is told to quit. Returns the
-    // exit status. A run longer than max_frames fails the test and is stopped.
-    int run();
+  // Runs the program; once every step is done the game is told to quit. Returns the
+  // exit status. A run longer than max_frames fails the test and is stopped.
+  int run();
 
-    int seed = 20240;
-    int max_frames = 4000;
-    int frames = 0;            // frames presented in the run
-    int splash_frames = 0;     // of which before the main loop
-    bool timed_out = false;
-    std::function<void()> on_loop_end;
+  int seed = 20240;
+  int max_frames = 4000;
+  int frames = 0;         // frames presented in the run
+  int splash_frames = 0;  // of which before the main loop
+  bool timed_out = false;
+  std::function<void()> on_loop_end;
 
-private:
-    std::vector<step> steps_;
+ private:
+  std::vector<step> steps_;
 };
 
 // ---- input, through SDL's event queue ----
 
 void key_event(int sdl_scancode, bool down);
-void press_key(int sdl_scancode);         // down and up
+void press_key(int sdl_scancode);  // down and up
 // Puts the pointer on a screen point by a motion event at the window point that maps
 // to it; fails the test when no window point does.
 void pointer_to(int x, int y);
@@ -90,23 +90,23 @@ const std::vector<std::string>& record_sounds();
 // ---- the screen ----
 
 struct rgb {
-    int r = 0, g = 0, b = 0;
-    bool operator==(const rgb&) const = default;
+  int r = 0, g = 0, b = 0;
+  bool operator==(const rgb&) const = default;
 };
 
 // The back buffer as it stands, 640 x 480.
 class screen_shot {
-public:
-    screen_shot();
-    rgb at(int x, int y) const;
-    // Pixels in the box that satisfy the test.
-    int count(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
-    // Rightmost column in the box with a pixel that satisfies the test, -1 when none.
-    int right_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
-    int left_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
+ public:
+  screen_shot();
+  rgb at(int x, int y) const;
+  // Pixels in the box that satisfy the test.
+  int count(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
+  // Rightmost column in the box with a pixel that satisfies the test, -1 when none.
+  int right_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
+  int left_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
 
-private:
-    std::shared_ptr<TPixmap> pixmap_;
+ private:
+  std::shared_ptr<TPixmap> pixmap_;
 };
 
 bool near_colour(rgb c, int r, int g, int b, int tolerance);

@@ -32,7 +32,7 @@ std::shared_ptr<TPixmap> sample_rgba() {
 }
 
 class PixmapTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { init_pixmap_module(); }
 };
 

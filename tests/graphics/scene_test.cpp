@@ -30,27 +30,27 @@ TEST_F(SceneTest, EveryPrimitiveImagesAndTextOnOneScreen) {
 
   SetBlend(SolidBlend);
   SetColor(255, 255, 0);
-  DrawRect(20, 20, 30, 10);                       // yellow block 20..49 x 20..29
+  DrawRect(20, 20, 30, 10);  // yellow block 20..49 x 20..29
   SetColor(0, 255, 255);
-  DrawLine(20, 40, 59, 40);                       // cyan line, last pixel included
+  DrawLine(20, 40, 59, 40);  // cyan line, last pixel included
   SetColor(255, 0, 255);
-  DrawOval(100, 20, 40, 40);                      // magenta disc around (120, 40)
+  DrawOval(100, 20, 40, 40);  // magenta disc around (120, 40)
   SetColor(255, 255, 255);
-  DrawPoly({200, 20, 240, 20, 200, 60});          // white triangle
+  DrawPoly({200, 20, 240, 20, 200, 60});  // white triangle
   Plot(300, 300);
 
   auto img = two_tone();
   ASSERT_NE(img, nullptr);
   SetBlend(MaskBlend);
   SetColor(255, 255, 255);
-  DrawImage(img, 300, 100);                       // as it is: 300..307 x 100..103
+  DrawImage(img, 300, 100);  // as it is: 300..307 x 100..103
   SetRotation(90);
   SetScale(2, 2);
-  DrawImage(img, 400, 100);                       // turned clockwise and doubled
+  DrawImage(img, 400, 100);  // turned clockwise and doubled
   SetRotation(0);
   SetScale(1, 1);
 
-  SetImageFont(nullptr);                          // the built-in 8 x 16 font
+  SetImageFont(nullptr);  // the built-in 8 x 16 font
   SetBlend(SolidBlend);
   SetColor(255, 128, 0);
   DrawText("HI", 20, 200);
@@ -61,9 +61,9 @@ TEST_F(SceneTest, EveryPrimitiveImagesAndTextOnOneScreen) {
   EXPECT_EQ(screen_rgb(50, 29), sky);
   EXPECT_EQ(screen_rgb(59, 40), 0x00FFFFu);
   EXPECT_EQ(screen_rgb(120, 40), 0xFF00FFu);
-  EXPECT_EQ(screen_rgb(101, 21), sky);            // outside the curve
+  EXPECT_EQ(screen_rgb(101, 21), sky);  // outside the curve
   EXPECT_EQ(screen_rgb(205, 25), 0xFFFFFFu);
-  EXPECT_EQ(screen_rgb(238, 58), sky);            // beyond the hypotenuse
+  EXPECT_EQ(screen_rgb(238, 58), sky);  // beyond the hypotenuse
   EXPECT_EQ(screen_rgb(300, 300), 0xFFFFFFu);
 
   // Unturned: red, the masked column shows the sky, then green.
@@ -73,9 +73,9 @@ TEST_F(SceneTest, EveryPrimitiveImagesAndTextOnOneScreen) {
   // Turned 90 degrees clockwise about the top-left handle and doubled: the picture's x
   // runs down the screen and its y to the left, so red is on top, green below.
   EXPECT_EQ(screen_rgb(395, 101), 0xFF0000u);
-  EXPECT_EQ(screen_rgb(395, 107), sky);           // the masked column, doubled
+  EXPECT_EQ(screen_rgb(395, 107), sky);  // the masked column, doubled
   EXPECT_EQ(screen_rgb(395, 113), 0x00FF00u);
-  EXPECT_EQ(screen_rgb(401, 105), sky);           // right of the handle: nothing
+  EXPECT_EQ(screen_rgb(401, 105), sky);  // right of the handle: nothing
 
   // The text: orange pixels inside two 8 x 16 cells, none outside them.
   EXPECT_GT(count_rgb(20, 200, 8, 16, 0xFF8000u), 10);

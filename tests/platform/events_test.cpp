@@ -49,11 +49,11 @@ int key_code(SDL_Scancode sc) {
 
 TEST_F(Events, KeysBecomeWindowsCodes) {
   const std::pair<SDL_Scancode, int> keys[] = {
-      {SDL_SCANCODE_A, 65},     {SDL_SCANCODE_Z, 90},     {SDL_SCANCODE_0, 48},
-      {SDL_SCANCODE_9, 57},     {SDL_SCANCODE_LEFT, 37},  {SDL_SCANCODE_UP, 38},
-      {SDL_SCANCODE_RIGHT, 39}, {SDL_SCANCODE_DOWN, 40},  {SDL_SCANCODE_SPACE, 32},
-      {SDL_SCANCODE_F1, 112},   {SDL_SCANCODE_F12, 123},  {SDL_SCANCODE_DELETE, 46},
-      {SDL_SCANCODE_KP_5, 12}, {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_LGUI, 91},
+      {SDL_SCANCODE_A, 65},     {SDL_SCANCODE_Z, 90},          {SDL_SCANCODE_0, 48},
+      {SDL_SCANCODE_9, 57},     {SDL_SCANCODE_LEFT, 37},       {SDL_SCANCODE_UP, 38},
+      {SDL_SCANCODE_RIGHT, 39}, {SDL_SCANCODE_DOWN, 40},       {SDL_SCANCODE_SPACE, 32},
+      {SDL_SCANCODE_F1, 112},   {SDL_SCANCODE_F12, 123},       {SDL_SCANCODE_DELETE, 46},
+      {SDL_SCANCODE_KP_5, 12},  {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_LGUI, 91},
   };
   for (auto [sc, code] : keys) EXPECT_EQ(key_code(sc), code) << SDL_GetScancodeName(sc);
 }
@@ -64,9 +64,9 @@ TEST_F(Events, ModifiersAreSidedAndSetTheMask) {
     int code;
     int mask;
   } mods[] = {
-      {SDL_SCANCODE_LSHIFT, 160, ModShift}, {SDL_SCANCODE_RSHIFT, 161, ModShift},
+      {SDL_SCANCODE_LSHIFT, 160, ModShift},  {SDL_SCANCODE_RSHIFT, 161, ModShift},
       {SDL_SCANCODE_LCTRL, 162, ModControl}, {SDL_SCANCODE_RCTRL, 163, ModControl},
-      {SDL_SCANCODE_LALT, 164, ModAlt},     {SDL_SCANCODE_RALT, 165, ModAlt},
+      {SDL_SCANCODE_LALT, 164, ModAlt},      {SDL_SCANCODE_RALT, 165, ModAlt},
       {SDL_SCANCODE_RGUI, 92, ModSystem},
   };
   for (auto m : mods) {
@@ -179,7 +179,7 @@ TEST_F(Events, PointerInScreenCoordinatesOfALargerWindow) {
   open_window(1600, 960, 160, 0, 1280, 960);
   push_motion(160 + 2 * 100 + 1, 2 * 50 + 1);
   push_button(SDL_BUTTON_RIGHT, true, 160 + 2 * 100 + 1, 2 * 50 + 1);
-  push_motion(1599, 959);  // held: captured moves keep coming
+  push_motion(1599, 959);                           // held: captured moves keep coming
   push_button(SDL_BUTTON_RIGHT, false, 1599, 959);  // let go: back to the screen's edge
   auto ev = pump_and_take();
   std::vector<Seen> moves, buttons;

@@ -17,7 +17,7 @@ namespace {
 const uint8_t kBlob[] = {'b', 'l', 'o', 'b', 0x2a};
 
 class StreamTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     init_stream_module();
     init_stream_module();  // a second call must not add a second factory
@@ -32,7 +32,7 @@ protected:
   void put(const std::string& rel, const std::vector<uint8_t>& bytes) const {
     std::ofstream(path(rel), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<std::streamsize>(bytes.size()));
+               static_cast<std::streamsize>(bytes.size()));
   }
 
   std::vector<uint8_t> get(const std::string& rel) const {

@@ -12,136 +12,136 @@
 using PlayerTest = WorldTest;
 
 TEST_F(PlayerTest, StageStartFliesInFor121Frames) {
-    player_tag::reset(1);
-    EXPECT_EQ(play_phase, 0);
-    EXPECT_EQ(shield_tmr, 250);
-    EXPECT_EQ(cloud_list.count(), 19u);
-    EXPECT_EQ(ebplane_list.count(), 10u);
-    EXPECT_EQ(balloon_list.count(), 3u);
-    EXPECT_EQ(blimp_state, 1);
+  player_tag::reset(1);
+  EXPECT_EQ(play_phase, 0);
+  EXPECT_EQ(shield_tmr, 250);
+  EXPECT_EQ(cloud_list.count(), 19u);
+  EXPECT_EQ(ebplane_list.count(), 10u);
+  EXPECT_EQ(balloon_list.count(), 3u);
+  EXPECT_EQ(blimp_state, 1);
 
-    int frames = 0;
-    while (play_phase == 0 && frames < 1000) {
-        run_play();
-        ++frames;
-    }
-    EXPECT_EQ(frames, 121);
-    EXPECT_EQ(player->x, 200.0f);
-    EXPECT_EQ(player->dir, 1);
-    // The shield only counts down once the player is in control.
-    EXPECT_EQ(shield_tmr, 250);
-    EXPECT_TRUE(rec->saw_text("Stage: 1"));
-    EXPECT_TRUE(rec->saw_text("Get Ready!!"));
+  int frames = 0;
+  while (play_phase == 0 && frames < 1000) {
+    run_play();
+    ++frames;
+  }
+  EXPECT_EQ(frames, 121);
+  EXPECT_EQ(player->x, 200.0f);
+  EXPECT_EQ(player->dir, 1);
+  // The shield only counts down once the player is in control.
+  EXPECT_EQ(shield_tmr, 250);
+  EXPECT_TRUE(rec->saw_text("Stage: 1"));
+  EXPECT_TRUE(rec->saw_text("Get Ready!!"));
 }
 
 TEST_F(PlayerTest, TurnsOnPressesNotWhileHeld) {
-    press_key(37);
-    player->update();
-    EXPECT_EQ(player->dir, 0);
-    EXPECT_EQ(mountains->mspd, 4);
+  press_key(37);
+  player->update();
+  EXPECT_EQ(player->dir, 0);
+  EXPECT_EQ(mountains->mspd, 4);
 
-    press_key(39);  // left still held: right wins on its own press
-    release_key(39);
-    player->update();
-    EXPECT_EQ(player->dir, 1);
-    EXPECT_EQ(mountains->mspd, -4);
+  press_key(39);  // left still held: right wins on its own press
+  release_key(39);
+  player->update();
+  EXPECT_EQ(player->dir, 1);
+  EXPECT_EQ(mountains->mspd, -4);
 
-    player->update();  // left held all along: no second turn
-    EXPECT_EQ(player->dir, 1);
+  player->update();  // left held all along: no second turn
+  EXPECT_EQ(player->dir, 1);
 
-    release_key(37);
-    press_key(37);
-    player->update();
-    EXPECT_EQ(player->dir, 0);
-    release_key(37);
+  release_key(37);
+  press_key(37);
+  player->update();
+  EXPECT_EQ(player->dir, 0);
+  release_key(37);
 
-    // No control outside phase 1.
-    play_phase = 0;
-    press_key(39);
-    player->get_inputs();
-    EXPECT_EQ(player->dir, 0);
-    release_key(39);
+  // No control outside phase 1.
+  play_phase = 0;
+  press_key(39);
+  player->get_inputs();
+  EXPECT_EQ(player->dir, 0);
+  release_key(39);
 }
 
 TEST_F(PlayerTest, HeightIsClampedBeforeTheFrameIsDrawn) {
-    player->y = 79.0f;
-    press_key(38);
-    clear_screen();
-    player->update();
-    release_key(38);
-    EXPECT_EQ(player->y, 80.0f);
-    EXPECT_TRUE(lit(200, 95));    // bottom rows of a frame centred on 80
-    EXPECT_FALSE(lit(200, 61));   // would be lit by a frame drawn at 77
+  player->y = 79.0f;
+  press_key(38);
+  clear_screen();
+  player->update();
+  release_key(38);
+  EXPECT_EQ(player->y, 80.0f);
+  EXPECT_TRUE(lit(200, 95));   // bottom rows of a frame centred on 80
+  EXPECT_FALSE(lit(200, 61));  // would be lit by a frame drawn at 77
 
-    player->y = 433.0f;
-    press_key(40);
-    clear_screen();
-    player->update();
-    release_key(40);
-    EXPECT_EQ(player->y, 432.0f);
-    EXPECT_TRUE(lit(200, 417));
-    EXPECT_FALSE(lit(200, 450));
+  player->y = 433.0f;
+  press_key(40);
+  clear_screen();
+  player->update();
+  release_key(40);
+  EXPECT_EQ(player->y, 432.0f);
+  EXPECT_TRUE(lit(200, 417));
+  EXPECT_FALSE(lit(200, 450));
 }
 
 TEST_F(PlayerTest, FacingLeftRestsAt440) {
-    player->dir = 0;
-    for (int i = 0; i < 39; ++i) player->update();
-    EXPECT_EQ(player->x, 434.0f);
-    player->update();
-    EXPECT_EQ(player->x, 440.0f);
-    player->update();
-    EXPECT_EQ(player->x, 440.0f);
+  player->dir = 0;
+  for (int i = 0; i < 39; ++i) player->update();
+  EXPECT_EQ(player->x, 434.0f);
+  player->update();
+  EXPECT_EQ(player->x, 440.0f);
+  player->update();
+  EXPECT_EQ(player->x, 440.0f);
 
-    player->dir = 1;
-    for (int i = 0; i < 50; ++i) player->update();
-    EXPECT_EQ(player->x, 200.0f);
+  player->dir = 1;
+  for (int i = 0; i < 50; ++i) player->update();
+  EXPECT_EQ(player->x, 200.0f);
 }
 
 TEST_F(PlayerTest, ShieldBlinksThreeOnThreeOff) {
-    shield_tmr = 250;
-    std::string seen;
-    for (int i = 0; i < 14; ++i) {
-        clear_screen();
-        player->update();
-        seen += lit(200, 200) ? '#' : '.';
-    }
-    EXPECT_EQ(seen, "##...###...###");
-    shield_tmr = 1;
+  shield_tmr = 250;
+  std::string seen;
+  for (int i = 0; i < 14; ++i) {
+    clear_screen();
     player->update();
-    EXPECT_EQ(shield_tmr, 0);
-    player->update();
-    EXPECT_EQ(flash_ctr, 0);
+    seen += lit(200, 200) ? '#' : '.';
+  }
+  EXPECT_EQ(seen, "##...###...###");
+  shield_tmr = 1;
+  player->update();
+  EXPECT_EQ(shield_tmr, 0);
+  player->update();
+  EXPECT_EQ(flash_ctr, 0);
 }
 
 TEST_F(PlayerTest, ShotsStartTruncatedAndLeaveAtTheBandEdges) {
-    player->x = 200.9f;
-    player->y = 200.9f;
-    pshot_tag::fire();
-    ASSERT_EQ(pshot_list.count(), 1u);
-    auto shot = pshot_list.items()[0];
-    EXPECT_EQ(shot->x, 224);
-    EXPECT_EQ(shot->y, 200);
-    EXPECT_EQ(shot->spd, 8);
+  player->x = 200.9f;
+  player->y = 200.9f;
+  pshot_tag::fire();
+  ASSERT_EQ(pshot_list.count(), 1u);
+  auto shot = pshot_list.items()[0];
+  EXPECT_EQ(shot->x, 224);
+  EXPECT_EQ(shot->y, 200);
+  EXPECT_EQ(shot->spd, 8);
 
-    for (int i = 0; i < 38; ++i) pshot_tag::update_all();
-    EXPECT_EQ(shot->x, 528);
-    EXPECT_EQ(pshot_list.count(), 1u);
-    clear_screen();
-    pshot_tag::update_all();
-    EXPECT_EQ(shot->x, 536);
-    EXPECT_TRUE(pshot_list.empty());
-    EXPECT_TRUE(lit(536, 200));  // drawn once at 536 before it went
+  for (int i = 0; i < 38; ++i) pshot_tag::update_all();
+  EXPECT_EQ(shot->x, 528);
+  EXPECT_EQ(pshot_list.count(), 1u);
+  clear_screen();
+  pshot_tag::update_all();
+  EXPECT_EQ(shot->x, 536);
+  EXPECT_TRUE(pshot_list.empty());
+  EXPECT_TRUE(lit(536, 200));  // drawn once at 536 before it went
 
-    player->x = 440.0f;
-    player->dir = 0;
-    pshot_tag::fire();
-    shot = pshot_list.items()[0];
-    EXPECT_EQ(shot->x, 416);
-    EXPECT_EQ(shot->spd, -8);
-    for (int i = 0; i < 39; ++i) pshot_tag::update_all();
-    EXPECT_EQ(shot->x, 104);
-    EXPECT_EQ(pshot_list.count(), 1u);
-    pshot_tag::update_all();
-    EXPECT_EQ(shot->x, 96);
-    EXPECT_TRUE(pshot_list.empty());
+  player->x = 440.0f;
+  player->dir = 0;
+  pshot_tag::fire();
+  shot = pshot_list.items()[0];
+  EXPECT_EQ(shot->x, 416);
+  EXPECT_EQ(shot->spd, -8);
+  for (int i = 0; i < 39; ++i) pshot_tag::update_all();
+  EXPECT_EQ(shot->x, 104);
+  EXPECT_EQ(pshot_list.count(), 1u);
+  pshot_tag::update_all();
+  EXPECT_EQ(shot->x, 96);
+  EXPECT_TRUE(pshot_list.empty());
 }

@@ -14,85 +14,85 @@ using StereoTest = WorldTest;
 namespace {
 
 bool same_pixels(const std::shared_ptr<TPixmap>& a, const std::shared_ptr<TPixmap>& b) {
-    for (int y = 0; y < a->height; ++y)
-        for (int x = 0; x < a->width; ++x)
-            if ((a->ReadPixel(x, y) & 0xFFFFFF) != (b->ReadPixel(x, y) & 0xFFFFFF)) return false;
-    return true;
+  for (int y = 0; y < a->height; ++y)
+    for (int x = 0; x < a->width; ++x)
+      if ((a->ReadPixel(x, y) & 0xFFFFFF) != (b->ReadPixel(x, y) & 0xFFFFFF)) return false;
+  return true;
 }
 
 }  // namespace
 
 TEST_F(StereoTest, LeftEyeCopyLiesAtXMinusOffset) {
-    qndraw_tag d;
-    d.slc(255, 0, 0, 0, 255, 0);
-    mode3d = 1;
-    SetAlpha(1.0f);
-    d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 1);
-    EXPECT_EQ(pixel_at(250, 200), 0xFF0000);
-    EXPECT_EQ(pixel_at(350, 200), 0x00FF00);
-    EXPECT_EQ(pixel_at(300, 200), 0);
-    // Nothing restored: light blend and the right-eye tint stay.
-    EXPECT_EQ(GetBlend(), LightBlend);
-    int r = 0, g = 0, b = 0;
-    GetColor(r, g, b);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(g, 255);
+  qndraw_tag d;
+  d.slc(255, 0, 0, 0, 255, 0);
+  mode3d = 1;
+  SetAlpha(1.0f);
+  d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 1);
+  EXPECT_EQ(pixel_at(250, 200), 0xFF0000);
+  EXPECT_EQ(pixel_at(350, 200), 0x00FF00);
+  EXPECT_EQ(pixel_at(300, 200), 0);
+  // Nothing restored: light blend and the right-eye tint stay.
+  EXPECT_EQ(GetBlend(), LightBlend);
+  int r = 0, g = 0, b = 0;
+  GetColor(r, g, b);
+  EXPECT_EQ(r, 0);
+  EXPECT_EQ(g, 255);
 
-    // A negative offset swaps the sides; offset 0 adds both copies on the same pixels.
-    clear_screen();
-    d.i3d(sprites, 300.0f, 200.0f, 0, -30.0f, 0.0f, 1);
-    EXPECT_EQ(pixel_at(250, 200), 0x00FF00);
-    clear_screen();
-    d.i3d(sprites, 300.0f, 200.0f, 0, 0.0f, 0.0f, 1);
-    EXPECT_EQ(pixel_at(300, 200), 0xFFFF00);
+  // A negative offset swaps the sides; offset 0 adds both copies on the same pixels.
+  clear_screen();
+  d.i3d(sprites, 300.0f, 200.0f, 0, -30.0f, 0.0f, 1);
+  EXPECT_EQ(pixel_at(250, 200), 0x00FF00);
+  clear_screen();
+  d.i3d(sprites, 300.0f, 200.0f, 0, 0.0f, 0.0f, 1);
+  EXPECT_EQ(pixel_at(300, 200), 0xFFFF00);
 
-    // count 0 draws nothing.
-    clear_screen();
-    d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 0);
-    EXPECT_FALSE(lit(250, 200));
+  // count 0 draws nothing.
+  clear_screen();
+  d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 0);
+  EXPECT_FALSE(lit(250, 200));
 }
 
 TEST_F(StereoTest, RotationOffsetLeavesTheTruncatedBase) {
-    qndraw_tag d;
-    mode3d = 1;
-    SetRotation(12.7f);
-    d.i3d(sprites, 300.0f, 200.0f, 0, 4.0f, 3.0f, 0);
-    EXPECT_EQ(GetRotation(), 12.0f);
+  qndraw_tag d;
+  mode3d = 1;
+  SetRotation(12.7f);
+  d.i3d(sprites, 300.0f, 200.0f, 0, 4.0f, 3.0f, 0);
+  EXPECT_EQ(GetRotation(), 12.0f);
 
-    SetRotation(12.7f);
-    d.i3d(sprites, 300.0f, 200.0f, 0, 4.0f, 0.0f, 1);
-    EXPECT_FLOAT_EQ(GetRotation(), 12.7f);
+  SetRotation(12.7f);
+  d.i3d(sprites, 300.0f, 200.0f, 0, 4.0f, 0.0f, 1);
+  EXPECT_FLOAT_EQ(GetRotation(), 12.7f);
 
-    mode3d = 0;
-    SetRotation(-7.9f);
-    d.i3d(sprites, 300.0f, 200.0f, 0, 0.0f, 2.0f, 1);
-    EXPECT_EQ(GetRotation(), -7.0f);  // toward zero, not down
-    SetRotation(0.0f);
+  mode3d = 0;
+  SetRotation(-7.9f);
+  d.i3d(sprites, 300.0f, 200.0f, 0, 0.0f, 2.0f, 1);
+  EXPECT_EQ(GetRotation(), -7.0f);  // toward zero, not down
+  SetRotation(0.0f);
 }
 
 TEST_F(StereoTest, CentredTextUsesTheScaleOfTheLastSip) {
-    // 88 x 16 in the built-in font: half of a half-size text is 22 by 4.
-    const std::string text = "Get Ready!!";
+  // 88 x 16 in the built-in font: half of a half-size text is 22 by 4.
+  const std::string text = "Get Ready!!";
 
-    qndraw_tag d;
-    d.sip(MaskBlend, 1.0f, 0.0f, 0.5f, 0.5f);
-    EXPECT_EQ(d.txt_xs, 0.5f);
-    SetScale(1.0f, 1.0f);
-    SetColor(255, 255, 255);
-    clear_screen();
-    d.t3d(text, 320.0f, 240.0f, 0.0f, 1);
-    auto centred = GrabPixmap(200, 200, 240, 80);
-    clear_screen();
-    DrawText(text, 298.0f, 236.0f);
-    auto expected = GrabPixmap(200, 200, 240, 80);
-    EXPECT_TRUE(same_pixels(centred, expected));
+  qndraw_tag d;
+  d.sip(MaskBlend, 1.0f, 0.0f, 0.5f, 0.5f);
+  EXPECT_EQ(d.txt_xs, 0.5f);
+  SetScale(1.0f, 1.0f);
+  SetColor(255, 255, 255);
+  clear_screen();
+  d.t3d(text, 320.0f, 240.0f, 0.0f, 1);
+  auto centred = GrabPixmap(200, 200, 240, 80);
+  clear_screen();
+  DrawText(text, 298.0f, 236.0f);
+  auto expected = GrabPixmap(200, 200, 240, 80);
+  EXPECT_TRUE(same_pixels(centred, expected));
 
-    // Before any sip the recorded scale is 0: a centred text is not moved.
-    qndraw_tag fresh;
-    clear_screen();
-    fresh.t3d(text, 320.0f, 240.0f, 0.0f, 1);
-    auto unmoved = GrabPixmap(200, 200, 240, 80);
-    clear_screen();
-    DrawText(text, 320.0f, 240.0f);
-    EXPECT_TRUE(same_pixels(unmoved, GrabPixmap(200, 200, 240, 80)));
+  // Before any sip the recorded scale is 0: a centred text is not moved.
+  qndraw_tag fresh;
+  clear_screen();
+  fresh.t3d(text, 320.0f, 240.0f, 0.0f, 1);
+  auto unmoved = GrabPixmap(200, 200, 240, 80);
+  clear_screen();
+  DrawText(text, 320.0f, 240.0f);
+  EXPECT_TRUE(same_pixels(unmoved, GrabPixmap(200, 200, 240, 80)));
 }

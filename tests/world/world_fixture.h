@@ -22,25 +22,25 @@ constexpr int kMountainSolidRow = 100;
 
 // A stereo drawer that also records what went through it.
 struct recording_draw : qndraw_tag {
-    struct text_call {
-        std::string text;
-        float x, y, offset;
-        int centred;
-    };
-    std::vector<text_call> texts;
+  struct text_call {
+    std::string text;
+    float x, y, offset;
+    int centred;
+  };
+  std::vector<text_call> texts;
 
-    int t3d(const std::string& text, float x, float y, float offset, int centred) override;
-    bool saw_text(const std::string& text) const;
+  int t3d(const std::string& text, float x, float y, float offset, int centred) override;
+  bool saw_text(const std::string& text) const;
 };
 
 class WorldTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite();
-    void SetUp() override;
-    void TearDown() override;
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+  void TearDown() override;
 
-    // The recording drawer installed as draw3d for this test.
-    std::shared_ptr<recording_draw> rec;
+  // The recording drawer installed as draw3d for this test.
+  std::shared_ptr<recording_draw> rec;
 };
 
 // Input as the platform would deliver it.

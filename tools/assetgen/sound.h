@@ -7,9 +7,9 @@
 namespace ag {
 
 struct SoundFile {
-    std::string name;              // file name inside data/
-    std::vector<double> samples;   // mono, at sample_rate()
-    double peak;                   // loudest sample after normalising
+  std::string name;             // file name inside data/
+  std::vector<double> samples;  // mono, at sample_rate()
+  double peak;                  // loudest sample after normalising
 };
 
 std::vector<SoundFile> make_sounds();

@@ -236,29 +236,29 @@ constexpr const char* kArt[kBlocks] = {
 };
 
 constexpr bool art_is_well_formed() {
-    for (const char* block : kArt) {
-        int n = 0;
-        for (; block[n]; ++n) {
-            const char c = block[n];
-            const bool end_of_line = n % 9 == 8 && (n + 1) % kLineLength == 0;
+  for (const char* block : kArt) {
+    int n = 0;
+    for (; block[n]; ++n) {
+      const char c = block[n];
+      const bool end_of_line = n % 9 == 8 && (n + 1) % kLineLength == 0;
       if (end_of_line ? c != '\n' : (n % 9 == 8 ? c != ' ' : (c != '#' && c != '.'))) return false;
-        }
-        if (n != kLineLength * kBuiltinFontHeight) return false;
     }
-    return true;
+    if (n != kLineLength * kBuiltinFontHeight) return false;
+  }
+  return true;
 }
 static_assert(art_is_well_formed(), "every glyph is 8 x 16 cells of '#' or '.'");
 
 constexpr std::array<unsigned char, kBuiltinFontBytes> pack() {
-    std::array<unsigned char, kBuiltinFontBytes> bits{};
-    for (int b = 0; b < kBlocks; ++b)
-        for (int row = 0; row < kBuiltinFontHeight; ++row)
-            for (int c = 0; c < kCellsPerBlock; ++c)
-                for (int k = 0; k < 8; ++k)
-                    if (kArt[b][row * kLineLength + c * 9 + k] == '#')
-                        bits[row * kBuiltinFontGlyphs + b * kCellsPerBlock + c] |=
-                            static_cast<unsigned char>(1u << k);
-    return bits;
+  std::array<unsigned char, kBuiltinFontBytes> bits{};
+  for (int b = 0; b < kBlocks; ++b)
+    for (int row = 0; row < kBuiltinFontHeight; ++row)
+      for (int c = 0; c < kCellsPerBlock; ++c)
+        for (int k = 0; k < 8; ++k)
+          if (kArt[b][row * kLineLength + c * 9 + k] == '#')
+            bits[row * kBuiltinFontGlyphs + b * kCellsPerBlock + c] |=
+                static_cast<unsigned char>(1u << k);
+  return bits;
 }
 
 constexpr std::array<unsigned char, kBuiltinFontBytes> kBits = pack();
@@ -268,15 +268,15 @@ constexpr std::array<unsigned char, kBuiltinFontBytes> kBits = pack();
 const unsigned char* BuiltinFontBits() { return kBits.data(); }
 
 std::shared_ptr<TPixmap> BuiltinFontSheet() {
-    constexpr int width = kBuiltinFontGlyphs * 8;
-    std::shared_ptr<TPixmap> sheet = CreatePixmap(width, kBuiltinFontHeight, PixelRGBA8888, 4);
-    if (!sheet) return nullptr;
-    for (int y = 0; y < kBuiltinFontHeight; ++y) {
-        std::uint8_t* out = sheet->PixelPtr(0, y);
-        for (int x = 0; x < width; ++x) {
-            const bool ink = (kBits[y * kBuiltinFontGlyphs + x / 8] >> (x % 8)) & 1;
-            for (int i = 0; i < 4; ++i) out[x * 4 + i] = ink ? 255 : 0;
-        }
+  constexpr int width = kBuiltinFontGlyphs * 8;
+  std::shared_ptr<TPixmap> sheet = CreatePixmap(width, kBuiltinFontHeight, PixelRGBA8888, 4);
+  if (!sheet) return nullptr;
+  for (int y = 0; y < kBuiltinFontHeight; ++y) {
+    std::uint8_t* out = sheet->PixelPtr(0, y);
+    for (int x = 0; x < width; ++x) {
+      const bool ink = (kBits[y * kBuiltinFontGlyphs + x / 8] >> (x % 8)) & 1;
+      for (int i = 0; i < 4; ++i) out[x * 4 + i] = ink ? 255 : 0;
     }
-    return sheet;
+  }
+  return sheet;
 }

@@ -17,35 +17,35 @@ class TFrameSheet;
 constexpr int MaskedImage = 1;    // mask-coloured pixels become transparent
 constexpr int FilteredImage = 2;  // linear filtering instead of nearest texel
 constexpr int MipmappedImage = 4;
-constexpr int DynamicImage = 8;   // the picture is expected to change
+constexpr int DynamicImage = 8;  // the picture is expected to change
 
 class TImage {
-public:
-    int width = 0, height = 0;
-    int flags = 0;
-    int mask_r = 0, mask_g = 0, mask_b = 0;
-    float handle_x = 0.0f, handle_y = 0.0f;
-    std::vector<std::shared_ptr<TPixmap>> pixmaps;   // per frame, none until needed
-    std::vector<std::shared_ptr<TImageFrame>> frames; // per frame, renderer's frame or none
-    std::vector<int> seqs;                            // per frame, generation of frames[i]; 0 = none
-    // Frames drawn together share one texture where the renderer can: frame i is slot
-    // _sheet_slot + i of the sheet, which has _sheet_slots slots (0: not known yet).
-    // Images of more than one frame get a sheet of their own; a font shares one.
-    std::shared_ptr<TFrameSheet> _sheet;
-    int _sheet_slot = 0;
-    int _sheet_slots = 0;
+ public:
+  int width = 0, height = 0;
+  int flags = 0;
+  int mask_r = 0, mask_g = 0, mask_b = 0;
+  float handle_x = 0.0f, handle_y = 0.0f;
+  std::vector<std::shared_ptr<TPixmap>> pixmaps;     // per frame, none until needed
+  std::vector<std::shared_ptr<TImageFrame>> frames;  // per frame, renderer's frame or none
+  std::vector<int> seqs;                             // per frame, generation of frames[i]; 0 = none
+  // Frames drawn together share one texture where the renderer can: frame i is slot
+  // _sheet_slot + i of the sheet, which has _sheet_slots slots (0: not known yet).
+  // Images of more than one frame get a sheet of their own; a font shares one.
+  std::shared_ptr<TFrameSheet> _sheet;
+  int _sheet_slot = 0;
+  int _sheet_slots = 0;
 
-    virtual ~TImage() = default;
+  virtual ~TImage() = default;
 
-    // The drawable frame, made (again) when the graphics generation has changed.
-    // None for an index outside the image.
-    virtual std::shared_ptr<TImageFrame> Frame(int index);
-    // The frame's pixmap, made on demand as PixelRGBA8888 (contents undefined until
-    // written). With write set the drawable frame is dropped first.
-    virtual std::shared_ptr<TPixmap> Lock(int index, int read, int write);
-    // Stores a frame's pixmap (masked first when the image is masked and the
-    // pixmap has no alpha channel) and drops the drawable frame.
-    virtual void SetPixmap(int index, std::shared_ptr<TPixmap> pixmap);
+  // The drawable frame, made (again) when the graphics generation has changed.
+  // None for an index outside the image.
+  virtual std::shared_ptr<TImageFrame> Frame(int index);
+  // The frame's pixmap, made on demand as PixelRGBA8888 (contents undefined until
+  // written). With write set the drawable frame is dropped first.
+  virtual std::shared_ptr<TPixmap> Lock(int index, int read, int write);
+  // Stores a frame's pixmap (masked first when the image is masked and the
+  // pixmap has no alpha channel) and drops the drawable frame.
+  virtual void SetPixmap(int index, std::shared_ptr<TPixmap> pixmap);
 
   static std::shared_ptr<TImage> Create(int width, int height, int frames, int flags, int mask_r,
                                         int mask_g, int mask_b);
@@ -62,18 +62,18 @@ public:
 };
 
 // Layer-wide settings for new images.
-void SetMaskColor(int red, int green, int blue);          // initially (0, 0, 0)
+void SetMaskColor(int red, int green, int blue);  // initially (0, 0, 0)
 void GetMaskColor(int& red, int& green, int& blue);
-void SetDefaultImageFlags(int flags);                     // initially 3; -1 is ignored
+void SetDefaultImageFlags(int flags);  // initially 3; -1 is ignored
 int GetDefaultImageFlags();
-void AutoCentreHandle(int enable);                        // initially off
+void AutoCentreHandle(int enable);  // initially off
 
 // A source is a pixmap or anything a pixmap loads from (a path, "incbin::name").
 // flags -1 takes the automatic flags. None when the picture cannot be had.
 std::shared_ptr<TImage> LoadImage(const std::shared_ptr<TPixmap>& source, int flags = -1);
 std::shared_ptr<TImage> LoadImage(const std::string& source, int flags = -1);
 inline std::shared_ptr<TImage> LoadImage(const char* source, int flags = -1) {
-    return LoadImage(std::string(source ? source : ""), flags);
+  return LoadImage(std::string(source ? source : ""), flags);
 }
 // Cuts a strip or sheet into cell_count cells of cell_width x cell_height from first_cell on.
 std::shared_ptr<TImage> LoadImageStrip(const std::shared_ptr<TPixmap>& source, int cell_width,
@@ -104,16 +104,16 @@ void UnlockImageFrame(const std::shared_ptr<TImage>& image, int frame = 0);
 // rectangles, with the pixmap whose alpha decides which pixels are solid.
 
 class TQuad {
-public:
-    TQuad* link = nullptr;          // next quad in a layer or in the free list (not owning)
-    std::shared_ptr<void> id;       // the caller's object for this quad
-    std::shared_ptr<TPixmap> mask;  // none: solid everywhere
-    int frame = 0;
-    float minx = 0, miny = 0, maxx = 0, maxy = 0;
-    float xyuv[16] = {};            // four corners: x, y, u, v
+ public:
+  TQuad* link = nullptr;          // next quad in a layer or in the free list (not owning)
+  std::shared_ptr<void> id;       // the caller's object for this quad
+  std::shared_ptr<TPixmap> mask;  // none: solid everywhere
+  int frame = 0;
+  float minx = 0, miny = 0, maxx = 0, maxy = 0;
+  float xyuv[16] = {};  // four corners: x, y, u, v
 
-    // Stores the corners with texture coordinates (0,0), (1,0), (1,1), (0,1).
-    void SetCoords(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
+  // Stores the corners with texture coordinates (0,0), (1,0), (1,1), (0,1).
+  void SetCoords(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 };
 
 using TCollisionHits = std::vector<std::shared_ptr<void>>;
@@ -134,7 +134,7 @@ TCollisionHits LayerTestImage(const std::shared_ptr<TImage>& image, int x, int y
                               int collide_mask, int write_mask, std::shared_ptr<void> id = nullptr);
 // The same for a solid rectangle of width x height at (x, y).
 TCollisionHits LayerTestRect(int x, int y, int width, int height, int collide_mask, int write_mask,
-                              std::shared_ptr<void> id = nullptr);
+                             std::shared_ptr<void> id = nullptr);
 
 // 1 when the two placed frames share a pixel whose alpha is 128 or more in both.
 // Uses layer 31 only.

@@ -21,8 +21,8 @@ GLuint bound_texture = 0;
 bool texturing = false;
 unsigned char color_bytes[4] = {0, 0, 0, 0};
 float color_f[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // the same as the GL makes of them
-bool color_sent = false;  // whether the GL's current colour is color_bytes
-float line_width = -1.0f;  // as last sent; -1 before
+bool color_sent = false;                      // whether the GL's current colour is color_bytes
+float line_width = -1.0f;                     // as last sent; -1 before
 int view_w = 0, view_h = 0;
 float m_ix = 1.0f, m_iy = 0.0f, m_jx = 0.0f, m_jy = 1.0f;
 
@@ -142,7 +142,7 @@ struct Corners {
   // The game draws many such (clouds in two copies, planes and balloons coming in).
   bool off_view() const {
     const float w = static_cast<float>(view_w) + 1.0f, h = static_cast<float>(view_h) + 1.0f;
-    auto all = [](const float (&c)[4], auto beyond) {
+    auto all = [](const float(&c)[4], auto beyond) {
       return beyond(c[0]) && beyond(c[1]) && beyond(c[2]) && beyond(c[3]);
     };
     return all(x, [](float v) { return v < -1.0f; }) || all(x, [w](float v) { return v > w; }) ||
@@ -252,8 +252,8 @@ namespace {
 // 4 texels of edge and 4-texel alignment and stop at level 2, where one texel of edge
 // is still left around every picture.
 
-constexpr int kPageMax = 2048;   // largest page side
-constexpr int kOpenPage = 256;   // page side for a sheet whose size is not known
+constexpr int kPageMax = 2048;  // largest page side
+constexpr int kOpenPage = 256;  // page side for a sheet whose size is not known
 
 struct SheetCell {
   int page = 0;
@@ -326,7 +326,7 @@ std::shared_ptr<TGLTexturePage> new_page(const TGLSheet& s, int slots, int cw, i
 bool place(TGLSheet& s, int slots, int w, int h, SheetCell& cell) {
   const int p = s.pad;
   const int cw = round_up(w + 2 * p, p);
-  const int ch0 = round_up(h + p, p);      // on the first shelf: no edge above
+  const int ch0 = round_up(h + p, p);  // on the first shelf: no edge above
   const int ch = round_up(h + 2 * p, p);
   if (cw > kPageMax || ch > kPageMax) return false;
   for (int attempt = 0; attempt < 2; ++attempt) {

@@ -16,8 +16,8 @@ struct TGLTexturePage;
 class TGLImageFrame : public TImageFrame {
  public:
   float u0 = 0.0f, v0 = 0.0f, u1 = 0.0f, v1 = 0.0f;
-  int name = 0;  // texture name
-  int seq = 0;   // graphics generation at creation; 0 once released
+  int name = 0;        // texture name
+  int seq = 0;         // graphics generation at creation; 0 once released
   int _gl_serial = 0;  // the GL context the texture was made in (see GLContextSerial)
   std::shared_ptr<TGLTexturePage> _page;  // the shared texture, none for one of its own
   // On a page: the picture and flags it was made from, and, for an unfiltered frame, the

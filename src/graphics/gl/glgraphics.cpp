@@ -56,7 +56,7 @@ int context_serial = 0;
 TGLContextRecord* records = nullptr;  // newest first
 TGLContextRecord* current_record = nullptr;
 TGLContextRecord* fullscreen_record = nullptr;
-int flip_interval = -1;  // last swap interval set by Flip; -1: the next Flip sets it
+int flip_interval = -1;      // last swap interval set by Flip; -1: the next Flip sets it
 bool prefer_window = false;  // full-screen graphics shown in a window
 
 std::shared_ptr<TGLGraphicsDriver> the_driver;
@@ -537,7 +537,7 @@ std::shared_ptr<TGraphics> TGLGraphicsDriver::AttachGraphics(void* widget, int f
 }
 
 std::shared_ptr<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int height, int depth,
-                                                              int hertz, int flags) {
+                                                             int hertz, int flags) {
   if (width <= 0 || height <= 0) {
     fail("graphics need a positive size");
     return nullptr;

@@ -17,10 +17,10 @@ enum {
   PixelBGRA8888 = 5,  // blue, green, red, alpha
   PixelRGBA8888 = 6,  // red, green, blue, alpha
   // One-byte extractions, reachable only through conversion.
-  PixelR8 = 7,        // red
-  PixelG8 = 8,        // green
-  PixelB8 = 9,        // blue
-  PixelAlpha8 = 10,   // alpha
+  PixelR8 = 7,          // red
+  PixelG8 = 8,          // green
+  PixelB8 = 9,          // blue
+  PixelAlpha8 = 10,     // alpha
   PixelMeanRGBA8 = 11,  // (r + g + b + a) / 4
   PixelMeanRGB8 = 12,   // (r + g + b) / 3
 };
@@ -28,19 +28,19 @@ enum {
 // Largest side a pixmap may have; bigger requests are refused, not allocated.
 constexpr int MaxPixmapSide = 16384;
 
-int BytesPerPixel(int format);  // 0 for an unknown format
+int BytesPerPixel(int format);    // 0 for an unknown format
 bool FormatHasAlpha(int format);  // PixelA8, PixelBGRA8888, PixelRGBA8888
 // Converts count pixels from one format to another (through RGBA unless equal).
 void ConvertPixels(const uint8_t* src, int src_format, uint8_t* dst, int dst_format, int count);
 
 class TPixmap : public std::enable_shared_from_this<TPixmap> {
-public:
+ public:
   uint8_t* pixels = nullptr;  // first byte of the top row
   int width = 0;
   int height = 0;
-  int pitch = 0;     // bytes from one row to the next
+  int pitch = 0;  // bytes from one row to the next
   int format = 0;
-  int capacity = 0;  // bytes owned, or -1 when the memory is someone else's
+  int capacity = 0;               // bytes owned, or -1 when the memory is someone else's
   std::shared_ptr<void> _source;  // keeps borrowed memory alive
 
   virtual ~TPixmap();
@@ -65,7 +65,7 @@ public:
   static std::shared_ptr<TPixmap> CreateStatic(void* pixels, int width, int height, int pitch,
                                                int format);
 
-private:
+ private:
   std::unique_ptr<uint8_t[]> _memory;
 };
 
@@ -84,7 +84,7 @@ std::shared_ptr<TPixmap> YFlipPixmap(const std::shared_ptr<TPixmap>& pixmap);
 
 // Picture loaders form a chain, the newest first.
 class TPixmapLoader {
-public:
+ public:
   std::shared_ptr<TPixmapLoader> _succ;
 
   virtual ~TPixmapLoader() = default;
@@ -92,7 +92,7 @@ public:
 };
 
 class TPixmapLoaderPNG : public TPixmapLoader {
-public:
+ public:
   std::shared_ptr<TPixmap> LoadPixmap(const std::shared_ptr<TStream>& stream) override;
 };
 
