@@ -2,7 +2,7 @@
 BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
   libpng-dev libfreetype-dev libvorbis-dev libogg-dev fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils
-  libgl1-mesa-dri mesa-utils clang libclang-rt-dev imagemagick sox python3
+  libgl1-mesa-dri mesa-utils clang clang-format libclang-rt-dev imagemagick sox python3
   dpkg-dev file lintian desktop-file-utils appstream)
 
 # Install whatever of the given packages is missing; nothing when all are present.
