@@ -11,6 +11,9 @@
 
 namespace {
 
+// How often a blocking wait looks for a close signal, which puts nothing in SDL's queue.
+constexpr int kSignalCheckMs = 50;
+
 bool g_pumping = false;
 
 struct PumpGuard {
@@ -49,9 +52,8 @@ class TSDLSystemDriver final : public TSystemDriver {
 
   void Wait() override {
     SDL_Event e;
-    // Wake now and then to notice a close signal, which puts nothing in SDL's queue.
     while (!close_signal_pending()) {
-      if (SDL_WaitEventTimeout(&e, 50)) {
+      if (SDL_WaitEventTimeout(&e, kSignalCheckMs)) {
         handle(e);
         break;
       }
