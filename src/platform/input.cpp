@@ -4,25 +4,31 @@
 
 #include <array>
 
+#include "platform/keymap.h"
+#include "platform/pointer.h"
+
 namespace {
+
+constexpr unsigned kCharSlots = 256;  // a ring: slots are the counters modulo its size
+constexpr int kButtonSlots = kMiddleButton + 1;
 
 struct InputState {
   int auto_poll = 1;
   int enabled = 0;
   TObjectPtr source;
-  std::array<int, 256> key_down{};
-  std::array<int, 256> key_hits{};
-  std::array<int, 256> chars{};
+  std::array<int, kKeyCodes> key_down{};
+  std::array<int, kKeyCodes> key_hits{};
+  std::array<int, kCharSlots> chars{};
   unsigned put = 0, get = 0;
-  std::array<int, 4> mouse_down{};
-  std::array<int, 4> mouse_hits{};
-  std::array<int, 4> mouse_loc{};  // index 1 x, 2 y, 3 wheel
+  std::array<int, kButtonSlots> mouse_down{};  // index = button
+  std::array<int, kButtonSlots> mouse_hits{};
+  int mouse_x = 0, mouse_y = 0, mouse_z = 0;  // z: the wheel's total
   int suspended = 0;
   int terminate = 0;
 } g_in;
 
-bool key_ok(int key) { return key >= 1 && key <= 255; }
-bool button_ok(int b) { return b >= 1 && b <= 3; }
+bool key_ok(int key) { return key >= 1 && key < kKeyCodes; }
+bool button_ok(int b) { return b >= kLeftButton && b <= kMiddleButton; }
 
 void pump() {
   if (g_in.auto_poll) poll_system();
@@ -56,7 +62,7 @@ TObjectPtr input_hook(int, TObjectPtr data, TObjectPtr) {
       if (key_ok(d)) g_in.key_down[d] = 0;
       break;
     case KeyChar:
-      if (g_in.put - g_in.get < 256) g_in.chars[g_in.put++ & 255] = d;
+      if (g_in.put - g_in.get < kCharSlots) g_in.chars[g_in.put++ % kCharSlots] = d;
       break;
     case MouseDown:
       if (button_ok(d) && !g_in.mouse_down[d]) {
@@ -68,10 +74,10 @@ TObjectPtr input_hook(int, TObjectPtr data, TObjectPtr) {
       if (button_ok(d)) g_in.mouse_down[d] = 0;
       break;
     case MouseMove:
-      g_in.mouse_loc[1] = ev->x;
-      g_in.mouse_loc[2] = ev->y;
+      g_in.mouse_x = ev->x;
+      g_in.mouse_y = ev->y;
       break;
-    case MouseWheel: g_in.mouse_loc[3] += d; break;
+    case MouseWheel: g_in.mouse_z += d; break;
     default: break;
   }
   return data;
@@ -95,22 +101,22 @@ int key_hits(int key) {
 int next_char() {
   pump();
   if (g_in.put == g_in.get) return 0;
-  return g_in.chars[g_in.get++ & 255];
+  return g_in.chars[g_in.get++ % kCharSlots];
 }
 
 int mouse_x() {
   pump();
-  return g_in.mouse_loc[1];
+  return g_in.mouse_x;
 }
 
 int mouse_y() {
   pump();
-  return g_in.mouse_loc[2];
+  return g_in.mouse_y;
 }
 
 int mouse_z() {
   pump();
-  return g_in.mouse_loc[3];
+  return g_in.mouse_z;
 }
 
 int mouse_down(int button) {
@@ -149,7 +155,7 @@ void flush_mouse() {
   poll_system();
   g_in.mouse_down.fill(0);
   g_in.mouse_hits.fill(0);
-  g_in.mouse_loc[3] = 0;
+  g_in.mouse_z = 0;
 }
 
 // The waits also give up on a close request (left for the caller to read), so a
@@ -158,7 +164,7 @@ int wait_key() {
   flush_keys();
   for (;;) {
     wait_system();
-    for (int k = 1; k <= 255; ++k) {
+    for (int k = 1; k < kKeyCodes; ++k) {
       if (g_in.key_hits[k]) {
         g_in.key_hits[k] = 0;
         return k;
@@ -181,7 +187,7 @@ int wait_mouse() {
   flush_mouse();
   for (;;) {
     wait_system();
-    for (int b = 1; b <= 3; ++b) {
+    for (int b = kLeftButton; b <= kMiddleButton; ++b) {
       if (g_in.mouse_hits[b]) {
         g_in.mouse_hits[b] = 0;
         return b;

@@ -14,11 +14,14 @@ namespace {
 constexpr int kStatePorts = 16;  // ports with state tables
 constexpr int kMaxPorts = 256;   // entries of the port table
 constexpr int kHitButtons = 16;
-constexpr int kHatAxis = 9;
+constexpr int kMaskButtons = 32;  // bits of the held mask
+// Axis slots: x, y, z, r, u, v first, the hat at 9.
+enum Axis { kAxisX, kAxisY, kAxisZ, kAxisR, kAxisU, kAxisV, kStickAxes, kHatAxis = 9 };
+constexpr int kAxisSlots = 16;
 
 struct PortState {
   std::uint32_t buttons = 0;
-  std::array<float, 16> axes{};
+  std::array<float, kAxisSlots> axes{};
   std::array<int, kHitButtons> hits{};
 };
 
@@ -110,12 +113,13 @@ bool sample(int port) {
 
   std::uint32_t mask = 0;
   const int nb = SDL_JoystickNumButtons(joy);
-  for (int b = 0; b < nb && b < 32; ++b)
+  for (int b = 0; b < nb && b < kMaskButtons; ++b)
     if (SDL_JoystickGetButton(joy, b)) mask |= 1u << b;
   st.buttons = mask;
 
   const int na = SDL_JoystickNumAxes(joy);
-  for (int a = 0; a < na && a < 6; ++a) st.axes[a] = axis_value(SDL_JoystickGetAxis(joy, a));
+  for (int a = 0; a < na && a < kStickAxes; ++a)
+    st.axes[a] = axis_value(SDL_JoystickGetAxis(joy, a));
   if (SDL_JoystickNumHats(joy) > 0) st.axes[kHatAxis] = hat_value(SDL_JoystickGetHat(joy, 0));
 
   for (int b = 0; b < kHitButtons; ++b) {
@@ -158,12 +162,12 @@ int joy_hits(int button, int port) {
   return n;
 }
 
-float joy_x(int port) { return axis(port, 0); }
-float joy_y(int port) { return axis(port, 1); }
-float joy_z(int port) { return axis(port, 2); }
-float joy_r(int port) { return axis(port, 3); }
-float joy_u(int port) { return axis(port, 4); }
-float joy_v(int port) { return axis(port, 5); }
+float joy_x(int port) { return axis(port, kAxisX); }
+float joy_y(int port) { return axis(port, kAxisY); }
+float joy_z(int port) { return axis(port, kAxisZ); }
+float joy_r(int port) { return axis(port, kAxisR); }
+float joy_u(int port) { return axis(port, kAxisU); }
+float joy_v(int port) { return axis(port, kAxisV); }
 float joy_hat(int port) { return axis(port, kHatAxis); }
 
 int joy_buttons(int port) { return sample(port) ? static_cast<int>(g_state[port].buttons) : 0; }
@@ -179,7 +183,7 @@ int joy_button_caps(int port) {
   if (!joy) return 0;
   const int n = SDL_JoystickNumButtons(joy);
   if (n <= 0) return 0;
-  return n >= 32 ? -1 : static_cast<int>((1u << n) - 1);
+  return n >= kMaskButtons ? -1 : static_cast<int>((1u << n) - 1);
 }
 
 int joy_axis_caps(int port) {
@@ -187,7 +191,7 @@ int joy_axis_caps(int port) {
   if (!joy) return 0;
   const int n = SDL_JoystickNumAxes(joy);
   int mask = 0;
-  for (int a = 0; a < n && a < 6; ++a) mask |= 1 << a;
+  for (int a = 0; a < n && a < kStickAxes; ++a) mask |= 1 << a;
   if (SDL_JoystickNumHats(joy) > 0) mask |= 1 << kHatAxis;
   return mask;
 }

@@ -53,10 +53,11 @@ constexpr std::pair<int, int> kPairs[] = {
     {SDL_SCANCODE_KP_2, 98}, {SDL_SCANCODE_KP_3, 99}, {SDL_SCANCODE_KP_4, 100}, {SDL_SCANCODE_KP_5, 101},
     {SDL_SCANCODE_KP_6, 102}, {SDL_SCANCODE_KP_7, 103}, {SDL_SCANCODE_KP_8, 104}, {SDL_SCANCODE_KP_9, 105},
     // modifiers: always the sided codes
-    {SDL_SCANCODE_LSHIFT, 160}, {SDL_SCANCODE_RSHIFT, 161}, {SDL_SCANCODE_LCTRL, 162},
-    {SDL_SCANCODE_RCTRL, 163}, {SDL_SCANCODE_LALT, 164}, {SDL_SCANCODE_RALT, 165},
-    {SDL_SCANCODE_LGUI, 91}, {SDL_SCANCODE_RGUI, 92}, {SDL_SCANCODE_APPLICATION, 93},
-    {SDL_SCANCODE_MENU, 93},
+    {SDL_SCANCODE_LSHIFT, kVkLeftShift}, {SDL_SCANCODE_RSHIFT, kVkRightShift},
+    {SDL_SCANCODE_LCTRL, kVkLeftControl}, {SDL_SCANCODE_RCTRL, kVkRightControl},
+    {SDL_SCANCODE_LALT, kVkLeftAlt}, {SDL_SCANCODE_RALT, kVkRightAlt},
+    {SDL_SCANCODE_LGUI, kVkLeftWindows}, {SDL_SCANCODE_RGUI, kVkRightWindows},
+    {SDL_SCANCODE_APPLICATION, 93}, {SDL_SCANCODE_MENU, 93},
     // system and media keys
     {SDL_SCANCODE_SELECT, 41}, {SDL_SCANCODE_EXECUTE, 43}, {SDL_SCANCODE_HELP, 47}, {SDL_SCANCODE_SLEEP, 95},
     {SDL_SCANCODE_MUTE, 173}, {SDL_SCANCODE_AUDIOMUTE, 173}, {SDL_SCANCODE_VOLUMEDOWN, 174},
@@ -89,7 +90,7 @@ constexpr std::pair<int, int> kKeypadNavigation[] = {
 // No scancode may ever produce the generic shift, control or alt codes.
 constexpr bool no_generic_modifiers() {
   for (auto v : kTable)
-    if (v == 16 || v == 17 || v == 18) return false;
+    if (v == kVkShift || v == kVkControl || v == kVkAlt) return false;
   return true;
 }
 static_assert(no_generic_modifiers());

@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "platform/input.h"
@@ -38,6 +39,20 @@ class Events : public ::testing::Test {
   }
   SDL_Window* window_ = nullptr;
 };
+
+// What the pump emits, as (id, data), and for the pointer as (id, data, x, y).
+using Got = std::vector<std::pair<int, int>>;
+using At = std::tuple<int, int, int, int>;
+Got pumped() {
+  Got out;
+  for (const Seen& e : pump_and_take()) out.emplace_back(e.id, e.data);
+  return out;
+}
+std::vector<At> pumped_at() {
+  std::vector<At> out;
+  for (const Seen& e : pump_and_take()) out.emplace_back(e.id, e.data, e.x, e.y);
+  return out;
+}
 
 int key_code(SDL_Scancode sc) {
   push_key(sc, true);
@@ -109,11 +124,8 @@ TEST_F(Events, KeypadFollowsNumLockAndWindowKeysNeverReachTheGame) {
   for (bool down : {true, false})
     for (SDL_Scancode sc : {SDL_SCANCODE_F11, SDL_SCANCODE_LALT, SDL_SCANCODE_RETURN})
       push_key(sc, down);
-  std::vector<std::pair<int, int>> got;
-  for (const Seen& e : pump_and_take()) got.emplace_back(e.id, e.data);
-  const std::vector<std::pair<int, int>> want = {
-      {KeyDown, 38}, {KeyUp, 38}, {KeyDown, 104}, {KeyDown, 164}, {KeyUp, 164}};
-  EXPECT_EQ(got, want);
+  EXPECT_EQ(pumped(),
+            (Got{{KeyDown, 38}, {KeyUp, 38}, {KeyDown, 104}, {KeyDown, 164}, {KeyUp, 164}}));
   EXPECT_EQ(toggles, 2);
   platform_set_window_toggle(nullptr);
 }
@@ -122,55 +134,32 @@ TEST_F(Events, RepeatTextAndControlCharacters) {
   push_key(SDL_SCANCODE_B, true);
   push_key(SDL_SCANCODE_B, true, true);
   push_key(SDL_SCANCODE_B, true, true);
-  auto ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 3u);
-  EXPECT_EQ(ev[0].id, KeyDown);
-  EXPECT_EQ(ev[1].id, KeyRepeat);
-  EXPECT_EQ(ev[2].id, KeyRepeat);
-  EXPECT_EQ(ev[2].data, 66);
-
+  EXPECT_EQ(pumped(), (Got{{KeyDown, 'B'}, {KeyRepeat, 'B'}, {KeyRepeat, 'B'}}));
   push_text("a\xC3\xA9\xE2\x82\xAC");  // a, e-acute, euro sign
   push_key(SDL_SCANCODE_RETURN, true);
-  ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 5u);
-  EXPECT_EQ(ev[0].id, KeyChar);
-  EXPECT_EQ(ev[0].data, 'a');
-  EXPECT_EQ(ev[1].data, 0xE9);
-  EXPECT_EQ(ev[2].data, 0x20AC);
-  EXPECT_EQ(ev[3].id, KeyDown);
-  EXPECT_EQ(ev[4].id, KeyChar);
-  EXPECT_EQ(ev[4].data, 13);
+  EXPECT_EQ(
+      pumped(),
+      (Got{{KeyChar, 'a'}, {KeyChar, 0xE9}, {KeyChar, 0x20AC}, {KeyDown, 13}, {KeyChar, 13}}));
 }
 
 TEST_F(Events, CloseRequestsFromButtonAltF4QuitAndSignals) {
+  const Got close = {{AppTerminate, 0}};
   push_window(SDL_WINDOWEVENT_CLOSE);
-  auto ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 1u);
-  EXPECT_EQ(ev[0].id, AppTerminate);
-
+  EXPECT_EQ(pumped(), close);
   push_key(SDL_SCANCODE_LALT, true);
   push_key(SDL_SCANCODE_F4, true);
   push_key(SDL_SCANCODE_F4, true, true);  // held: still one request
-  ev = pump_and_take();
-  int closes = 0;
-  for (auto& e : ev) closes += e.id == AppTerminate;
-  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(pumped(), (Got{{KeyDown, 164}, {KeyDown, 115}, close[0], {KeyRepeat, 115}}));
   push_key(SDL_SCANCODE_F4, false);
   push_key(SDL_SCANCODE_LALT, false);
   push_key(SDL_SCANCODE_F4, true);  // F4 alone is just a key
-  for (auto& e : pump_and_take()) EXPECT_NE(e.id, AppTerminate);
-
+  EXPECT_EQ(pumped(), (Got{{KeyUp, 115}, {KeyUp, 164}, {KeyDown, 115}}));
   push_quit();
-  ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 1u);
-  EXPECT_EQ(ev[0].id, AppTerminate);
-
+  EXPECT_EQ(pumped(), close);
   for (int sig : {SIGTERM, SIGINT}) {
     std::raise(sig);  // our handler only notes it
-    ev = pump_and_take();
-    ASSERT_EQ(ev.size(), 1u) << sig;
-    EXPECT_EQ(ev[0].id, AppTerminate);
-    EXPECT_TRUE(pump_and_take().empty());
+    EXPECT_EQ(pumped(), close) << sig;
+    EXPECT_EQ(pumped(), Got{});
   }
 }
 
@@ -181,77 +170,60 @@ TEST_F(Events, PointerInScreenCoordinatesOfALargerWindow) {
   push_button(SDL_BUTTON_RIGHT, true, 160 + 2 * 100 + 1, 2 * 50 + 1);
   push_motion(1599, 959);                           // held: captured moves keep coming
   push_button(SDL_BUTTON_RIGHT, false, 1599, 959);  // let go: back to the screen's edge
-  auto ev = pump_and_take();
-  std::vector<Seen> moves, buttons;
-  for (auto& e : ev) {
-    if (e.id == MouseMove) moves.push_back(e);
-    if (e.id == MouseDown || e.id == MouseUp) buttons.push_back(e);
-  }
-  ASSERT_EQ(moves.size(), 3u);
-  EXPECT_EQ(moves[0].x, 100);
-  EXPECT_EQ(moves[0].y, 50);
-  EXPECT_EQ(moves[1].x, 719);
-  EXPECT_EQ(moves[1].y, 479);
-  EXPECT_EQ(moves[1].data, 2);  // the held button
-  EXPECT_EQ(moves[2].x, 639);
-  ASSERT_EQ(buttons.size(), 2u);
-  EXPECT_EQ(buttons[0].id, MouseDown);
-  EXPECT_EQ(buttons[0].data, 2);
-  EXPECT_EQ(buttons[0].x, 100);
-  EXPECT_EQ(buttons[1].id, MouseUp);
-  EXPECT_EQ(buttons[1].x, 719);
+  EXPECT_EQ(pumped_at(), (std::vector<At>{{MouseEnter, 0, 100, 50},
+                                          {MouseMove, 0, 100, 50},
+                                          {MouseDown, 2, 100, 50},
+                                          {MouseLeave, 0, 719, 479},
+                                          {MouseMove, 2, 719, 479},
+                                          {MouseUp, 2, 719, 479},
+                                          {MouseMove, 0, 639, 479}}));
   // Over a side bar the pointer has left the screen, and its position stays on the edge.
   push_motion(361, 101);
   push_motion(20, 10);
-  ev = pump_and_take();
-  ASSERT_GE(ev.size(), 2u);
-  EXPECT_EQ(ev[ev.size() - 2].id, MouseLeave);
-  EXPECT_EQ(ev.back().x, 0);
-  EXPECT_EQ(ev.back().y, 5);
+  EXPECT_EQ(pumped_at(), (std::vector<At>{{MouseEnter, 0, 100, 50},
+                                          {MouseMove, 0, 100, 50},
+                                          {MouseLeave, 0, 0, 5},
+                                          {MouseMove, 0, 0, 5}}));
 }
 
 TEST_F(Events, LeavingShowsAHiddenPointerAndComingBackHidesIt) {
   open_window(640, 480, 0, 0, 640, 480);
   hide_mouse();
   push_motion(100, 100);
-  auto ev = pump_and_take();
-  ASSERT_GE(ev.size(), 2u);
-  EXPECT_EQ(ev[0].id, MouseEnter);
+  EXPECT_EQ(pumped_at(), (std::vector<At>{{MouseEnter, 0, 100, 100}, {MouseMove, 0, 100, 100}}));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-
   push_window(SDL_WINDOWEVENT_LEAVE);
-  ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 1u);
-  EXPECT_EQ(ev[0].id, MouseLeave);
+  EXPECT_EQ(pumped_at(), (std::vector<At>{{MouseLeave, 0, 100, 100}}));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-
   push_motion(200, 100);
-  ev = pump_and_take();
-  EXPECT_EQ(ev[0].id, MouseEnter);
+  EXPECT_EQ(pumped_at(), (std::vector<At>{{MouseEnter, 0, 200, 100}, {MouseMove, 0, 200, 100}}));
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   show_mouse();
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
 
-TEST_F(Events, MoveMouseReadsBackExactlyAtAnyScale) {
-  open_window(320, 240, 0, 0, 320, 240);  // smaller than the screen: pixels merge
+// The system pointer goes to the window pixel under the screen pixel's centre, and the
+// game reads back the point it asked for even where two screen pixels share a window pixel.
+TEST_F(Events, MoveMousePlacesThePointerAndReadsBackExactlyAtAnyScale) {
+  const auto moved_to = [](int x, int y) {
+    move_mouse(x, y);
+    At at{-1, -1, mouse_x(), mouse_y()};
+    SDL_GetMouseState(&std::get<0>(at), &std::get<1>(at));
+    return at;
+  };
+  open_window(320, 240, 0, 0, 320, 240);  // half size: 316 and 317 share window pixel 158
   enable_polled_input();
-  move_mouse(317, 243);
-  EXPECT_EQ(mouse_x(), 317);
-  EXPECT_EQ(mouse_y(), 243);
+  EXPECT_EQ(moved_to(316, 242), std::make_tuple(158, 121, 316, 242));
   disable_polled_input();
   SDL_DestroyWindow(window_);
   window_ = nullptr;
   open_window(1000, 750, 0, 0, 1000, 750);
   enable_polled_input();
-  for (int x : {0, 316, 639}) {
-    move_mouse(x, 242);
-    EXPECT_EQ(mouse_x(), x);
-    EXPECT_EQ(mouse_y(), 242);
-  }
-  move_mouse(-6, 485);  // a joystick walking off the screen stops at its edge
-  EXPECT_EQ(mouse_x(), 0);
-  EXPECT_EQ(mouse_y(), 479);
+  EXPECT_EQ(moved_to(0, 242), std::make_tuple(0, 378, 0, 242));
+  EXPECT_EQ(moved_to(316, 242), std::make_tuple(494, 378, 316, 242));
+  EXPECT_EQ(moved_to(639, 242), std::make_tuple(999, 378, 639, 242));
+  // A joystick walking off the screen stops at its edge.
+  EXPECT_EQ(moved_to(-6, 485), std::make_tuple(0, 749, 0, 479));
   disable_polled_input();
 }
 
@@ -266,10 +238,7 @@ TEST_F(Events, WheelAndWindowHandlerAfterTranslation) {
     }
   });
   push_wheel(-2);
-  auto ev = pump_and_take();
-  ASSERT_EQ(ev.size(), 1u);
-  EXPECT_EQ(ev[0].id, MouseWheel);
-  EXPECT_EQ(ev[0].data, -2);
+  EXPECT_EQ(pumped(), (Got{{MouseWheel, -2}}));
   EXPECT_EQ(handled, 1);
 }
 
@@ -360,13 +329,13 @@ TObjectPtr reentrant(int, TObjectPtr d, TObjectPtr) {
 TEST_F(Events, PumpInsideAPumpReturnsAtOnce) {
   add_hook(emit_event_hook(), reentrant, nullptr, 0);
   push_key(SDL_SCANCODE_Q, true);
-  auto ev = pump_and_take();
-  auto later = pump_and_take();  // SDL hands out events queued mid-pump on the next pump
+  auto ev = pumped();
+  auto later = pumped();  // SDL hands out events queued mid-pump on the next pump
   ev.insert(ev.end(), later.begin(), later.end());
   remove_hook(emit_event_hook(), reentrant, nullptr);
   EXPECT_EQ(g_nested_keys, 0);
-  ASSERT_EQ(ev.size(), 2u);  // W was not lost, just not taken inside the hook
-  EXPECT_EQ(ev[1].data, 'W');
+  // W was not lost, just not taken inside the hook.
+  EXPECT_EQ(ev, (Got{{KeyDown, 'Q'}, {KeyDown, 'W'}}));
 }
 
 }  // namespace
