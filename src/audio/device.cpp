@@ -34,7 +34,7 @@ int ringdevice::open() {
   _mixer = std::make_unique<mixer>(_fragment);
   if (!device_open()) return -1;
   _opened = true;
-  _mixer->set_output(MIX_RATE, MIX_CHANNELS);
+  _mixer->set_output(MIX_RATE);
   _ring.assign(static_cast<size_t>(_fragment) * RING_FRAGMENTS, 0);
   _write_pos = 0;
   _written.store(0, rel);

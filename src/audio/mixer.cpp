@@ -258,10 +258,7 @@ sound* voice_ring::pop() {
 
 mixer::mixer(int fragment_samples) : _acc(fragment_samples, 0), _fragment(fragment_samples) {}
 
-void mixer::set_output(int rate, int channels) {
-  _rate = rate;
-  _channels = channels;
-}
+void mixer::set_output(int rate) { _rate = rate; }
 
 bool mixer::queue_play(sound* voice) {
   voice->owner = this;
@@ -324,14 +321,6 @@ void mixer::mix(int16_t* out) {
   }
 }
 
-void mixer::mix8(uint8_t* out) {
-  mix_voices();
-  for (int i = 0; i < _fragment; ++i) {
-    out[i] = static_cast<uint8_t>((std::clamp(_acc[i] >> 4, -32768, 32767) >> 8) + 128);
-    _acc[i] = 0;
-  }
-}
-
 void mixer::recycle_all() {
   while (sound* v = _play.pop()) {
     v->next = _active;
@@ -351,7 +340,7 @@ void mixer::recycle_all() {
 
 int manualdevice::open() {
   _mixer = std::make_unique<mixer>(MIX_FRAGMENT);
-  _mixer->set_output(MIX_RATE, MIX_CHANNELS);
+  _mixer->set_output(MIX_RATE);
   return 0;
 }
 
@@ -679,6 +668,5 @@ int engine_position(int handle) {
   return v ? v->position() : 0;
 }
 
-softmix::audiodevice* engine_device() { return g_engine ? g_engine->device.get() : nullptr; }
 softmix::mixer* engine_mixer() { return g_engine ? g_engine->mix : nullptr; }
 softmix::sound* engine_voice(int handle) { return voice_for(handle); }

@@ -165,12 +165,10 @@ class mixer : public output {
  public:
   explicit mixer(int fragment_samples);
 
-  void set_output(int rate, int channels);
-  int fragment() const { return _fragment; }
+  void set_output(int rate);
 
   // Mixing thread: one fragment into out (fragment samples, interleaved stereo).
   void mix(int16_t* out);
-  void mix8(uint8_t* out);  // unsigned 8-bit output
 
   // Game thread.
   bool queue_play(sound* voice);
@@ -185,7 +183,6 @@ class mixer : public output {
   std::vector<int32_t> _acc;
   int _fragment;
   int _rate = MIX_RATE;
-  int _channels = MIX_CHANNELS;
   sound* _active = nullptr;
   voice_ring _play;
   voice_ring _recycle;
@@ -315,7 +312,6 @@ void engine_set_rate(int handle, int rate);
 int engine_status(int handle);
 int engine_position(int handle);
 
-// For tests and tools: the device, the mixer, and the voice on a live handle.
-softmix::audiodevice* engine_device();
+// For tests and tools: the mixer, and the voice on a live handle.
 softmix::mixer* engine_mixer();
 softmix::sound* engine_voice(int handle);
