@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "audio/mixer.h"
+#include "audio/engine.h"
 #include "audio/sample.h"
 
 // ---- base classes: the silent driver's sounds and channels ----

@@ -1,5 +1,5 @@
-// Output devices: the fragment ring with its 5 ms service step, and the sound card
-// through SDL playing that ring.
+// Output devices: the one without output, the fragment ring with its 5 ms service
+// step, and the sound card through SDL playing that ring.
 #include <SDL.h>
 #include <pthread.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/mixer.h"
+#include "audio/device.h"
 
 namespace softmix {
 
@@ -22,6 +22,18 @@ void report_start_failure() {
   std::fflush(stdout);
 }
 }  // namespace
+
+// ---- the device without output ----
+
+int manualdevice::open() {
+  _mixer = std::make_unique<mixer>(MIX_FRAGMENT);
+  _mixer->set_output(MIX_RATE);
+  return 0;
+}
+
+void manualdevice::close() {
+  if (_mixer) _mixer->recycle_all();
+}
 
 // ---- the ring ----
 
