@@ -26,7 +26,7 @@ inline void pan_factors(int pan, int* left, int* right) {
   *right = pan >= 0 ? 4096 : 4096 + pan;
 }
 
-// A negative depth turns the right side over.
+// A negative depth inverts the right side.
 inline void gains(int volume, int left_factor, int right_factor, int depth, int* gl, int* gr) {
   *gl = volume * left_factor >> 12;
   *gr = volume * right_factor >> 12;
@@ -41,7 +41,7 @@ inline int64_t frame_step(int rate, int hertz) {
 }
 
 // Adds frames of a voice into acc (interleaved stereo), reading data from m.pos on.
-// Both return 1 when a one-shot reached its end (m then stands there), else 0.
+// Both return 1 when a one-shot reached its end, else 0.
 // Steady: one step (32.32 samples) and fixed gains.
 using steady_fn = int (*)(const uint8_t* data, int32_t* acc, int frames, uint64_t step, int gl,
                           int gr, mix_state& m);
