@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "audio/mixer.h"
+#include "audio/device.h"
+#include "audio/engine.h"
 #include "platform/clock.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "audio/mixer.h"
+#include "audio/engine.h"
 #include "audio/sample.h"
 
 // ---- base classes: the silent driver's sounds and channels ----
@@ -315,7 +315,7 @@ std::shared_ptr<TSound> TSoftMixAudioDriver::CreateSound(
   // The engine takes little-endian data only.
   if (s->format == SF_MONO16BE) s = s->Convert(SF_MONO16LE);
   else if (s->format == SF_STEREO16BE) s = s->Convert(SF_STEREO16LE);
-  if (!s || s->format < 1 || s->format > 6) return nullptr;
+  if (!s || s->format < SF_MONO8 || s->format > SF_STEREO16BE) return nullptr;
   const int channels = audio_sample_channels[s->format];
   if (channels == 0) return nullptr;
   const int bits = audio_sample_bytes_per_frame[s->format] * 8 / channels;

@@ -1,5 +1,5 @@
-// Output devices: the fragment ring with its 5 ms service step, and the sound card
-// through SDL playing that ring.
+// Output devices: the one without output, the fragment ring with its 5 ms service
+// step, and the sound card through SDL playing that ring.
 #include <SDL.h>
 #include <pthread.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/mixer.h"
+#include "audio/device.h"
 
 namespace softmix {
 
@@ -23,6 +23,18 @@ void report_start_failure() {
 }
 }  // namespace
 
+// ---- the device without output ----
+
+int manualdevice::open() {
+  _mixer = std::make_unique<mixer>(MIX_FRAGMENT);
+  _mixer->set_output(MIX_RATE);
+  return 0;
+}
+
+void manualdevice::close() {
+  if (_mixer) _mixer->recycle_all();
+}
+
 // ---- the ring ----
 
 ringdevice::~ringdevice() {
@@ -34,7 +46,7 @@ int ringdevice::open() {
   _mixer = std::make_unique<mixer>(_fragment);
   if (!device_open()) return -1;
   _opened = true;
-  _mixer->set_output(MIX_RATE, MIX_CHANNELS);
+  _mixer->set_output(MIX_RATE);
   _ring.assign(static_cast<size_t>(_fragment) * RING_FRAGMENTS, 0);
   _write_pos = 0;
   _written.store(0, rel);

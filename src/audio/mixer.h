@@ -1,24 +1,24 @@
-// The software mixing engine: PCM sounds, voices on channel handles, integer mixing
-// into 16-bit stereo at 44100 Hz, and the output devices that call the mixer.
+// The mixer: voices that play engine sounds, the two rings that carry voices between
+// the game thread and the mixing thread, and the mixing of one fragment.
 //
-// Threads: the engine_* operations run on the game thread; every mix runs on the
-// device's service thread. They share two single-writer rings of voice pointers and
-// the atomic fields of the voices, nothing else, and nothing is locked.
+// Threads: the game thread posts voices to the play ring and takes them back from the
+// recycle ring; every mix runs on the device's service thread. They share the two
+// single-writer rings and the atomic fields of the voices, nothing else, and nothing is
+// locked.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <thread>
 #include <vector>
 
-constexpr int MIX_RATE = 44100;
+#include "audio/kernels.h"
+
 constexpr int MIX_CHANNELS = 2;
 constexpr int MIX_FRAGMENT = 1024;  // samples per fragment: 512 stereo frames, about 11.6 ms
 constexpr int MIX_START_DELAY_MS = 20;
 constexpr int MIX_QUEUE_SIZE = 4096;
-constexpr int ENGINE_SLOTS = 4096;  // slot 0 heads the free list, so 4095 handles exist
 
 // Voice status bits.
 constexpr int VOICE_FREE = 0;
@@ -44,6 +44,12 @@ struct engine_sound {
   uint8_t* data = nullptr;  // length + 1 frames
   bool owns_data = false;
   std::unique_ptr<uint8_t[]> storage;
+
+  void retain() { refs.fetch_add(1, std::memory_order_acq_rel); }
+  // Drops one reference; the last one frees the sound, on whichever thread drops it.
+  void release() {
+    if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
 };
 
 namespace softmix {
@@ -165,12 +171,10 @@ class mixer : public output {
  public:
   explicit mixer(int fragment_samples);
 
-  void set_output(int rate, int channels);
-  int fragment() const { return _fragment; }
+  void set_output(int rate);
 
   // Mixing thread: one fragment into out (fragment samples, interleaved stereo).
   void mix(int16_t* out);
-  void mix8(uint8_t* out);  // unsigned 8-bit output
 
   // Game thread.
   bool queue_play(sound* voice);
@@ -179,143 +183,15 @@ class mixer : public output {
   void recycle_all();
 
  private:
-  void mix_voices();
+  void start_queued();
   bool recycle(sound* voice);
 
   std::vector<int32_t> _acc;
   int _fragment;
   int _rate = MIX_RATE;
-  int _channels = MIX_CHANNELS;
   sound* _active = nullptr;
   voice_ring _play;
   voice_ring _recycle;
 };
 
-// An output device: opens with its own mixer and calls it from a thread of its own.
-class audiodevice {
- public:
-  virtual ~audiodevice() = default;
-  virtual int open() = 0;  // 0 on success
-  virtual void close() = 0;
-  mixer* get_mixer() { return _mixer.get(); }
-
- protected:
-  std::unique_ptr<mixer> _mixer;
-};
-
-// A device with no output and no thread: the caller mixes fragments itself.
-// Tests drive the engine through it with their own clock.
-class manualdevice : public audiodevice {
- public:
-  int open() override;
-  void close() override;
-  void mix(int16_t* out) { _mixer->mix(out); }
-};
-
-// A device that plays a ring of 32 fragments endlessly and reports how far it has
-// played; a service step every 5 ms keeps the ring filled ahead of it.
-class ringdevice : public audiodevice {
- public:
-  static constexpr int RING_FRAGMENTS = 32;
-  static constexpr int START_LATENCY = 6;
-  static constexpr int MAX_LATENCY = 10;
-  static constexpr int UNDERRUN_TICKS = 250;
-  static constexpr int64_t ABSURD_POSITION = 268435456;  // bytes
-  static constexpr int TICK_MS = 5;
-
-  explicit ringdevice(bool own_thread = true) : _own_thread(own_thread) {}
-  ~ringdevice() override;
-  int open() override;
-  void close() override;
-
-  // One tick's work; the service thread calls it, tests may call it directly.
-  void service();
-
-  int latency() const { return _latency; }
-  int write_position() const { return _write_pos; }
-  int restart_countdown() const { return _restart; }
-
- protected:
-  // What a concrete device provides.
-  virtual bool device_open() = 0;
-  virtual bool device_position(int64_t* bytes) = 0;  // false when it cannot tell
-  virtual void device_reset() = 0;  // stop, position 0; the ring is no longer read after it
-  virtual bool device_start() = 0;  // play the ring from its start; false when refused
-  virtual void device_close() = 0;
-
-  // Samples written into the ring so far; the player never reads beyond it.
-  std::atomic<int64_t> _written{0};
-  std::vector<int16_t> _ring;
-  int _fragment = MIX_FRAGMENT;
-
- private:
-  void start_playback();
-  void clear_ring();
-  void fill(int play);
-
-  bool _own_thread;
-  std::atomic<bool> _running{false};
-  std::thread _thread;
-  bool _opened = false;
-  int _write_pos = 0;  // samples
-  int _restart = 0;    // ticks
-  int _latency = START_LATENCY;
-};
-
-// The sound card through SDL: 44100 Hz, signed 16-bit, stereo; the SDL callback
-// plays the ring.
-class sdldevice : public ringdevice {
- public:
-  sdldevice() = default;
-  ~sdldevice() override;
-
- protected:
-  bool device_open() override;
-  bool device_position(int64_t* bytes) override;
-  void device_reset() override;
-  bool device_start() override;
-  void device_close() override;
-
- private:
-  static void callback(void* self, uint8_t* stream, int len);
-  void play(uint8_t* out, int len);
-
-  uint32_t _device = 0;
-  bool _subsystem = false;
-  // Bit 0: playing; the rest counts callbacks in progress, so a reset can wait
-  // until the callback has let go of the ring.
-  std::atomic<int> _control{0};
-  std::atomic<int64_t> _played{0};  // bytes since the last start
-};
-
 }  // namespace softmix
-
-// ---- Engine operations (game thread) ----
-
-// 0 the sound card, 1 the fallback output (not available here). 0 or -1.
-int engine_init(int device_kind);
-// Runs the engine on the given device (tests, tools). 0 or -1.
-int engine_init_device(std::unique_ptr<softmix::audiodevice> device);
-void engine_close();
-int engine_running();
-
-engine_sound* engine_create_sound(int length, int bits, int channels, int hertz, const void* data,
-                                  int loop);
-void engine_free_sound(engine_sound* sound);
-
-int engine_alloc_channel();
-void engine_free_channel(int handle);
-int engine_play(engine_sound* sound, int paused, int handle);
-void engine_stop(int handle);
-void engine_set_paused(int handle, int paused);
-void engine_set_volume(int handle, int volume);
-void engine_set_pan(int handle, int pan);
-void engine_set_depth(int handle, int depth);
-void engine_set_rate(int handle, int rate);
-int engine_status(int handle);
-int engine_position(int handle);
-
-// For tests and tools: the device, the mixer, and the voice on a live handle.
-softmix::audiodevice* engine_device();
-softmix::mixer* engine_mixer();
-softmix::sound* engine_voice(int handle);

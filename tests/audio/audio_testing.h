@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "audio/mixer.h"
+#include "audio/device.h"
+#include "audio/engine.h"
 #include "audio/sample.h"
 #include "platform/clock.h"
 

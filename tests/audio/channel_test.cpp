@@ -3,8 +3,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <limits>
 
 #include "audio/audio.h"
 #include "audio/sample.h"
@@ -61,103 +59,110 @@ TEST_F(Drivers, FirstUseChoosesSoftMixAndFallsSilentWithoutACard) {
   EXPECT_EQ(load_sound(std::string("no/such/file.ogg")), nullptr);
 }
 
-// The channel layer on an engine without output, so the test can look at the voices.
+// The channel layer on an engine without output, heard through the mixer.
 struct Channels : ::testing::Test {
   manual_engine engine;
   TSoftMixAudioDriver driver;  // registered for this test only
+  std::shared_ptr<TSound> tone = driver.CreateSound(constant_sample(44100, 16000), SOUND_LOOP);
 
-  softmix::sound* voice(const std::shared_ptr<TChannel>& c) {
-    return engine_voice(std::static_pointer_cast<TSoftMixChannel>(c)->sm_channel);
+  struct heard_t {
+    int left, right, played;
+  };
+  // The tone on a channel given these settings while cued: its first frame, and the
+  // frames played after n fragments.
+  heard_t heard(float volume, float pan, float depth, float rate, int fragments = 1) {
+    auto c = cue_sound(tone);
+    set_channel_volume(c, volume);
+    set_channel_pan(c, pan);
+    set_channel_depth(c, depth);
+    set_channel_rate(c, rate);
+    resume_channel(c);
+    fake_ms += MIX_START_DELAY_MS;
+    const auto out = engine.fragments(fragments);
+    const int played = std::static_pointer_cast<TSoftMixChannel>(c)->Position();
+    stop_channel(c);
+    return {out[0], out[1], played};
+  }
+  // The first fragment of a sound started on a new channel.
+  std::vector<int16_t> opening(const std::shared_ptr<TSound>& sound) {
+    play_sound(sound);
+    fake_ms += MIX_START_DELAY_MS;
+    return engine.fragment();
   }
 };
 
 TEST_F(Channels, SettingsAreScaledAndTruncated) {
-  auto c = driver.AllocChannel();
-  ASSERT_NE(c, nullptr);
-  set_channel_volume(c, 1.0f);
-  set_channel_pan(c, -1.0f);
-  set_channel_depth(c, -0.5f);
-  set_channel_rate(c, 1.0f);
-  EXPECT_EQ(voice(c)->get_volume(1), 4096);
-  EXPECT_EQ(voice(c)->get_pan(1), -4096);
-  EXPECT_EQ(voice(c)->get_depth(1), -2048);
-  EXPECT_EQ(voice(c)->get_rate(1), 65536);
-
-  set_channel_volume(c, 0.99999f);
-  EXPECT_EQ(voice(c)->get_volume(1), 4095);
-  set_channel_pan(c, -0.00001f);
-  EXPECT_EQ(voice(c)->get_pan(1), 0);  // towards zero
-  // Out of range stops at the ends instead of wrapping round.
-  set_channel_volume(c, 8.0f);
-  EXPECT_EQ(voice(c)->get_volume(1), 32767);
-  set_channel_rate(c, 1e9f);
-  EXPECT_EQ(voice(c)->get_rate(1), std::numeric_limits<int>::max());
-  set_channel_volume(c, std::nanf(""));
-  EXPECT_EQ(voice(c)->get_volume(1), 0);
+  // Volume 1 is unity, pan -1 the left alone (-4095 would leave 3 on the right), rate 1
+  // the sound's own speed to the frame (65535 or 65537 would be one off).
+  auto h = heard(1.0f, -1.0f, 0.0f, 1.0f, 128);
+  EXPECT_EQ(h.left, 16000);
+  EXPECT_EQ(h.right, 0);
+  EXPECT_EQ(h.played, 65536);
+  // Towards zero (4095 of 4096; pan 0, -15993 at -1); of the depth only the sign counts.
+  h = heard(0.99999f, -0.00001f, -0.5f, 1.0f);
+  EXPECT_EQ(h.left, 15996);
+  EXPECT_EQ(h.right, -15997);
+  // Out of range stops at the ends instead of wrapping round: volume 8 is 32767 (at pan
+  // -0.875 the right side would be 16000 from 32768) and a huge rate stays positive. A
+  // depth just below zero is zero.
+  h = heard(8.0f, -0.875f, -0.00001f, 1e9f);
+  EXPECT_EQ(h.left, 32767);
+  EXPECT_EQ(h.right, 15996);
+  EXPECT_EQ(h.played, 16777215);
+  EXPECT_EQ(heard(std::nanf(""), 0.0f, 0.0f, 1.0f).left, 0);  // NaN is 0
+  EXPECT_EQ(heard(1.0f, std::nanf(""), 0.0f, 1.0f).right, 16000);
 }
 
 TEST_F(Channels, CuePlayStopAndTheChannelsTheyReturn) {
-  auto sound = driver.CreateSound(constant_sample(44100, 2000), SOUND_LOOP);
-  ASSERT_NE(sound, nullptr);
-
-  auto cued = cue_sound(sound);
+  auto cued = cue_sound(tone);
   ASSERT_NE(cued, nullptr);
   EXPECT_EQ(channel_playing(cued), 0);  // paused until resumed
   set_channel_volume(cued, 0.5f);
   resume_channel(cued);
   EXPECT_EQ(channel_playing(cued), 1);
   fake_ms += MIX_START_DELAY_MS;
-  EXPECT_EQ(engine.fragment()[0], 1000);
+  EXPECT_EQ(engine.fragment()[0], 8000);
   pause_channel(cued);
   EXPECT_EQ(channel_playing(cued), 0);
 
   // Playing on a channel the caller holds returns that very object.
   auto own = driver.AllocChannel();
-  EXPECT_EQ(play_sound(sound, own), own);
+  EXPECT_EQ(play_sound(tone, own), own);
   EXPECT_EQ(channel_playing(own), 1);
   // A channel of another driver is refused.
-  EXPECT_EQ(play_sound(sound, std::make_shared<TChannel>()), nullptr);
+  EXPECT_EQ(play_sound(tone, std::make_shared<TChannel>()), nullptr);
 
   stop_channel(own);
   EXPECT_EQ(std::static_pointer_cast<TSoftMixChannel>(own)->sm_channel, 0);
   EXPECT_EQ(channel_playing(own), 0);
   stop_channel(own);  // again: nothing left to stop
   // A stopped channel object plays again on a fresh handle.
-  auto again = play_sound(sound, own);
+  auto again = play_sound(tone, own);
   ASSERT_NE(again, nullptr);
   EXPECT_NE(again, own);
   EXPECT_EQ(channel_playing(again), 1);
 }
 
 TEST_F(Channels, DroppedChannelFreesItsHandleWhileTheVoicePlaysOn) {
-  auto sound = driver.CreateSound(constant_sample(2000, 3000), 0);
-  int handle;
-  {
-    auto c = play_sound(sound);
-    handle = std::static_pointer_cast<TSoftMixChannel>(c)->sm_channel;
-  }
+  const int handle = std::static_pointer_cast<TSoftMixChannel>(play_sound(tone))->sm_channel;
   EXPECT_EQ(engine_status(handle), 0);  // the handle is gone ...
   fake_ms += MIX_START_DELAY_MS;
-  EXPECT_EQ(engine.fragment()[0], 3000);  // ... the sound is not
+  EXPECT_EQ(engine.fragment()[0], 16000);  // ... the sound is not
 }
 
 TEST_F(Channels, BigEndianMonoPlaysLikeItsLittleEndianConversion) {
-  auto le = TAudioSample::Create(4, 22050, SF_MONO16LE);
-  const int16_t values[] = {100, -200, 30000, -32768};
-  std::memcpy(le->samples, values, sizeof values);
-  auto be = le->Convert(SF_MONO16BE);
-  auto from_le = std::static_pointer_cast<TSoftMixSound>(driver.CreateSound(le, 0));
-  auto from_be = std::static_pointer_cast<TSoftMixSound>(driver.CreateSound(be, 0));
-  ASSERT_NE(from_be, nullptr);
-  EXPECT_EQ(from_be->sm_sound->bits, 16);
-  EXPECT_EQ(from_be->sm_sound->channels, 1);
-  EXPECT_EQ(std::memcmp(from_be->sm_sound->data, from_le->sm_sound->data, 10), 0);
+  int16_t values[] = {100, -200, 30000, -32768};
+  auto le = TAudioSample::CreateStatic(values, 4, 22050, SF_MONO16LE);
+  const auto from_le = opening(driver.CreateSound(le, 0));
+  EXPECT_EQ(from_le[8], 30000);  // the third frame, at half the output rate
+  EXPECT_EQ(opening(driver.CreateSound(le->Convert(SF_MONO16BE), 0)), from_le);
 
+  // Stereo 8-bit and looping: both sides heard, long after its three frames.
   auto stereo8 = TAudioSample::Create(3, 8000, SF_STEREO8);
-  auto s8 = std::static_pointer_cast<TSoftMixSound>(driver.CreateSound(stereo8, SOUND_LOOP));
-  EXPECT_EQ(s8->sm_sound->bits, 8);
-  EXPECT_EQ(s8->sm_sound->channels, 2);
-  EXPECT_EQ(s8->sm_sound->loop, 1);
+  for (int i = 0; i < 6; ++i) stereo8->samples[i] = i % 2 ? 0 : 255;
+  const auto out = opening(driver.CreateSound(stereo8, SOUND_LOOP));
+  EXPECT_EQ(out[1000], 32512);
+  EXPECT_EQ(out[1001], -32768);
 }
 
 }  // namespace

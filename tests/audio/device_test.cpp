@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "audio/audio.h"
-#include "audio/mixer.h"
+#include "audio/device.h"
 #include "audio/sample.h"
 #include "audio_testing.h"
 

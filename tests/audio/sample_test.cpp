@@ -196,7 +196,7 @@ TEST_F(Samples, WaveFilesLoadWithLongFormatChunksAndOtherChunks) {
   EXPECT_EQ(s->format, SF_STEREO16LE);
   EXPECT_EQ(s->length, 2);
   EXPECT_EQ(s->hertz, 11025);
-  EXPECT_EQ(std::memcmp(s->samples, pcm.data(), pcm.size()), 0);
+  EXPECT_EQ(bytes(s->samples, s->samples + pcm.size()), pcm);
 
   auto m8 = load(make_wav(1, 8, {10, 20, 30}));
   ASSERT_NE(m8, nullptr);
@@ -232,7 +232,7 @@ TEST_F(Samples, ConversionsGoThroughSixteenBitStereo) {
   EXPECT_EQ(be->samples[2], 0xFF);
   EXPECT_EQ(be->samples[3], 0xFE);
   auto back = be->Convert(SF_MONO16LE);
-  EXPECT_EQ(std::memcmp(back->samples, mono, sizeof mono), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(at16(back, i), mono[i]) << "sample " << i;
 
   // Mono to stereo duplicates; 8-bit spreads over the 16-bit range.
   uint8_t u8[] = {0, 128, 255};
@@ -257,7 +257,7 @@ TEST_F(Samples, ConversionsGoThroughSixteenBitStereo) {
   auto copy = le->Copy();
   EXPECT_NE(copy->samples, le->samples);
   EXPECT_EQ(copy->capacity, 6);
-  EXPECT_EQ(std::memcmp(copy->samples, mono, sizeof mono), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(at16(copy, i), mono[i]) << "sample " << i;
 
   try {
     le->Convert(7);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "audio/audio.h"
-#include "audio/mixer.h"
+#include "audio/engine.h"
 #include "audio/sample.h"
 #include "game/game.h"
 #include "world/globals.h"
