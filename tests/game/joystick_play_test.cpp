@@ -72,7 +72,7 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
       // The pointer now rests on "Start Game" again, where the pause put it too.
       .then([&] { pad->button(0, true); })
       .then([&] { pad->button(0, false); })
-      .until([] { return game_state == 2 && play_phase == 1; })
+      .until([] { return game_state == state_play && play_phase == phase_in_control; })
       .then([&] {
         in_control = now();
         pad->axis(0, SDL_JOYSTICK_AXIS_MIN);
@@ -167,7 +167,7 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
                          {x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
 
   // Button 0 on "Start Game" began a new game.
-  EXPECT_EQ(in_control.state, 2);
+  EXPECT_EQ(in_control.state, state_play);
   EXPECT_EQ(in_control.dir, 1);
   EXPECT_EQ(in_control.x, 200.0f);
   EXPECT_EQ(in_control.y, 200.0f);
@@ -207,11 +207,11 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
   EXPECT_EQ(fired_again.shots, fired.shots + 1);
 
   // Button 2 pauses into the menu and resumes where play stopped.
-  EXPECT_EQ(paused.state, 3);
+  EXPECT_EQ(paused.state, state_pause_menu);
   EXPECT_EQ(paused_item, "Resume Game");
   EXPECT_GT(paused_menu_pixels, 200);
-  EXPECT_EQ(resumed.state, 2);
-  EXPECT_EQ(resumed.phase, 1);
+  EXPECT_EQ(resumed.state, state_play);
+  EXPECT_EQ(resumed.phase, phase_in_control);
   EXPECT_EQ(resumed.dir, paused.dir);
   EXPECT_EQ(resumed.y, paused.y);
 }
