@@ -12,6 +12,7 @@
 #include "platform/input.h"
 #include "virtual_pad.h"
 #include "world/globals.h"
+#include "world/joyread.h"
 #include "world/player.h"
 #include "world/scenery.h"
 
@@ -57,8 +58,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
   };
 
   run.then([&] { ASSERT_TRUE(pad.emplace(2, 3, 1).ok()) << SDL_GetError(); })
-      .then([&] { pad->button(0, true); })
-      .then([&] { pad->button(0, false); })
+      .then([&] { pad->button(joy_fire_button, true); })
+      .then([&] { pad->button(joy_fire_button, false); })
       .until([&] { return first_run == 0; })
       .then([&] { splash_left_at = run.frames; })
       // Right and down, off the first row; short of the other stops; back left and up.
@@ -70,8 +71,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
       .wait(9)
       .then(pointer_then(0))
       // The pointer now rests on "Start Game" again, where the pause put it too.
-      .then([&] { pad->button(0, true); })
-      .then([&] { pad->button(0, false); })
+      .then([&] { pad->button(joy_fire_button, true); })
+      .then([&] { pad->button(joy_fire_button, false); })
       .until([] { return game_state == state_play && play_phase == phase_in_control; })
       .then([&] {
         in_control = now();
@@ -120,36 +121,36 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
         down = now();
         pad->axis(1, 0);
       })
-      .then([&] { pad->button(0, true); })
+      .then([&] { pad->button(joy_fire_button, true); })
       .then([&] { fired = now(); })
       .wait(3)
       .then([&] {
         held = now();
-        pad->button(0, false);
+        pad->button(joy_fire_button, false);
       })
       .wait(2)
       .then([&] {
         released = now();
-        pad->button(0, true);
+        pad->button(joy_fire_button, true);
       })
       .then([&] {
         fired_again = now();
-        pad->button(0, false);
+        pad->button(joy_fire_button, false);
       })
-      .then([&] { pad->button(2, true); })
+      .then([&] { pad->button(joy_pause_button, true); })
       .then([&] {
         paused = now();
         paused_item = menu_item_text(0);
-        pad->button(2, false);
+        pad->button(joy_pause_button, false);
       })
       .wait(3)
       .then([&] {
         paused_menu_pixels = screen_shot().count(150, 225, 490, 410, menu_text);
-        pad->button(2, true);
+        pad->button(joy_pause_button, true);
       })
       .then([&] {
         resumed = now();
-        pad->button(2, false);
+        pad->button(joy_pause_button, false);
         pad.reset();
       });
   run.on_loop_end = [&] { pad.reset(); };
