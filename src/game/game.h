@@ -18,6 +18,11 @@ int count_joysticks();
 
 // ---- main loop (mainloop.cpp) ----
 
+// Where the pointer is put on the way into a menu: on item 0, so one click resumes or
+// starts a game.
+constexpr int pointer_home_x = 316;
+constexpr int pointer_home_y = 242;
+
 // Runs passes until quit_flag is set; one pass is one presented frame.
 int main_loop();
 // Escape, Space, joystick button 2 and the close request.

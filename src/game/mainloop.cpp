@@ -5,6 +5,7 @@
 #include "game/stage.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "platform/system.h"
 #include "world/globals.h"
 #include "world/joyread.h"
@@ -13,11 +14,11 @@ int main_loop() {
   do {
     draw_backdrop();
     switch (game_state) {
-      case 2: run_play(); break;
-      case 3:
-      case 4: run_menu(); break;
-      case 5: run_game_over(); break;
-      case 6: run_dying(); break;
+      case state_play: run_play(); break;
+      case state_pause_menu:
+      case state_title_menu: run_menu(); break;
+      case state_game_over: run_game_over(); break;
+      case state_dying: run_dying(); break;
       default: break;
     }
     draw_hud();
@@ -38,24 +39,24 @@ void stop_engine() {
 
 // Into the pause menu with the pointer on "Resume Game".
 void pause_play() {
-  game_state = 3;
+  game_state = state_pause_menu;
   stop_engine();
-  move_mouse(316, 242);
+  move_mouse(pointer_home_x, pointer_home_y);
 }
 
 }  // namespace
 
 int global_keys() {
-  if (key_hits(27)) {
+  if (key_hits(KeyCodeEscape)) {
     switch (game_state) {
-      case 4: quit_flag = 1; break;
-      case 3:
-        game_state = 4;
-        move_mouse(316, 242);
+      case state_title_menu: quit_flag = 1; break;
+      case state_pause_menu:
+        game_state = state_title_menu;
+        move_mouse(pointer_home_x, pointer_home_y);
         flush_keys();
         flush_mouse();
         break;
-      case 2:
+      case state_play:
         // The flush also drops a Space pressed in the same frame.
         pause_play();
         flush_keys();
@@ -66,13 +67,13 @@ int global_keys() {
   }
 
   // The joystick is asked only when Space reported nothing.
-  if (key_hits(32) || joy0_hits(2)) {
-    if (game_state == 2) {
+  if (key_hits(KeyCodeSpace) || joy0_hits(joy_pause_button)) {
+    if (game_state == state_play) {
       pause_play();
       flush_mouse();
       flush_keys();
-    } else if (game_state == 3) {
-      game_state = 2;
+    } else if (game_state == state_pause_menu) {
+      game_state = state_play;
       engine_loop(1);
       flush_mouse();
       flush_keys();

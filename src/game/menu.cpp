@@ -9,6 +9,7 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "platform/system.h"
 #include "world/globals.h"
 #include "world/joyread.h"
@@ -65,7 +66,7 @@ const std::string& label_at(const std::vector<std::string>& table, int index) {
 }
 
 std::string item_text(int i, int glasses) {
-  const bool paused = game_state == 3;
+  const bool paused = game_state == state_pause_menu;
   switch (i) {
     case 0: return paused ? "Resume Game" : label_at(menu_items, 0);
     case 1: return label_at(menu_items, 1) + label_at(glasses_labels, glasses);
@@ -81,12 +82,12 @@ std::string item_text(int i, int glasses) {
 int menu_choose(int sel) {
   switch (sel) {
     case 0:
-      if (game_state == 3) {
+      if (game_state == state_pause_menu) {
         // Play continues where it stopped.
-        game_state = 2;
+        game_state = state_play;
         engine_loop(1);
       } else {
-        game_state = 2;
+        game_state = state_play;
         clear_world();
         player->reset(1);
       }
@@ -120,9 +121,9 @@ int menu_choose(int sel) {
       }
       break;
     case 5:
-      if (game_state == 3) {
-        game_state = 4;
-        move_mouse(316, 242);
+      if (game_state == state_pause_menu) {
+        game_state = state_title_menu;
+        move_mouse(pointer_home_x, pointer_home_y);
       } else {
         quit_flag = 1;
       }
@@ -145,12 +146,12 @@ int run_menu() {
   int y = 240;
   int sel = -1;
 
-  draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
+  draw3d->sip(MaskBlend, 1.0f, 0.0f, 1.0f, 1.0f);
   SetColor(255, 255, 255);
   draw3d->i3d(title_img, 320.0f, 130.0f, 0, 4.0f, 0.0f, 2);
 
   SetColor(240, 240, 180);
-  draw3d->sip(3, 1.0f, 0.0f, 1.0f, 1.0f);
+  draw3d->sip(AlphaBlend, 1.0f, 0.0f, 1.0f, 1.0f);
   draw3d->t3d(version_line, 320.0f, 455.0f, 1.0f, 1);
 
   // Rows of 31 pixels from y 221; row 6 and below highlights nothing.
@@ -166,21 +167,21 @@ int run_menu() {
       scale = 1.2f;
       offset = 2.0f;
     }
-    draw3d->sip(3, 1.0f, 0.0f, scale, scale);
+    draw3d->sip(AlphaBlend, 1.0f, 0.0f, scale, scale);
     draw3d->t3d(text, 320.0f, static_cast<float>(y), offset, 1);
     y += 31;
   }
 
   mode3d = saved_mode;
 
-  if (mouse_hits(1) || joy0_hits(0)) {
+  if (mouse_hits(MouseButtonLeft) || joy0_hits(joy_fire_button)) {
     menu_choose(sel);
     flush_keys();
     flush_mouse();
   }
 
   SetColor(255, 255, 255);
-  draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
+  draw3d->sip(MaskBlend, 1.0f, 0.0f, 1.0f, 1.0f);
   DrawImage(pointer_img, static_cast<float>(mx), static_cast<float>(my), 0);
   return 0;
 }

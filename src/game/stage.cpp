@@ -8,6 +8,7 @@
 #include "graphics/draw/font.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "world/balloon.h"
 #include "world/ebplane.h"
 #include "world/effects.h"
@@ -43,13 +44,13 @@ void keep_best() {
 
 int run_play() {
   switch (play_phase) {
-    case 0:
+    case phase_fly_in:
       player->update2();
       mountains->update();
       cloud_tag::update_all();
       stage_text("Stage: " + std::to_string(player->level), 315.0f, "Get Ready!!", 310.0f);
       break;
-    case 1:
+    case phase_in_control:
       // Back to front.
       bpop_tag::update_all();
       cloud_tag::update_all();
@@ -64,13 +65,14 @@ int run_play() {
       explode_tag::update_all();
       points_tag::update_all();
       break;
-    case 2:
+    case phase_stage_cleared: {
+      const int bonus = player->level * 500;
       ++state_timer;
       mountains->update();
       cloud_tag::update_all();
-      stage_text("Stage Clear!", 310.0f, "Bonus: " + std::to_string(player->level * 500), 310.0f);
+      stage_text("Stage Clear!", 310.0f, "Bonus: " + std::to_string(bonus), 310.0f);
       if (state_timer > 300) {
-        player->score += player->level * 500;
+        player->score += bonus;
         player->level += 1;
         ebplane_num += 5;
         balloon_num += 3;
@@ -78,6 +80,7 @@ int run_play() {
         player_tag::reset(0);
       }
       break;
+    }
     default: break;
   }
 
@@ -107,11 +110,11 @@ int run_dying() {
       // The same stage again, with a full set of enemies.
       clear_world();
       player_tag::reset(0);
-      game_state = 2;
-      play_phase = 0;
+      game_state = state_play;
+      play_phase = phase_fly_in;
     } else {
       state_timer = 0;
-      game_state = 5;
+      game_state = state_game_over;
     }
   }
   return 0;
@@ -131,24 +134,24 @@ int run_game_over() {
   SetScale(1.0f, 1.0f);
 
   if (state_timer >= 250) {
-    game_state = 4;
+    game_state = state_title_menu;
     // A fire button still held from play must not click in the menu. A close request
     // still ends the wait, so a stuck button cannot hold the program.
-    while (joy0_down(0) != 0 || joy0_hits(0) != 0) {
+    while (joy0_down(joy_fire_button) != 0 || joy0_hits(joy_fire_button) != 0) {
       if (app_terminate() != 0) {
         quit_flag = 1;
         break;
       }
       delay(1);
     }
-    while (key_hits(162) != 0) {
+    while (key_hits(KeyCodeLeftControl) != 0) {
     }
   }
   return 0;
 }
 
 int clear_world() {
-  blimp_state = 2;
+  blimp_state = blimp_gone;
   bpop_tag::destroy_all();
   pshot_tag::destroy_all();
   cloud_tag::destroy_all();

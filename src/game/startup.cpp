@@ -16,6 +16,7 @@
 #include "graphics/pixmap/pixmap.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "platform/random.h"
 #include "platform/system.h"
 #include "stream/embedded.h"
@@ -144,18 +145,19 @@ int load_resources() {
   font = LoadImageFont("incbin::skyfont.ttf", 18, SmoothFont);
   SetImageFont(font);
 
-  backdrop_img = LoadImage("incbin::aerovane_bkgr.png", -1);
-  title_img = LoadImage("incbin::aerovane_ttl.png", -1);
-  pointer_img = LoadImage("incbin::dmpointer2.png", -1);
-  mts1_img = LoadImage("incbin::aerovane_mts1.png", -1);
-  mts2_img = LoadImage("incbin::aerovane_mts2.png", -1);
-  std::shared_ptr<TImage> sheet = LoadImage("incbin::aerovane_sf1.png", -1);
+  // All with the automatic flags: masked and dynamic.
+  backdrop_img = LoadImage("incbin::aerovane_bkgr.png");
+  title_img = LoadImage("incbin::aerovane_ttl.png");
+  pointer_img = LoadImage("incbin::dmpointer2.png");
+  mts1_img = LoadImage("incbin::aerovane_mts1.png");
+  mts2_img = LoadImage("incbin::aerovane_mts2.png");
+  std::shared_ptr<TImage> sheet = LoadImage("incbin::aerovane_sf1.png");
 
   // Cut the sheet by drawing it and grabbing the pieces back; the images are masked,
   // so the black around each sprite becomes transparent. Never shown: the splash
   // clears the back buffer before its first present.
   SetAlpha(1.0f);
-  SetBlend(1);
+  SetBlend(MaskBlend);
   SetColor(255, 255, 255);
   Cls();
   DrawImage(sheet, 0.0f, 0.0f);
@@ -180,7 +182,7 @@ int splash(int dy) {
   float alpha = 1.0f;
   float s = 0.1f;
   float depth = -4.0f;
-  std::shared_ptr<TImage> logo = LoadImage("Incbin::qnlogo.png", -1);
+  std::shared_ptr<TImage> logo = LoadImage("Incbin::qnlogo.png");
   if (logo) CentreImageHandle(logo);
   const float x = static_cast<float>(GraphicsWidth() / 2);
   const float y = static_cast<float>(GraphicsHeight() / 2 + dy);
@@ -191,14 +193,14 @@ int splash(int dy) {
     if (mode3d != 0) {
       // Grows from a tenth of its size while it seems to come out of the screen,
       // and fades once it has passed full size.
-      draw3d->sip(4, alpha, 0.0f, s, s);
+      draw3d->sip(LightBlend, alpha, 0.0f, s, s);
       draw3d->i3d(logo, x, y, 0, depth, 0.0f, 2);
       s += 0.002f;
       depth += 0.04f;
       if (s > 1.0f) alpha -= 0.01f;
     } else {
       // Flat, s only counts the time at full strength.
-      draw3d->sip(3, alpha, 0.0f, 1.0f, 1.0f);
+      draw3d->sip(AlphaBlend, alpha, 0.0f, 1.0f, 1.0f);
       draw3d->i3d(logo, x, y, 0, 0.0f, 0.0f, 1);
       if (s > 1.0f) alpha -= 0.01f;
       else s += 0.004f;
@@ -221,11 +223,13 @@ int splash(int dy) {
       quit_flag = 1;
       break;
     }
-    if (key_hits(27) || key_hits(32) || mouse_hits(1) || joy0_hits(0)) break;
+    if (key_hits(KeyCodeEscape) || key_hits(KeyCodeSpace) || mouse_hits(MouseButtonLeft) ||
+        joy0_hits(joy_fire_button))
+      break;
   } while (alpha > 0.0f);
 
   SetColor(255, 255, 255);
-  draw3d->sip(1, 1.0f, 0.0f, 1.0f, 1.0f);
+  draw3d->sip(MaskBlend, 1.0f, 0.0f, 1.0f, 1.0f);
   // The press that ended the splash must not reach the title menu.
   flush_keys();
   flush_mouse();
@@ -276,12 +280,12 @@ int run_program(const program_options& options) {
   anaglyph_file(1);
   side_bars(1);
   hiscore_file(0);
-  game_state = 4;
+  game_state = state_title_menu;
   splash(-25);
   // Only the new-game totals: first_run keeps the world empty until "Start Game".
   player->reset(1);
   first_run = 0;
-  move_mouse(316, 242);
+  move_mouse(pointer_home_x, pointer_home_y);
 
   main_loop();
   if (options.on_loop_end) options.on_loop_end();

@@ -20,8 +20,9 @@ void pop(balloon_tag& b, int iy, pshot_tag* shot) {
   play_sfx(snd_balloonpop);
   if (shot) pshot_list.remove(shot);
   bpop_tag::create_it(b.x, b.y);
-  points_tag::create_it(b.x, iy, -150 * player->level);
-  player->score -= 150 * player->level;
+  const int penalty = 150 * player->level;
+  points_tag::create_it(b.x, iy, -penalty);
+  player->score -= penalty;
   if (player->score < 0) player->score = 0;
   balloon_list.remove(&b);
 }

@@ -15,7 +15,7 @@ namespace {
 
 // The hit picture pair drifts the way the blimp was facing.
 void blimp_hit() {
-  blimp_state = 0;
+  blimp_state = blimp_drifting;
   play_sfx(snd_blimphit);
 }
 
@@ -28,7 +28,7 @@ void blimp_to_hit_frame() {
 
 int blimp(int setup) {
   if (setup != 0) {
-    blimp_state = 1;
+    blimp_state = blimp_flying;
     blimp_frame = static_cast<int>(random_real(10.0, 12.0));
     blimp_y = static_cast<int>(random_real(125.0, 300.0));
     blimp_x = static_cast<int>(random_real(-6000.0, 6640.0));
@@ -41,7 +41,7 @@ int blimp(int setup) {
   SetBlend(MaskBlend);
   SetColor(255, 255, 255);
 
-  if (blimp_state == 1) {
+  if (blimp_state == blimp_flying) {
     // Half the scenery speed, turning with it.
     blimp_x += mountains->mspd / 2;
     if (blimp_x < -6000) blimp_x = 6640;
@@ -55,8 +55,9 @@ int blimp(int setup) {
           return;
         blimp_hit();
         pshot_list.remove(&shot);
-        player->score += player->level * 250;
-        points_tag::create_it(blimp_x, blimp_y, player->level * 250);
+        const int points = player->level * 250;
+        player->score += points;
+        points_tag::create_it(blimp_x, blimp_y, points);
         blimp_to_hit_frame();
       });
       if (shield_tmr == 0 &&
@@ -69,9 +70,9 @@ int blimp(int setup) {
     }
   }
 
-  if (blimp_state == 0) {
+  if (blimp_state == blimp_drifting) {
     blimp_x += blimp_frame == 0 ? 2 : -2;
-    if (blimp_x < 60 || blimp_x > 580) blimp_state = 2;  // still drawn this pass
+    if (blimp_x < 60 || blimp_x > 580) blimp_state = blimp_gone;  // still drawn this pass
     DrawImage(blimp_hit_img, static_cast<float>(blimp_x), static_cast<float>(blimp_y),
               blimp_frame + blimp_anim);
     if (++blimp_anim_tick > 4) {

@@ -49,8 +49,9 @@ int ebplane_tag::update() {
     if (ImagesOverlap(sprites, ix, y, dir, sprites, shot.x, shot.y, 21) == 0) return;
     play_sfx(snd_explode);
     pshot_list.remove(&shot);
-    points_tag::create_it(ix, y, 15 * player->level);
-    player->score += 15 * player->level;
+    const int points = 15 * player->level;
+    points_tag::create_it(ix, y, points);
+    player->score += points;
     explode_tag::create_it(x, static_cast<float>(y), 1.0f);
     particle_tag::create_em(x, static_cast<float>(y), wreck, 2);
     ebplane_list.remove(this);
@@ -78,9 +79,9 @@ int ebplane_tag::update_all() {
   });
   // Cleared on the tick after the last plane went. Only in play: the dying state also
   // moves the planes, and its 250 frames must run out as a lost plane.
-  if (ebplane_ctr == 0 && game_state == 2) {
+  if (ebplane_ctr == 0 && game_state == state_play) {
     state_timer = 0;
-    play_phase = 2;
+    play_phase = phase_stage_cleared;
     if (engine_chan) stop_channel(engine_chan);
     play_sfx(snd_endstage);
   }

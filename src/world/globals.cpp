@@ -12,7 +12,7 @@
 #include "world/qndraw.h"
 #include "world/scenery.h"
 
-int game_state = 0;  // start-up sets 4 once the title menu is due
+int game_state = 0;  // start-up sets state_title_menu once the title menu is due
 int play_phase = 0;
 int state_timer = 0;
 int quit_flag = 0;

@@ -24,10 +24,19 @@ class explode_tag;
 class bpop_tag;
 class points_tag;
 
-// Game state: 2 play, 3 pause menu, 4 title menu, 5 game over, 6 dying.
+// What a pass of the main loop does.
 extern int game_state;
-// While playing: 0 fly-in, 1 in control, 2 stage cleared.
+constexpr int state_play = 2;
+constexpr int state_pause_menu = 3;
+constexpr int state_title_menu = 4;
+constexpr int state_game_over = 5;
+constexpr int state_dying = 6;  // a plane was lost
+// What a pass of play does.
 extern int play_phase;
+constexpr int phase_fly_in = 0;
+constexpr int phase_in_control = 1;
+constexpr int phase_stage_cleared = 2;
+
 extern int state_timer;
 extern int quit_flag;
 extern int first_run;
@@ -48,8 +57,12 @@ extern int flash_ctr;
 // Enemy planes visited so far in the current pass of ebplane_tag::update_all.
 extern int ebplane_ctr;
 
-// The blimp: 1 flying, 0 hit and drifting away, 2 gone for the rest of the stage.
+// The blimp.
 extern int blimp_state;
+constexpr int blimp_flying = 1;
+constexpr int blimp_drifting = 0;  // hit, drifting away
+constexpr int blimp_gone = 2;      // for the rest of the stage
+
 extern int blimp_x, blimp_y;  // centre; blimp_x loops from -6000 to 6640
 extern int blimp_frame;       // sprites 10/11 while flying, blimp_hit_img 0/2 after the hit
 extern int blimp_anim;        // 0/1, added to blimp_frame while drifting

@@ -5,6 +5,7 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "world/balloon.h"
 #include "world/blimp.h"
 #include "world/ebplane.h"
@@ -44,7 +45,7 @@ int player_tag::reset(int new_game) {
   ebplane_tag::create_em();
   balloon_tag::create_em();
 
-  play_phase = 0;
+  play_phase = phase_fly_in;
 
   play_sfx(snd_startstage);
   engine_loop(1);
@@ -87,27 +88,27 @@ int player_tag::update2() {
   x += 1.0f;
   if (x > 200.0f) {
     x = 200.0f;
-    play_phase = 1;
+    play_phase = phase_in_control;
   }
   return 0;
 }
 
 int player_tag::get_inputs() {
-  if (play_phase != 1) return 0;
+  if (play_phase != phase_in_control) return 0;
 
   // Turning takes a press; a held arrow turns once. Only an axis at its end stop counts.
-  if (key_hits(37) != 0 || joy0_x() == joy_left) {
+  if (key_hits(KeyCodeArrowLeft) != 0 || joy0_x() == joy_left) {
     dir = 0;
     mountains->mspd = 4;
   }
-  if (key_hits(39) != 0 || joy0_x() == joy_right) {
+  if (key_hits(KeyCodeArrowRight) != 0 || joy0_x() == joy_right) {
     dir = 1;
     mountains->mspd = -4;
   }
-  if (key_down(38) != 0 || joy0_y() == joy_up) y -= 2.0f;
-  if (key_down(40) != 0 || joy0_y() == joy_down) y += 2.0f;
+  if (key_down(KeyCodeArrowUp) != 0 || joy0_y() == joy_up) y -= 2.0f;
+  if (key_down(KeyCodeArrowDown) != 0 || joy0_y() == joy_down) y += 2.0f;
 
-  if (key_hits(162) != 0 || joy0_hits(0) != 0) {
+  if (key_hits(KeyCodeLeftControl) != 0 || joy0_hits(joy_fire_button) != 0) {
     pshot_tag::fire();
     play_sfx(snd_fire);
   }
@@ -127,7 +128,7 @@ int player_tag::init_death() {
   p.y = 0.0f;
 
   play_sfx(snd_pldeath);
-  game_state = 6;
+  game_state = state_dying;
   if (engine_chan) stop_channel(engine_chan);
   return 0;
 }

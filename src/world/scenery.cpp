@@ -65,7 +65,7 @@ int mountain_tag::update() {
 
   // The shield does not protect from the ground. Once the stage is cleared the plane
   // is gone from the sky (it is no longer drawn), so the ground cannot take it either.
-  if (game_state == 2 && play_phase == 2) return 0;
+  if (game_state == state_play && play_phase == phase_stage_cleared) return 0;
   const int px = static_cast<int>(player->x);
   const int py = static_cast<int>(player->y);
   if (ImagesOverlap(sprites, px, py, player->dir, mts1_img, mt1_x, 332, 0) != 0 ||

@@ -33,7 +33,7 @@ TEST(Frame, ScoreNumbersGetALeadingZeroUnderTen) {
   };
   auto text_reach = [&](const std::string& text, int x, int y) {
     Cls();
-    SetBlend(3);
+    SetBlend(AlphaBlend);
     SetAlpha(1.0f);
     SetScale(1.0f, 1.0f);
     SetColor(250, 250, 100);
@@ -76,7 +76,7 @@ TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
   int three[3] = {}, one[3] = {}, two_menu = 0, two_title = 0;
   run.skip_splash().then([&] {
     const int saved_state = game_state;
-    game_state = 2;
+    game_state = state_play;
     player->lives = 3;
     screen_shot with_three = hud_alone();
     for (int i = 0; i < 3; ++i) three[i] = plane_at(with_three, 130 + 30 * i);
@@ -84,9 +84,9 @@ TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
     screen_shot with_one = hud_alone();
     for (int i = 0; i < 3; ++i) one[i] = plane_at(with_one, 130 + 30 * i);
     player->lives = 3;
-    game_state = 3;
+    game_state = state_pause_menu;
     two_menu = plane_at(hud_alone(), 130);
-    game_state = 4;
+    game_state = state_title_menu;
     two_title = plane_at(hud_alone(), 130);
     game_state = saved_state;
   });
@@ -94,7 +94,7 @@ TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
   EXPECT_GT(three[0], 20);
   EXPECT_GT(three[1], 20);
   EXPECT_EQ(three[2], 0);
-  EXPECT_EQ(one[0] + one[1] + one[2], 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(one[i], 0) << "spare plane " << i;
   EXPECT_EQ(two_menu, 0);
   EXPECT_EQ(two_title, 0);
 }
@@ -104,7 +104,7 @@ TEST(Frame, RetroLinesDarkenEveryOddRowOnly) {
   game_run run;
   int odd_dark = 0, even_white = 0, untouched_when_off = 0;
   run.skip_splash().then([&] {
-    SetBlend(2);
+    SetBlend(SolidBlend);
     SetColor(255, 255, 255);
     retro_fx = 0;
     DrawRect(0, 0, 640, 480);
@@ -133,16 +133,18 @@ TEST(Frame, RetroLinesDarkenEveryOddRowOnly) {
 TEST(Frame, SideBarsCoverBothEdgesOfEveryFrame) {
   scratch_dir dir;
   game_run run;
-  int left_black = 0, right_black = 0, inner_lit = 0, play_left = 0, play_right = 0;
+  int left_black = 0, right_black = 0, lit_left = 0, lit_right = 0, play_left = 0, play_right = 0;
   auto black = [](rgb c) { return c == rgb{0, 0, 0}; };
   run.skip_splash().then([&] {
     screen_shot title;  // a whole frame of the title menu
     left_black = title.count(0, 0, 109, 479, black);
     right_black = title.count(524, 0, 639, 479, black);
     // Just inside the bars the sky shows.
-    inner_lit = title.count(110, 0, 110, 479, lit) + title.count(523, 0, 523, 479, lit);
+    lit_left = title.count(110, 0, 110, 479, lit);
+    lit_right = title.count(523, 0, 523, 479, lit);
   });
-  run.then([] { click_at(320, 240); }).until([] { return game_state == 2; }).wait(30).then([&] {
+  run.then([] { click_at(320, 240); }).until([] { return game_state == state_play; });
+  run.wait(30).then([&] {
     screen_shot play;
     play_left = play.count(0, 0, 109, 479, black);
     play_right = play.count(524, 0, 639, 479, black);
@@ -150,7 +152,8 @@ TEST(Frame, SideBarsCoverBothEdgesOfEveryFrame) {
   EXPECT_EQ(run.run(), 0);
   EXPECT_EQ(left_black, 110 * 480);
   EXPECT_EQ(right_black, 116 * 480);
-  EXPECT_GT(inner_lit, 400);
+  EXPECT_GT(lit_left, 200);
+  EXPECT_GT(lit_right, 200);
   EXPECT_EQ(play_left, 110 * 480);
   EXPECT_EQ(play_right, 116 * 480);
 }

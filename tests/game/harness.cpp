@@ -107,7 +107,7 @@ game_run& game_run::skip_splash() {
 
 game_run& game_run::start_game() {
   skip_splash().then([] { click_at(320, 240); });
-  return until([] { return game_state == 2 && play_phase == 1; });
+  return until([] { return game_state == state_play && play_phase == phase_in_control; });
 }
 
 int game_run::run() {

@@ -12,6 +12,7 @@
 #include "platform/input.h"
 #include "virtual_pad.h"
 #include "world/globals.h"
+#include "world/joyread.h"
 #include "world/player.h"
 #include "world/scenery.h"
 
@@ -57,8 +58,8 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
   };
 
   run.then([&] { ASSERT_TRUE(pad.emplace(2, 3, 1).ok()) << SDL_GetError(); })
-      .then([&] { pad->button(0, true); })
-      .then([&] { pad->button(0, false); })
+      .then([&] { pad->button(joy_fire_button, true); })
+      .then([&] { pad->button(joy_fire_button, false); })
       .until([&] { return first_run == 0; })
       .then([&] { splash_left_at = run.frames; })
       // Right and down, off the first row; short of the other stops; back left and up.
@@ -70,9 +71,9 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
       .wait(9)
       .then(pointer_then(0))
       // The pointer now rests on "Start Game" again, where the pause put it too.
-      .then([&] { pad->button(0, true); })
-      .then([&] { pad->button(0, false); })
-      .until([] { return game_state == 2 && play_phase == 1; })
+      .then([&] { pad->button(joy_fire_button, true); })
+      .then([&] { pad->button(joy_fire_button, false); })
+      .until([] { return game_state == state_play && play_phase == phase_in_control; })
       .then([&] {
         in_control = now();
         pad->axis(0, SDL_JOYSTICK_AXIS_MIN);
@@ -120,36 +121,36 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
         down = now();
         pad->axis(1, 0);
       })
-      .then([&] { pad->button(0, true); })
+      .then([&] { pad->button(joy_fire_button, true); })
       .then([&] { fired = now(); })
       .wait(3)
       .then([&] {
         held = now();
-        pad->button(0, false);
+        pad->button(joy_fire_button, false);
       })
       .wait(2)
       .then([&] {
         released = now();
-        pad->button(0, true);
+        pad->button(joy_fire_button, true);
       })
       .then([&] {
         fired_again = now();
-        pad->button(0, false);
+        pad->button(joy_fire_button, false);
       })
-      .then([&] { pad->button(2, true); })
+      .then([&] { pad->button(joy_pause_button, true); })
       .then([&] {
         paused = now();
         paused_item = menu_item_text(0);
-        pad->button(2, false);
+        pad->button(joy_pause_button, false);
       })
       .wait(3)
       .then([&] {
         paused_menu_pixels = screen_shot().count(150, 225, 490, 410, menu_text);
-        pad->button(2, true);
+        pad->button(joy_pause_button, true);
       })
       .then([&] {
         resumed = now();
-        pad->button(2, false);
+        pad->button(joy_pause_button, false);
         pad.reset();
       });
   run.on_loop_end = [&] { pad.reset(); };
@@ -167,7 +168,7 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
                          {x0, y0}, {x0 + 60, y0 + 60}, {x0 + 60, y0 + 60}, {x0, y0}}));
 
   // Button 0 on "Start Game" began a new game.
-  EXPECT_EQ(in_control.state, 2);
+  EXPECT_EQ(in_control.state, state_play);
   EXPECT_EQ(in_control.dir, 1);
   EXPECT_EQ(in_control.x, 200.0f);
   EXPECT_EQ(in_control.y, 200.0f);
@@ -207,11 +208,11 @@ TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
   EXPECT_EQ(fired_again.shots, fired.shots + 1);
 
   // Button 2 pauses into the menu and resumes where play stopped.
-  EXPECT_EQ(paused.state, 3);
+  EXPECT_EQ(paused.state, state_pause_menu);
   EXPECT_EQ(paused_item, "Resume Game");
   EXPECT_GT(paused_menu_pixels, 200);
-  EXPECT_EQ(resumed.state, 2);
-  EXPECT_EQ(resumed.phase, 1);
+  EXPECT_EQ(resumed.state, state_play);
+  EXPECT_EQ(resumed.phase, phase_in_control);
   EXPECT_EQ(resumed.dir, paused.dir);
   EXPECT_EQ(resumed.y, paused.y);
 }

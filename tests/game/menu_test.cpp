@@ -51,7 +51,7 @@ TEST(Menu, PointerRowsAndWhatAClickThereDoes) {
         });
     EXPECT_EQ(run.run(), 0);
     EXPECT_EQ(shown, c.row);
-    EXPECT_EQ(state, c.row == 0 ? 2 : 4);
+    EXPECT_EQ(state, c.row == 0 ? state_play : state_title_menu);
     EXPECT_EQ(glasses, c.row == 1 ? 1 : 0);
     EXPECT_EQ(quit, 0);
   }
@@ -180,7 +180,7 @@ TEST(Menu, PauseMenuResumesOrQuitsKeepingTheScoreShown) {
       .then([&] {
         resume_text = menu_item_text(0);
         quit_text = menu_item_text(5);
-        click_at(316, 242);  // where the pointer was put: "Resume Game"
+        click_at(pointer_home_x, pointer_home_y);  // where the pointer was put: "Resume Game"
       })
       .then([&] { resumed_state = game_state; })
       .then([] { press_key(SDL_SCANCODE_SPACE); })
@@ -202,8 +202,8 @@ TEST(Menu, PauseMenuResumesOrQuitsKeepingTheScoreShown) {
   EXPECT_EQ(run.run(), 0);
   EXPECT_EQ(resume_text, "Resume Game");
   EXPECT_EQ(quit_text, "Quit This Game");
-  EXPECT_EQ(resumed_state, 2);
-  EXPECT_EQ(quit_state, 4);
+  EXPECT_EQ(resumed_state, state_play);
+  EXPECT_EQ(quit_state, state_title_menu);
   EXPECT_EQ(title_text, "Exit Game");
   EXPECT_EQ(score, 150);
   EXPECT_EQ(level, 2);

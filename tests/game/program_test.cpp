@@ -20,7 +20,8 @@ TEST(Startup, SplashShowsTheLogoFlatAndInStereoForItsFullLength) {
   init_stream_module();
   init_pixmap_module();
   const std::shared_ptr<TPixmap> logo = LoadPixmap(AV_SOURCE_DIR "/assets/qnlogo.png");
-  ASSERT_TRUE(logo && logo->width == 420 && logo->height == 236);
+  ASSERT_TRUE(logo);
+  ASSERT_EQ(std::make_pair(logo->width, logo->height), std::make_pair(420, 236));
   const rgb black{};
   auto texel = [&](int u, int v) {
     const int p = logo->ReadPixel(u, v);
@@ -96,7 +97,7 @@ TEST(Startup, AKeyOrClickEndsTheSplashWithoutReachingTheMenu) {
     });
     EXPECT_EQ(run.run(), 0);
     EXPECT_EQ(run.splash_frames, 11);
-    EXPECT_EQ(state_after, 4);
+    EXPECT_EQ(state_after, state_title_menu);
     EXPECT_EQ(quit_after, 0);
   }
 }
@@ -120,7 +121,7 @@ TEST(Startup, NewGameTotalsButNoWorldUntilStartGame) {
   EXPECT_EQ(score, 0);
   EXPECT_EQ(level, 1);
   EXPECT_EQ(lives, 3);
-  EXPECT_EQ(state, 4);
+  EXPECT_EQ(state, state_title_menu);
   EXPECT_EQ(enemies, 0u);
   EXPECT_EQ(balloons, 0u);
   EXPECT_EQ(clouds, 0u);
@@ -142,8 +143,8 @@ TEST(MainLoop, EscapeWalksFromPlayToPauseToTitleToTheEnd) {
       })
       .wait(100);  // never reached: the third Escape ends the program
   EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(after_first, 3);
-  EXPECT_EQ(after_second, 4);
+  EXPECT_EQ(after_first, state_pause_menu);
+  EXPECT_EQ(after_second, state_title_menu);
   EXPECT_EQ(run.frames, frames_at_third);
 }
 
@@ -164,16 +165,16 @@ TEST(MainLoop, EscapeAndSpaceInOneFrameOnlyPause) {
         enemies_paused = ebplane_list.count();
         press_key(SDL_SCANCODE_SPACE);  // resumes where it stopped
       })
-      .then([&] { enemies_resumed = game_state == 2 ? ebplane_list.count() : 0; });
+      .then([&] { enemies_resumed = game_state == state_play ? ebplane_list.count() : 0; });
   EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(state, 3);
-  EXPECT_EQ(later, 3);
+  EXPECT_EQ(state, state_pause_menu);
+  EXPECT_EQ(later, state_pause_menu);
   EXPECT_GT(enemies_paused, 0u);
   EXPECT_EQ(enemies_resumed, enemies_paused);
 }
 
 TEST(MainLoop, EscapeAndSpaceDoNothingWhileDyingOrGameOver) {
-  for (int held_state : {5, 6}) {
+  for (int held_state : {state_game_over, state_dying}) {
     SCOPED_TRACE(held_state);
     scratch_dir dir;
     game_run run;

@@ -67,14 +67,14 @@ bool row_safe(float y) {
   for (const auto& e : ebplane_list.items())
     if (on_screen(*e) && e->x > lo && e->x < hi && std::fabs(static_cast<float>(e->y) - y) < 40.0f)
       return false;
-  if (blimp_state == 1 && blimp_x > 60 && blimp_x < 580 && blimp_x > lo - 20 && blimp_x < hi + 20 &&
-      std::fabs(static_cast<float>(blimp_y) - y) < 40.0f)
+  if (blimp_state == blimp_flying && blimp_x > 60 && blimp_x < 580 && blimp_x > lo - 20 &&
+      blimp_x < hi + 20 && std::fabs(static_cast<float>(blimp_y) - y) < 40.0f)
     return false;
   return true;
 }
 
 void pilot() {
-  if (game_state != 2 || play_phase != 1) return;
+  if (game_state != state_play || play_phase != phase_in_control) return;
   press_key(SDL_SCANCODE_LCTRL);
 
   const int facing = player->dir;
@@ -131,7 +131,7 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
       })
       .until([&] {
         pilot();
-        if (play_phase != 2) return false;
+        if (play_phase != phase_stage_cleared) return false;
         cleared_at = run.frames;
         score_at_clear = player->score;
         lives_at_clear = player->lives;
@@ -146,7 +146,7 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
         keep_for_docs(shot, "stage_clear.png");
       })
       .until([&] {
-        if (play_phase != 0) return false;
+        if (play_phase != phase_fly_in) return false;
         next_at = run.frames;
         next_level = player->level;
         return true;
@@ -178,10 +178,10 @@ TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
 
   run.skip_splash().then([] { click_at(320, 240); });
   for (int plane = 0; plane < 3; ++plane) {
-    run.until([] { return game_state == 2 && play_phase == 1; })
+    run.until([] { return game_state == state_play && play_phase == phase_in_control; })
         .then([] { key_event(SDL_SCANCODE_DOWN, true); })  // dive, and keep diving
         .until([&] {
-          if (game_state != 6) return false;
+          if (game_state != state_dying) return false;
           died_at = run.frames;
           lives_after_crash.push_back(player->lives);
           key_event(SDL_SCANCODE_DOWN, false);
@@ -190,7 +190,7 @@ TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
         .wait(20)
         .then([&] { before_text = screen_shot().count(200, 195, 460, 245, message_colour); })
         .until([&] {
-          if (game_state == 6) return false;
+          if (game_state == state_dying) return false;
           dying_frames.push_back(run.frames - died_at);
           over_at = run.frames;
           return true;
@@ -206,7 +206,7 @@ TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
         keep_for_docs(shot, "game_over.png");
       })
       .until([&] {
-        if (game_state != 4) return false;
+        if (game_state != state_title_menu) return false;
         title_at = run.frames;
         return true;
       });
@@ -216,7 +216,7 @@ TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
   EXPECT_EQ(lives_after_crash, (std::vector<int>{2, 1, 0}));
   // Each lost plane holds the game for 250 passes.
   EXPECT_EQ(dying_frames, (std::vector<int>{250, 250, 250}));
-  EXPECT_EQ(over_state, 5);
+  EXPECT_EQ(over_state, state_game_over);
   EXPECT_EQ(over_score, 0);
   EXPECT_EQ(over_lives, 0);
   // "Game Over!" is on the screen only once the game is over.

@@ -24,7 +24,7 @@ namespace {
 // the sky moves 4 pixels a frame to the left); nothing else flies.
 void quiet_sky() {
   balloon_list.clear();
-  blimp_state = 2;
+  blimp_state = blimp_gone;
   const std::shared_ptr<ebplane_tag> kept = ebplane_list.items().front();
   ebplane_list.clear();
   ebplane_list.add_last(kept);
@@ -47,7 +47,7 @@ void balloon_at(int x, int y) {
 }
 
 void blimp_at(int x, int y) {
-  blimp_state = 1;
+  blimp_state = blimp_flying;
   blimp_x = x;
   blimp_y = y;
 }
@@ -75,7 +75,7 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
   };
   auto nothing = [] {};
   auto at_once = [] { return true; };
-  auto playing = [] { return game_state == 2; };
+  auto playing = [] { return game_state == state_play; };
   auto shots_gone = [] { return pshot_list.count() == 0; };
   auto key = [](int scancode) { return [scancode] { press_key(scancode); }; };
   auto click = [](int y) { return [y] { click_at(320, y); }; };
@@ -115,7 +115,7 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
   event("pause", key(SDL_SCANCODE_ESCAPE), at_once);
   for (int i = 0; i < 7; ++i) event("pause", click(364), at_once);  // "BiPlane Volume" to 20%
   event("resume", key(SDL_SCANCODE_SPACE), playing);
-  run.until([] { return play_phase == 1; }).then([] {
+  run.until([] { return play_phase == phase_in_control; }).then([] {
     quiet_sky();
     shield_tmr = 100000;
   });
@@ -124,16 +124,17 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
   event("blimp hit", fire_at(blimp_at), shots_gone);
   event("away", leave, back);
   event("enemy hit", fire_at(enemy_at), shots_gone);
-  event("stage end", nothing, [] { return play_phase == 2; });
+  event("stage end", nothing, [] { return play_phase == phase_stage_cleared; });
   event("pause in the clear", key(SDL_SCANCODE_SPACE), at_once);
   event("resume in the clear", key(SDL_SCANCODE_SPACE), playing);
-  event("next stage", nothing, [] { return play_phase == 0; });
-  run.until([] { return play_phase == 1; }).then([] {
+  event("next stage", nothing, [] { return play_phase == phase_fly_in; });
+  run.until([] { return play_phase == phase_in_control; }).then([] {
     quiet_sky();
     shield_tmr = 0;
   });
   event(
-      "lost plane", [] { key_event(SDL_SCANCODE_DOWN, true); }, [] { return game_state == 6; });
+      "lost plane", [] { key_event(SDL_SCANCODE_DOWN, true); },
+      [] { return game_state == state_dying; });
   run.then([] { key_event(SDL_SCANCODE_DOWN, false); });
   EXPECT_EQ(run.run(), 0);
   if (away.joinable()) away.join();

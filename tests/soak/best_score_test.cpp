@@ -37,7 +37,7 @@ TEST(BestScore, PointsScoredWhileDyingReachTheBestAndTheFile) {
         player->lives = 1;
         player_tag::init_death();
       })
-      .until([] { return game_state == 4; })
+      .until([] { return game_state == state_title_menu; })
       .then([&] {
         score_in_title = player->score;
         best_in_title = player->best_sc;

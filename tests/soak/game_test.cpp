@@ -74,11 +74,11 @@ void check_list(const char* name, obj_list<T>& list, long frame) {
 
 bool allowed_change(int from, int to) {
   switch (from) {
-    case 4: return to == 2;
-    case 2: return to == 3 || to == 6;
-    case 3: return to == 2 || to == 4;
-    case 6: return to == 2 || to == 5;
-    case 5: return to == 4;
+    case state_title_menu: return to == state_play;
+    case state_play: return to == state_pause_menu || to == state_dying;
+    case state_pause_menu: return to == state_play || to == state_title_menu;
+    case state_dying: return to == state_play || to == state_game_over;
+    case state_game_over: return to == state_title_menu;
     default: return false;
   }
 }
@@ -122,13 +122,14 @@ class soak_bot {
     expect(p.score >= 0, "negative score");
     expect(p.best_sc >= p.score, "best score below the score");
     expect(p.lives >= 0 && p.lives <= 3, "lives out of range");
-    expect(game_state >= 2 && game_state <= 6, "unknown game state");
-    expect(play_phase >= 0 && play_phase <= 2, "unknown play phase");
+    expect(game_state >= state_play && game_state <= state_dying, "unknown game state");
+    expect(play_phase >= phase_fly_in && play_phase <= phase_stage_cleared, "unknown play phase");
 
     if (prev_state_ != 0 && game_state != prev_state_)
       expect(allowed_change(prev_state_, game_state),
              "state " + std::to_string(prev_state_) + " -> " + std::to_string(game_state));
-    if (prev_state_ == 2 && game_state == 2 && play_phase != prev_phase_) {
+    const bool played_on = prev_state_ == state_play && game_state == state_play;
+    if (played_on && play_phase != prev_phase_) {
       const bool next = play_phase == (prev_phase_ + 1) % 3;
       expect(next, "phase " + std::to_string(prev_phase_) + " -> " + std::to_string(play_phase));
     }
@@ -152,17 +153,17 @@ class soak_bot {
       expect(s->x >= 90 && s->x <= 544, "a shot off the screen");
 
     // What happened since the last frame.
-    if (prev_state_ == 2 && game_state == 2 && prev_phase_ == 1 && play_phase == 2)
+    if (played_on && prev_phase_ == phase_in_control && play_phase == phase_stage_cleared)
       ++stages_cleared;
-    if (prev_state_ == 2 && game_state == 6) ++planes_lost;
-    if (prev_state_ == 6 && game_state == 5) ++game_overs;
+    if (prev_state_ == state_play && game_state == state_dying) ++planes_lost;
+    if (prev_state_ == state_dying && game_state == state_game_over) ++game_overs;
     if (p.level > best_level) best_level = p.level;
     // Memory is compared at the same moment of a stage, the end of a fly-in, once
     // every state has been seen and has made whatever it keeps (glyphs, GL state).
     seen_ |= 1 << game_state;
     if (p.level >= 2) seen_ |= 1;
-    if (prev_state_ == 2 && game_state == 2 && prev_phase_ == 0 && play_phase == 1) {
-      if (seen_ == 0x7d) {
+    if (played_on && prev_phase_ == phase_fly_in && play_phase == phase_in_control) {
+      if (seen_ == seen_everything) {
         if (rss_warm == 0) rss_warm = resident_bytes();
         rss_last = resident_bytes();
       }
@@ -204,9 +205,9 @@ class soak_bot {
       return;
     }
     switch (game_state) {
-      case 4: title(); break;
-      case 3: pause_menu(); break;
-      case 2: play(); break;
+      case state_title_menu: title(); break;
+      case state_pause_menu: pause_menu(); break;
+      case state_play: play(); break;
       default: release_all(); break;  // dying, game over: hands off
     }
   }
@@ -274,10 +275,10 @@ class soak_bot {
   }
 
   void play() {
-    if (play_phase != 1) {
+    if (play_phase != phase_in_control) {
       release_all();
       life_frames_ = 0;
-      if (new_game_ && play_phase == 0) {
+      if (new_game_ && play_phase == phase_fly_in) {
         new_game_ = false;
         game_skill_ = roll(3);
       }
@@ -371,6 +372,9 @@ class soak_bot {
   std::mt19937 rng_{20240611};
   int failures_ = 0;
   int seen_ = 0;  // bit n: game_state n seen; bit 0: a stage cleared
+  static constexpr int seen_everything = 1 | 1 << state_play | 1 << state_pause_menu |
+                                         1 << state_title_menu | 1 << state_game_over |
+                                         1 << state_dying;
   const bool trace_ = std::getenv("AV_SOAK_TRACE") != nullptr;
   int prev_state_ = 0, prev_phase_ = -1;
   long entered_ = 0;

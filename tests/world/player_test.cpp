@@ -3,6 +3,7 @@
 #include "game/stage.h"
 #include "graphics/draw/draw2d.h"
 #include "platform/input.h"
+#include "platform/keycodes.h"
 #include "world/effects.h"
 #include "world/globals.h"
 #include "world/pshot.h"
@@ -13,15 +14,13 @@ using PlayerTest = WorldTest;
 
 TEST_F(PlayerTest, StageStartFliesInFor121Frames) {
   player_tag::reset(1);
-  EXPECT_EQ(play_phase, 0);
+  EXPECT_EQ(play_phase, phase_fly_in);
   EXPECT_EQ(shield_tmr, 250);
   EXPECT_EQ(cloud_list.count(), 19u);
-  EXPECT_EQ(ebplane_list.count(), 10u);
-  EXPECT_EQ(balloon_list.count(), 3u);
-  EXPECT_EQ(blimp_state, 1);
+  EXPECT_EQ(blimp_state, blimp_flying);
 
   int frames = 0;
-  while (play_phase == 0 && frames < 1000) {
+  while (play_phase == phase_fly_in && frames < 1000) {
     run_play();
     ++frames;
   }
@@ -30,18 +29,18 @@ TEST_F(PlayerTest, StageStartFliesInFor121Frames) {
   EXPECT_EQ(player->dir, 1);
   // The shield only counts down once the player is in control.
   EXPECT_EQ(shield_tmr, 250);
-  EXPECT_TRUE(rec->saw_text("Stage: 1"));
-  EXPECT_TRUE(rec->saw_text("Get Ready!!"));
+  EXPECT_EQ(rec->count("Stage: 1"), 121);
+  EXPECT_EQ(rec->count("Get Ready!!"), 121);
 }
 
 TEST_F(PlayerTest, TurnsOnPressesNotWhileHeld) {
-  press_key(37);
+  press_key(KeyCodeArrowLeft);
   player->update();
   EXPECT_EQ(player->dir, 0);
   EXPECT_EQ(mountains->mspd, 4);
 
-  press_key(39);  // left still held: right wins on its own press
-  release_key(39);
+  press_key(KeyCodeArrowRight);  // left still held: right wins on its own press
+  release_key(KeyCodeArrowRight);
   player->update();
   EXPECT_EQ(player->dir, 1);
   EXPECT_EQ(mountains->mspd, -4);
@@ -49,35 +48,35 @@ TEST_F(PlayerTest, TurnsOnPressesNotWhileHeld) {
   player->update();  // left held all along: no second turn
   EXPECT_EQ(player->dir, 1);
 
-  release_key(37);
-  press_key(37);
+  release_key(KeyCodeArrowLeft);
+  press_key(KeyCodeArrowLeft);
   player->update();
   EXPECT_EQ(player->dir, 0);
-  release_key(37);
+  release_key(KeyCodeArrowLeft);
 
-  // No control outside phase 1.
-  play_phase = 0;
-  press_key(39);
+  // No control during the fly-in.
+  play_phase = phase_fly_in;
+  press_key(KeyCodeArrowRight);
   player->get_inputs();
   EXPECT_EQ(player->dir, 0);
-  release_key(39);
+  release_key(KeyCodeArrowRight);
 }
 
 TEST_F(PlayerTest, HeightIsClampedBeforeTheFrameIsDrawn) {
   player->y = 79.0f;
-  press_key(38);
+  press_key(KeyCodeArrowUp);
   clear_screen();
   player->update();
-  release_key(38);
+  release_key(KeyCodeArrowUp);
   EXPECT_EQ(player->y, 80.0f);
   EXPECT_TRUE(lit(200, 95));   // bottom rows of a frame centred on 80
   EXPECT_FALSE(lit(200, 61));  // would be lit by a frame drawn at 77
 
   player->y = 433.0f;
-  press_key(40);
+  press_key(KeyCodeArrowDown);
   clear_screen();
   player->update();
-  release_key(40);
+  release_key(KeyCodeArrowDown);
   EXPECT_EQ(player->y, 432.0f);
   EXPECT_TRUE(lit(200, 417));
   EXPECT_FALSE(lit(200, 450));

@@ -95,7 +95,7 @@ TEST_F(SkyTest, StripsWrapToTheirFarEndsWithoutOvershoot) {
   mountains->mt2_x = 520;
   mountains->update();
   EXPECT_EQ(mountains->mt2_x, -306);
-  EXPECT_EQ(game_state, 2);  // the parked plane never touches them
+  EXPECT_EQ(game_state, state_play);  // the parked plane never touches them
 }
 
 TEST_F(SkyTest, EveryOverlappingShotScoresAgain) {
@@ -117,9 +117,9 @@ TEST_F(SkyTest, EveryOverlappingShotScoresAgain) {
   EXPECT_EQ(particle_list.items()[1]->frame, 19);
 
   // The list was not empty when this pass began: the clear comes one tick later.
-  EXPECT_EQ(play_phase, 1);
+  EXPECT_EQ(play_phase, phase_in_control);
   ebplane_tag::update_all();
-  EXPECT_EQ(play_phase, 2);
+  EXPECT_EQ(play_phase, phase_stage_cleared);
   EXPECT_EQ(state_timer, 0);
 
   // Two shots on a balloon cost twice; the score never drops below 0.
@@ -143,7 +143,7 @@ TEST_F(SkyTest, CrashIntoTheOnlyPlaneLeftKeepsItAndClearsNothing) {
   player->y = 200.0f;
   auto p = add_plane(300.0f, 200, 0.0f, 12);
   ebplane_tag::update_all();
-  EXPECT_EQ(game_state, 6);
+  EXPECT_EQ(game_state, state_dying);
   EXPECT_TRUE(ebplane_list.contains(p.get()));
   EXPECT_EQ(player->lives, 2);
   // The plane's explosion and wreckage, then the player's.
@@ -154,13 +154,13 @@ TEST_F(SkyTest, CrashIntoTheOnlyPlaneLeftKeepsItAndClearsNothing) {
   EXPECT_EQ(particle_list.items()[1]->frame, 17);
 
   // A plane visited second is taken down with the player.
-  game_state = 2;
+  game_state = state_play;
   player->x = 300.0f;
   player->y = 200.0f;
   p->x = 1000.0f;
   auto second = add_plane(300.0f, 200, 0.0f, 13);
   ebplane_tag::update_all();
-  EXPECT_EQ(game_state, 6);
+  EXPECT_EQ(game_state, state_dying);
   EXPECT_FALSE(ebplane_list.contains(second.get()));
   EXPECT_TRUE(ebplane_list.contains(p.get()));
 }
@@ -173,7 +173,7 @@ TEST_F(SkyTest, ShieldProtectsFromPlanesAndBalloonsButNotMountains) {
   auto b = add_balloon(300, 200.0f);
   ebplane_tag::update_all();
   balloon_tag::update_all();
-  EXPECT_EQ(game_state, 2);
+  EXPECT_EQ(game_state, state_play);
   EXPECT_TRUE(ebplane_list.contains(p.get()));
   EXPECT_TRUE(balloon_list.contains(b.get()));
   EXPECT_EQ(player->lives, 3);
@@ -185,11 +185,11 @@ TEST_F(SkyTest, ShieldProtectsFromPlanesAndBalloonsButNotMountains) {
   balloon_tag::update_all();
   EXPECT_FALSE(balloon_list.contains(b.get()));
   EXPECT_EQ(player->score, 350);
-  EXPECT_EQ(game_state, 2);
+  EXPECT_EQ(game_state, state_play);
 
   shield_tmr = 100;
   player->y = 432.0f;  // the frame reaches into the solid rows of the strips
   mountains->update();
-  EXPECT_EQ(game_state, 6);
+  EXPECT_EQ(game_state, state_dying);
   EXPECT_EQ(player->lives, 2);
 }

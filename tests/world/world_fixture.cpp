@@ -34,7 +34,7 @@ void fill_frame(const std::shared_ptr<TImage>& img, int frame, int x0, int y0, i
 
 void make_pictures() {
   SetMaskColor(0, 0, 0);
-  SetDefaultImageFlags(9);
+  SetDefaultImageFlags(MaskedImage | DynamicImage);
   AutoCentreHandle(1);
   sprites = CreateImage(48, 33, 26);
   cloud_img = CreateImage(116, 78);
@@ -78,10 +78,10 @@ int recording_draw::t3d(const std::string& text, float x, float y, float offset,
   return qndraw_tag::t3d(text, x, y, offset, centred);
 }
 
-bool recording_draw::saw_text(const std::string& text) const {
-  for (const auto& t : texts)
-    if (t.text == text) return true;
-  return false;
+int recording_draw::count(const std::string& text) const {
+  int n = 0;
+  for (const auto& t : texts) n += t.text == text;
+  return n;
 }
 
 void WorldTest::SetUpTestSuite() {
@@ -107,8 +107,8 @@ void WorldTest::SetUp() {
   mountains = std::make_shared<mountain_tag>();
   clear_world();
 
-  game_state = 2;
-  play_phase = 1;
+  game_state = state_play;
+  play_phase = phase_in_control;
   state_timer = 0;
   first_run = 0;
   mode3d = 0;
@@ -116,7 +116,7 @@ void WorldTest::SetUp() {
   flash_ctr = 0;
   ebplane_num = 10;
   balloon_num = 3;
-  blimp_state = 2;
+  blimp_state = blimp_gone;
 
   player->level = 1;
   player->lives = 3;

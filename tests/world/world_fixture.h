@@ -30,7 +30,7 @@ struct recording_draw : qndraw_tag {
   std::vector<text_call> texts;
 
   int t3d(const std::string& text, float x, float y, float offset, int centred) override;
-  bool saw_text(const std::string& text) const;
+  int count(const std::string& text) const;  // draws of this text
 };
 
 class WorldTest : public ::testing::Test {
