@@ -1,9 +1,12 @@
-# Debian packages the project needs; sourced by ./run and ./test.
+# Debian packages the project needs, one list for every script: ./run builds and plays with
+# BUILD_PACKAGES; ./test and tests/soak/run add TEST_PACKAGES; bench/report adds BENCH_PACKAGES.
+# X_PACKAGES is what runs and watches a program under a private Xvfb (tools/xvfb.sh).
 BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
   libpng-dev libfreetype-dev libvorbis-dev libogg-dev fonts-dejavu-core)
-TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils
-  libgl1-mesa-dri mesa-utils clang clang-format libclang-rt-dev imagemagick sox python3
-  dpkg-dev file lintian desktop-file-utils appstream)
+X_PACKAGES=(xvfb xauth xdotool x11-utils libgl1-mesa-dri mesa-utils imagemagick util-linux)
+TEST_PACKAGES=(googletest libgtest-dev libgmock-dev "${X_PACKAGES[@]}" clang clang-format
+  libclang-rt-dev sox python3 dpkg-dev file lintian desktop-file-utils appstream)
+BENCH_PACKAGES=(libbenchmark-dev "${X_PACKAGES[@]}")
 
 # Install whatever of the given packages is missing; nothing when all are present.
 need_packages() {

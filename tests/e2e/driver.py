@@ -110,34 +110,41 @@ def parse_ppm(data):
     return int(fields[1]), int(fields[2]), i + 1, int(fields[3])
 
 
-class XServer:
-    """A private Xvfb, by default at 1280 x 1024 like the one ./test provides."""
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 
-    def __init__(self, width=1280, height=1024):
-        read_fd, write_fd = os.pipe()
+
+def sanitizer_settings():
+    """The sanitizers' settings of tools/sanitizers.sh, for a game built with them."""
+    out = subprocess.run(["bash", "-c", '. "$1" && env -0', "-", os.path.join(TOOLS, "sanitizers.sh")],
+                         env={"PATH": os.environ.get("PATH", "/usr/bin:/bin")}, capture_output=True,
+                         check=True).stdout
+    pairs = (item.partition(b"=") for item in out.split(b"\0") if item)
+    return {k.decode(): v.decode() for k, _, v in pairs if k.endswith(b"SAN_OPTIONS")}
+
+
+os.environ.update(sanitizer_settings())
+
+
+class XServer:
+    """A private Xvfb from tools/xvfb.sh, by default at 1280 x 1024 like the one ./test
+    provides; `extra` are further Xvfb arguments (e.g. ("-extension", "GLX")). The
+    launcher keeps it while we hold its standard input, so it goes with us however we end."""
+
+    def __init__(self, width=1280, height=1024, extra=()):
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = b""
-        deadline = time.monotonic() + 20
-        with os.fdopen(read_fd, "rb", buffering=0) as pipe:
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                chunk = pipe.read(1)
-                if not chunk:
-                    break
-                number += chunk
-        if not number.strip():
+            [os.path.join(TOOLS, "xvfb.sh"), f"{width}x{height}x24", *extra, "--hold"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        line = self.proc.stdout.readline().decode().strip()
+        if not line.startswith(":"):
             self.stop()
-            raise JourneyFailed("Xvfb did not start")
-        self.display = ":" + number.decode().strip()
+            raise JourneyFailed(f"Xvfb did not start: {self.proc.stderr.read().decode().strip()}")
+        self.display = line
 
     def stop(self):
         if self.proc.poll() is None:
-            self.proc.terminate()
+            self.proc.stdin.close()
             try:
-                self.proc.wait(5)
+                self.proc.wait(10)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
@@ -717,13 +724,13 @@ def sides_black(frame):
     return max(left) == 0 and max(right) == 0
 
 
-def run_journey(body, screen=(1280, 1024)):
-    """Runs body(xserver) with a private X server of the given size; prints the
-    outcome, exits 0 or 1. Every game the journey started is ended and its scratch
-    folder removed."""
+def run_journey(body, screen=(1280, 1024), xvfb_args=()):
+    """Runs body(xserver) with a private X server of the given size (and further Xvfb
+    arguments); prints the outcome, exits 0 or 1. Every game the journey started is ended
+    and its scratch folder removed."""
     name = "-".join([os.path.splitext(os.path.basename(sys.argv[0]))[0]] + sys.argv[1:])
     started = time.monotonic()
-    xserver = XServer(*screen)
+    xserver = XServer(*screen, extra=xvfb_args)
     try:
         body(xserver)
     except JourneyFailed as failure:
