@@ -8,6 +8,7 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
+#include "private_display.h"
 
 bool gl_fixture_open(std::string* why) {
   static bool tried = false;
@@ -15,6 +16,9 @@ bool gl_fixture_open(std::string* why) {
   static std::string reason;
   if (!tried) {
     tried = true;
+    // An X server of our own: one shared with other programs resets when its last client
+    // leaves and drops whoever connects meanwhile (the next write dies of SIGPIPE).
+    use_private_display(1280, 1024);
     init_graphics_module();
     init_pixmap_module();
     SetAppTitle("graphics test");

@@ -10,8 +10,9 @@
 
 class TPixmap;
 
-// Opens the display once per test program: a 640 x 480 window (depth 0, no pacing), so
-// no vertical-sync probe runs. Returns false with the reason when there is no display.
+// Opens the display once per test program, on an X server of its own: a 640 x 480 window
+// (depth 0, no pacing), so no vertical-sync probe runs. Returns false with the reason when
+// there is no display.
 bool gl_fixture_open(std::string* why = nullptr);
 
 // Resets the drawing state to its initial values and clears the screen to black.

@@ -56,12 +56,12 @@ TEST_F(Images, MaskColourIsTransparentAlphaIsKept) {
 }
 
 TEST_F(Images, CreateImageFlagsAndGrab) {
-  SetDefaultImageFlags(9);
-  EXPECT_EQ(CreateImage(8, 8)->flags, 9);
-  SetDefaultImageFlags(3);
-  EXPECT_EQ(CreateImage(8, 8)->flags, 11);
+  SetDefaultImageFlags(MaskedImage | DynamicImage);
+  EXPECT_EQ(CreateImage(8, 8)->flags, MaskedImage | DynamicImage);
+  SetDefaultImageFlags(MaskedImage | FilteredImage);
+  EXPECT_EQ(CreateImage(8, 8)->flags, MaskedImage | FilteredImage | DynamicImage);
   SetDefaultImageFlags(-1);  // ignored
-  EXPECT_EQ(GetDefaultImageFlags(), 3);
+  EXPECT_EQ(GetDefaultImageFlags(), MaskedImage | FilteredImage);
   AutoCentreHandle(1);
   auto centred = CreateImage(8, 6, 2, MaskedImage);
   AutoCentreHandle(0);

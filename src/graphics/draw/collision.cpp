@@ -306,7 +306,7 @@ int ImagesOverlapRotated(const std::shared_ptr<TImage>& image1, int x1, int y1, 
   float ix, iy, jx, jy;
   GetCollisionTransform(ix, iy, jx, jy);
   auto set = [](float rot, float sx, float sy) {
-    const double a = rot * 0.017453292519943295;
+    const double a = rot * kRadiansPerDegree;
     const float s = static_cast<float>(std::sin(a)), c = static_cast<float>(std::cos(a));
     SetCollisionTransform(c * sx, -s * sy, s * sx, c * sy);
   };

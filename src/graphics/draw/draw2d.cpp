@@ -15,7 +15,7 @@ T2DGraphics* ctx() { return current_driver ? current_context.get() : nullptr; }
 
 // Pushes rotation and scale of c into its matrix, the renderer and the collision copy.
 void apply_transform(T2DGraphics& c) {
-  const double a = static_cast<double>(c.tform_rot) * 0.017453292519943295;
+  const double a = static_cast<double>(c.tform_rot) * kRadiansPerDegree;
   const float s = static_cast<float>(std::sin(a));
   const float k = static_cast<float>(std::cos(a));
   c.tform_ix = k * c.tform_scale_x;

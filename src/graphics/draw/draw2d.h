@@ -18,6 +18,9 @@ class TPixmap;
 class TImage;
 class TImageFont;
 
+// Angles are in degrees; this turns them into radians for sin and cos.
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+
 // Blend modes. Any other value draws like SolidBlend.
 constexpr int MaskBlend = 1;   // no blending; texels with alpha below one half are not drawn
 constexpr int SolidBlend = 2;  // source replaces destination

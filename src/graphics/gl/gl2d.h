@@ -7,31 +7,7 @@
 #include <vector>
 
 #include "graphics/draw/draw2d.h"
-
-class TGLGraphicsDriver;
-struct TGLTexturePage;
-
-// One image frame: a texture of its own, its picture at the top-left of a power-of-two
-// texture, or a place on a page that the frames of its sheet share.
-class TGLImageFrame : public TImageFrame {
- public:
-  float u0 = 0.0f, v0 = 0.0f, u1 = 0.0f, v1 = 0.0f;
-  int name = 0;        // texture name
-  int seq = 0;         // graphics generation at creation; 0 once released
-  int _gl_serial = 0;  // the GL context the texture was made in (see GLContextSerial)
-  std::shared_ptr<TGLTexturePage> _page;  // the shared texture, none for one of its own
-  // On a page: the picture and flags it was made from, and, for an unfiltered frame, the
-  // texture of its own that turned or scaled draws use (made at the first).
-  std::shared_ptr<TPixmap> _source;
-  int _flags = 0;
-  std::shared_ptr<TGLImageFrame> _own;
-
-  ~TGLImageFrame() override;
-  void Draw(float x0, float y0, float x1, float y1, float tx, float ty) override;
-  // Throws std::runtime_error("Unable to calculate tex size") when the GL refuses even 1 x 1.
-  static std::shared_ptr<TGLImageFrame> CreateFromPixmap(const std::shared_ptr<TPixmap>& source,
-                                                         int flags);
-};
+#include "graphics/gl/gl_frame.h"
 
 class TGL2DDriver : public T2DDriver {
  public:
@@ -69,16 +45,7 @@ class TGL2DDriver : public T2DDriver {
 
   // Clears the state caches and sets up the pixel projection for the graphics.
   virtual void ResetGLContext(const std::shared_ptr<TGraphics>& graphics);
-
-  // The renderer's cached state, as last sent to the GL.
-  int CachedBlend() const;
-  void CachedColor(unsigned char rgba[4]) const;
 };
 
 // The one OpenGL renderer (made on first use).
 std::shared_ptr<TGL2DDriver> GLRenderer();
-
-// On: every primitive is drawn at once in immediate mode and every frame made from now on
-// gets a texture of its own, as before batching; the reference the batched pixels are
-// held to.
-void SetGLReferenceDrawing(bool on);

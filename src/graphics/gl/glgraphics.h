@@ -1,6 +1,7 @@
 #pragma once
-// The OpenGL graphics driver over SDL: windows, the GL context, the off-screen 640 x 480
-// style screen and presenting it scaled into the window. Used by the renderer (gl2d.h).
+// The OpenGL graphics driver over SDL: the GL context, the off-screen 640 x 480 style
+// screen and presenting it, in the window of graphics/window/screen_window.h. Used by the
+// renderer (gl2d.h).
 
 #include <memory>
 #include <vector>
