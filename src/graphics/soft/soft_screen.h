@@ -1,0 +1,32 @@
+#pragma once
+// The screen the software renderer draws into: width x height pixels in memory, one 32-bit
+// word per pixel, 0xAARRGGBB (in memory B, G, R, A), rows top first, `pitch` words apart.
+// The software graphics driver (soft_graphics.h) owns one per graphics and shows it in the
+// window; the renderer (soft2d.h) draws into whichever is current.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct TSoftScreen {
+  int width = 0, height = 0;
+  int pitch = 0;  // in pixels
+  // With an AlphaBuffer the alpha byte is what the drawing left; without one the screen
+  // shows opaque, and reads give alpha 255.
+  bool keeps_alpha = false;
+  std::vector<uint32_t> pixels;
+
+  void Resize(int w, int h) {
+    width = w;
+    height = h;
+    pitch = w;
+    pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xff000000u);
+  }
+  uint32_t* Row(int y) { return pixels.data() + static_cast<std::size_t>(y) * pitch; }
+  const uint32_t* Row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * pitch; }
+};
+
+// The screen of the current software graphics; none while none are current. The driver
+// sets it when graphics become current or go; tests may set one of their own.
+TSoftScreen* CurrentSoftScreen();
+void SetCurrentSoftScreen(TSoftScreen* screen);
