@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "game/game.h"
 #include "graphics/gl/graphics.h"
@@ -202,111 +203,33 @@ TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
   }
 }
 
-namespace {
-
-void default_options() {
-  retro_fx = 0;
-  sfx_step = 10;
-  sfx_volume = 1.0f;
-  engine_step = 6;
-  engine_volume = 0.6f;
-}
-
-std::vector<std::uint8_t> options_bytes(int retro, int sfx, int engine) {
-  std::vector<std::uint8_t> bytes = le32(retro);
-  for (int v : {sfx, engine}) {
-    const std::vector<std::uint8_t> b = le32(v);
-    bytes.insert(bytes.end(), b.begin(), b.end());
-  }
-  return bytes;
-}
-
-}  // namespace
-
-TEST(DataFiles, EachRestoredVolumeIsTheFloatTheMenuReachesFromItsStart) {
+TEST(DataFiles, RestoredVolumesAreTheMenusOwnFloatsAndABadValueItsDefault) {
   scratch_dir dir;
   init_stream_module();
+  const auto defaults = [] {
+    std::tie(retro_fx, sfx_step, sfx_volume, engine_step, engine_volume) =
+        std::tuple(0, 10, 1.0f, 6, 0.6f);
+  };
   for (const int item : {3, 4}) {
-    SCOPED_TRACE(item);
     int& step = item == 3 ? sfx_step : engine_step;
     float& volume = item == 3 ? sfx_volume : engine_volume;
-    default_options();
-    std::map<int, float> reached{{step, volume}};
+    defaults();
+    std::map<int, float> reached{{step, volume}};  // the first float the menu shows at a step
     for (int click = 0; click < 11; ++click) {
       menu_choose(item);
-      reached.emplace(step, volume);  // the first time each step shows
+      reached.emplace(step, volume);
     }
-    ASSERT_EQ(reached.size(), 11u);
     for (const auto& [shown, menu_float] : reached) {
-      dir.write_bytes("data/options.dat", options_bytes(1, shown, shown));
-      default_options();
+      std::vector<std::uint8_t> bytes = le32(7);  // 7, and 11 for the other volume: defaults
+      for (int v : {item == 3 ? shown : 11, item == 4 ? shown : 11})
+        for (std::uint8_t b : le32(v)) bytes.push_back(b);
+      dir.write_bytes("data/options.dat", bytes);
+      defaults();
       options_file(0);
-      EXPECT_EQ(step, shown);
+      EXPECT_EQ(std::tuple(retro_fx, sfx_step, engine_step),
+                item == 3 ? std::tuple(0, shown, 6) : std::tuple(0, 10, shown));
       EXPECT_EQ(std::bit_cast<std::uint32_t>(volume), std::bit_cast<std::uint32_t>(menu_float))
-          << "step " << shown << ": " << volume << " against " << menu_float;
+          << "step " << shown << ": " << volume << ", the menu " << menu_float;
     }
   }
-}
-
-TEST(DataFiles, DamagedOptionsKeepTheirDefaults) {
-  struct file_case {
-    const char* name;
-    std::vector<std::uint8_t> bytes;
-    int retro, sfx, engine;
-  };
-  std::vector<std::uint8_t> longer = options_bytes(1, 2, 3);
-  longer.push_back(0);
-  const file_case cases[] = {
-      {"short", {1, 0, 0, 0, 2, 0, 0, 0}, 0, 10, 6},
-      {"long", longer, 0, 10, 6},
-      {"all out of range", options_bytes(2, 11, -1), 0, 10, 6},
-      {"one out of range", options_bytes(1, 3, 11), 1, 3, 6},
-  };
-  scratch_dir dir;
-  init_stream_module();
-  for (const file_case& c : cases) {
-    SCOPED_TRACE(c.name);
-    dir.write_bytes("data/options.dat", c.bytes);
-    default_options();
-    options_file(0);
-    EXPECT_EQ(retro_fx, c.retro);
-    EXPECT_EQ(sfx_step, c.sfx);
-    EXPECT_EQ(engine_step, c.engine);
-    if (c.engine == 6) {
-      EXPECT_EQ(engine_volume, 0.6f);
-    }
-  }
-}
-
-TEST(DataFiles, OptionsAndGlassesAreSavedAsTheMenuIsLeft) {
-  scratch_dir dir;
-  std::vector<std::uint8_t> options_in_play, glasses_in_play;
-  game_run run;
-  run.skip_splash()
-      .then([] { click_at(320, 271); })  // glasses M\G
-      .then([] { click_at(320, 302); })  // retro lines on
-      .then([] { click_at(320, 333); })  // effects Max to Off
-      .then([] { click_at(320, 333); })  // 10%
-      .then([] { click_at(320, 364); })  // engine 60% to 70%
-      .then([] { click_at(320, 240); })  // "Start Game"
-      .until([] { return game_state == state_play; })
-      .then([&] {
-        options_in_play = dir.read_bytes("data/options.dat");
-        glasses_in_play = dir.read_bytes("data/anaglyph3d.dat");
-      });
-  EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(options_in_play, options_bytes(1, 1, 7));
-  EXPECT_EQ(glasses_in_play, le32(1));
-
-  bool retro = false;
-  std::string effects, engine;
-  run_once([&] {
-    retro = retro_fx == 1;
-    effects = menu_item_text(3);
-    engine = menu_item_text(4);
-  });
-  EXPECT_TRUE(retro);
-  EXPECT_EQ(effects, "Sound Volume: 10%");
-  EXPECT_EQ(engine, "BiPlane Volume: 70%");
-  EXPECT_EQ(dir.read_bytes("data/options.dat"), options_bytes(1, 1, 7));
 }
