@@ -50,6 +50,7 @@ bool platform_init_video() {
   prepare_sdl();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   ++g_link.video_inits;
+  watch_display_connection();
   system_driver();
   return true;
 }
