@@ -256,10 +256,13 @@ int options_menu_left() {
 }
 
 int save_settled_data() {
+  const auto holds = [](const std::vector<int>& held, int value) {
+    return held.size() == 1 && held[0] == value;
+  };
   // A best score counts once its game is over: on the title and the game-over screen.
   const bool between_games = game_state == state_title_menu || game_state == state_game_over;
-  if (player && between_games && best_held != std::vector<int>{player->best_sc}) hiscore_file(1);
-  if (window_held != std::vector<int>{GraphicsWindowed() ? 1 : 0}) window_file(1);
+  if (player && between_games && !holds(best_held, player->best_sc)) hiscore_file(1);
+  if (!holds(window_held, GraphicsWindowed() ? 1 : 0)) window_file(1);
   return 0;
 }
 
