@@ -7,20 +7,22 @@
 // through the copy SDL already loaded, so the game does not depend on it.
 //
 // Wayland: SDL notices the broken connection while pumping and sends a quit; the pump
-// asks the connection whether that quit is really its death (display_gone_if_broken).
+// asks the connection whether that quit is really its death (display_gone_if_broken). A
+// thread watching the socket covers a pump that never comes back (watch_wayland_window).
 #include "platform/display_lost.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/exit_watchdog.h"
 #include "platform/sdl_translate.h"
@@ -93,19 +95,55 @@ void watch_display_connection() {
   set(on_x_io_error);
 }
 
-void display_gone_if_broken() {
-  SDL_Window* window = attached_window();
-  if (!window) return;
+namespace {
+
+// The Wayland display behind the window, or nullptr.
+void* wayland_display(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return;
-  void* wayland = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
-  if (!wayland) return;
-  using ErrorFn = int (*)(void*);
-  auto get_error = reinterpret_cast<ErrorFn>(dlsym(wayland, "wl_display_get_error"));
-  const int error = get_error ? get_error(info.info.wl.display) : 0;
-  dlclose(wayland);
-  if (error != 0)
-    end_without_display(std::string("the connection to the Wayland compositor was lost: ") +
-                        std::strerror(error));
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+    return nullptr;
+  return info.info.wl.display;
+}
+
+template <typename Fn>
+Fn wayland_function(const char* name) {
+  // SDL loaded the library; this only finds it (and keeps it, like SDL's own reference).
+  static void* const wayland = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  return wayland ? reinterpret_cast<Fn>(dlsym(wayland, name)) : nullptr;
+}
+
+constexpr const char* kCompositorGone = "the connection to the Wayland compositor was lost";
+
+// Which window's socket is watched; a new window, or none, stops the older watch.
+std::atomic<int> g_watch{0};
+
+void watch_socket(int fd, int watch) {
+  pollfd p{fd, POLLRDHUP, 0};
+  for (;;) {
+    const int n = poll(&p, 1, 200);
+    if (g_watch.load() != watch || (n > 0 && (p.revents & POLLNVAL))) return;
+    if (n > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) break;
+  }
+  // The pump usually finds out at once, on the game's own thread; give it that chance.
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  if (g_watch.load() == watch) end_without_display(kCompositorGone);
+}
+
+}  // namespace
+
+void display_gone_if_broken() {
+  void* display = wayland_display(attached_window());
+  auto get_error = wayland_function<int (*)(void*)>("wl_display_get_error");
+  if (display && get_error && get_error(display) != 0) end_without_display(kCompositorGone);
+}
+
+void watch_wayland_window(SDL_Window* window) {
+  const int watch = g_watch.fetch_add(1) + 1;
+  void* display = wayland_display(window);
+  auto get_fd = wayland_function<int (*)(void*)>("wl_display_get_fd");
+  if (!display || !get_fd) return;
+  // SDL's pump can spin for ever on a dead connection inside the Wayland and decoration
+  // libraries, never handing the quit back; the socket itself tells a thread of our own.
+  std::thread(watch_socket, get_fd(display), watch).detach();
 }

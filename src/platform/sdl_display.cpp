@@ -62,6 +62,7 @@ void platform_quit_video() {
 }
 
 void platform_attach_window(SDL_Window* window) {
+  if (window != g_link.window) watch_wayland_window(window);
   g_link.window = window;
   pointer_window_attached(window != nullptr);
 }

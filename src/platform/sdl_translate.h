@@ -27,3 +27,5 @@ void run_window_handler(const SDL_Event& e);
 void watch_display_connection();
 // A quit from SDL may be the Wayland compositor gone: then the program ends here.
 void display_gone_if_broken();
+// Watches the Wayland connection of the game window (nullptr: none) from a thread.
+void watch_wayland_window(SDL_Window* window);
