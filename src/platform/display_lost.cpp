@@ -70,9 +70,13 @@ extern "C" int on_x_io_error(XDisplay* display) {
 
 }  // namespace
 
-void set_display_lost_saves(void (*saves)()) { g_saves.store(saves); }
-
-bool display_connection_lost() { return g_lost.load(); }
+void set_display_lost_saves(void (*saves)()) {
+  g_saves.store(saves);
+  // Taken away (the game letting go of what they save) while the watching thread may be
+  // saving: the process is ending there; the game must not pull its data from under it.
+  if (!saves && g_lost.load())
+    for (;;) pause();
+}
 
 void watch_display_connection() {
   // A write to a dead connection must come back as an error for the handler below; by

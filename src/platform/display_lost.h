@@ -6,8 +6,6 @@
 #pragma once
 
 // What must be kept when that happens (the game's data files), or nullptr. It must not
-// use the display.
+// use the display, and may run on another thread than the game's. Setting nullptr after
+// the display went away never returns: the process is ending, its saves under way.
 void set_display_lost_saves(void (*saves)());
-
-// Whether the display went away; the process is ending when this is true.
-bool display_connection_lost();
