@@ -142,14 +142,7 @@ class XServer:
 
     def kill(self, sig=signal.SIGKILL):
         """Ends the server under its clients, as a crash (SIGKILL) or a shutdown (SIGTERM)."""
-        with open(f"/proc/{self.proc.pid}/task/{self.proc.pid}/children") as f:
-            children = f.read().split()
-        for pid in children:
-            with open(f"/proc/{pid}/comm") as f:
-                if f.read().strip() == "Xvfb":
-                    os.kill(int(pid), sig)
-                    return
-        raise JourneyFailed("no Xvfb to kill")
+        subprocess.run(["pkill", f"-{int(sig)}", "-P", str(self.proc.pid), "-x", "Xvfb"], check=True)
 
     def stop(self):
         if self.proc.poll() is None:
@@ -318,18 +311,6 @@ class Game:
 
     def terminate(self):
         self.proc.send_signal(signal.SIGTERM)
-
-    def errors(self):
-        """The lines of the error output but SDL's disk driver announcing itself."""
-        return [line for line in self.read_log("stderr").splitlines()
-                if not line.startswith("CRITICAL:")]
-
-    def data_files(self):
-        """The 4-byte data files as {name: value}; checks no temporary file was left."""
-        names = os.listdir(self.data)
-        check(not [n for n in names if ".new" in n], f"a temporary file was left in data/: {names}")
-        return {n[:-4]: read_int_file(os.path.join(self.data, n)) for n in names
-                if n.endswith(".dat") and n != "options.dat"}
 
     def close(self):
         if self.running():
