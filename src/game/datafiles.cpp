@@ -1,9 +1,10 @@
 // The files in the data folder: the best score, the glasses type and the choice of a
 // window over full screen (4 bytes each), and the other options (12 bytes). Read once at
-// start-up and written at exit; the options and the glasses type also when the menu is
-// left. A save never leaves a half-written file behind: the values go to a new file
-// beside the old one, are read back, and only then replace it. The player's
-// arrangements stand: a symlink stays a link to the file it names, and the file keeps
+// start-up and written at exit; each also as soon as the player has settled it: the
+// options and the glasses type when the menu is left, the best score when a game has
+// ended with a new one, the window choice when it changes. A save never leaves a half-written file
+// behind: the values go to a new file beside the old one, are read back, and only then replace it.
+// The player's arrangements stand: a symlink stays a link to the file it names, and the file keeps
 // its permissions.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,9 +34,9 @@ const char* const options_path = "data\\options.dat";
 
 namespace {
 
-// What the glasses and options files were last read as or given, so that leaving the
-// menu writes only what changed since; empty when not known.
-std::vector<int> glasses_held, options_held;
+// What the files were last read as or given, so that only what changed since is
+// written before the exit; empty when not known.
+std::vector<int> glasses_held, options_held, best_held, window_held;
 
 std::vector<int> options_now() { return {retro_fx, sfx_step, engine_step}; }
 
@@ -179,12 +180,14 @@ bool write_data_ints(const std::string& path, const std::vector<int>& values) {
 int hiscore_file(int save) {
   if (save) {
     write_data_int(hiscore_path, player->best_sc);
+    best_held = {player->best_sc};  // tried, as with the glasses
     return 0;
   }
   int best = 0;
   if (!read_data_int(hiscore_path, best)) best = 0;
   // No game ever ends below 0, so a negative value can only be a damaged file.
   player->best_sc = best < 0 ? 0 : best;
+  best_held = {player->best_sc};
   return 0;
 }
 
@@ -213,7 +216,9 @@ int anaglyph_file(int mode) {
 
 int window_file(int save) {
   if (save) {
-    write_data_int(window_path, GraphicsWindowed() ? 1 : 0);
+    const int window = GraphicsWindowed() ? 1 : 0;
+    write_data_int(window_path, window);
+    window_held = {window};
     return 0;
   }
   // Anything but exactly the four bytes of 0 or 1 is full screen, as with no file.
@@ -221,6 +226,7 @@ int window_file(int save) {
   const bool window =
       read_data_int(window_path, stored) && stored == 1 && holds_exactly(window_path, {stored});
   SetGraphicsWindowed(window);
+  window_held = {window ? 1 : 0};
   return 0;
 }
 
@@ -246,5 +252,24 @@ int options_menu_left() {
   // What was chosen is kept at once, so a crash later in the game cannot lose it.
   if (glasses_held != std::vector<int>{mode3d}) anaglyph_file(2);
   if (options_held != options_now()) options_file(1);
+  return 0;
+}
+
+int save_settled_data() {
+  const auto holds = [](const std::vector<int>& held, int value) {
+    return held.size() == 1 && held[0] == value;
+  };
+  // A best score counts once its game is over: on the title and the game-over screen.
+  const bool between_games = game_state == state_title_menu || game_state == state_game_over;
+  if (player && between_games && !holds(best_held, player->best_sc)) hiscore_file(1);
+  if (!holds(window_held, GraphicsWindowed() ? 1 : 0)) window_file(1);
+  return 0;
+}
+
+int save_data_files() {
+  anaglyph_file(2);
+  options_file(1);
+  hiscore_file(1);
+  window_file(1);
   return 0;
 }

@@ -97,3 +97,8 @@ int options_menu_left();
 // save 0 reads the choice of a window over full screen and hands it to the display (call
 // it before the display opens); non-zero saves the display's choice.
 int window_file(int save);
+// Once a frame: saves at once what the player has just settled, the window choice when it
+// changed and the best score once a game has ended with a new one.
+int save_settled_data();
+// Every data file, as at exit.
+int save_data_files();

@@ -17,7 +17,10 @@ int main() {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
   try {
-    return run_program();
+    program_options options;
+    // A sound or display device that never answers must not keep the game from ending.
+    options.exit_watchdog_ms = 4000;
+    return run_program(options);
   } catch (const std::exception& e) {
     std::cerr << "aerovane: " << e.what() << std::endl;
     return 2;

@@ -15,6 +15,10 @@ struct program_options {
   std::function<void(int frame)> on_frame;
   // Called once the main loop has ended, before shutdown saves the data files.
   std::function<void()> on_loop_end;
+  // From the start of shutdown, the process ends with status 1 after this many ms if it
+  // has not ended by then (exit handlers included); 0: no limit, for a test that runs
+  // the program inside its own process.
+  int exit_watchdog_ms = 0;
 };
 
 // Start-up, the main loop and shutdown. Returns the exit status: 0 after a normal

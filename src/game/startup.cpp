@@ -15,6 +15,8 @@
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
 #include "platform/clock.h"
+#include "platform/display_lost.h"
+#include "platform/exit_watchdog.h"
 #include "platform/input.h"
 #include "platform/keycodes.h"
 #include "platform/random.h"
@@ -91,6 +93,7 @@ struct run_scope {
   bool fake = false;
   bool opened = false;
   ~run_scope() {
+    set_display_lost_saves(nullptr);
     if (opened) {
       if (GraphicsWidth() > 0) SetImageFont(nullptr);
       release_globals();
@@ -101,16 +104,19 @@ struct run_scope {
   }
 };
 
+// The display is gone: only the files are left to look after.
+void saves_without_display() { save_data_files(); }
+
 int shutdown_game() {
+  // The way out may pass a device that never answers; the files go first, so a
+  // shutdown cut short by the watchdog has them.
+  if (run_options->exit_watchdog_ms > 0) arm_exit_watchdog(run_options->exit_watchdog_ms, 1);
+  save_data_files();
   // Let the engine fade out of the mixer before the process ends.
   if (engine_chan && channel_playing(engine_chan)) {
     stop_channel(engine_chan);
     delay(500);
   }
-  anaglyph_file(2);
-  options_file(1);
-  hiscore_file(1);
-  window_file(1);
   return 0;
 }
 
@@ -122,6 +128,7 @@ int present_frame() {
   ++frame_count;
   if (run_options && run_options->on_frame) run_options->on_frame(frame_count);
   Flip(-1);
+  save_settled_data();
   return 0;
 }
 
@@ -282,6 +289,8 @@ int run_program(const program_options& options) {
   options_file(0);
   side_bars(1);
   hiscore_file(0);
+  // From here on the files hold what the player may change; losing the display saves them.
+  set_display_lost_saves(saves_without_display);
   game_state = state_title_menu;
   splash(-25);
   // Only the new-game totals: first_run keeps the world empty until "Start Game".

@@ -1,4 +1,4 @@
-// Internal: the signals that ask the program to close (SIGINT, SIGTERM). Their handler
+// Internal: the signals that ask the program to close (SIGINT, SIGTERM, SIGHUP). Their handler
 // only notes the signal; the system driver's pump turns it into a close request event,
 // so the game shuts down the normal way and saves its files.
 #pragma once

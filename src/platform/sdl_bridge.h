@@ -5,7 +5,7 @@
 #include <SDL.h>
 
 // Call once before creating the window: sets the SDL hints the platform layer
-// relies on, installs the SIGINT/SIGTERM close request and initialises SDL's
+// relies on, installs the SIGINT/SIGTERM/SIGHUP close request and initialises SDL's
 // video and events. Safe to call twice. Returns false when SDL video cannot start
 // (SDL_GetError says why).
 bool platform_init_video();

@@ -50,6 +50,7 @@ bool platform_init_video() {
   prepare_sdl();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   ++g_link.video_inits;
+  watch_display_connection();
   system_driver();
   return true;
 }
@@ -61,6 +62,7 @@ void platform_quit_video() {
 }
 
 void platform_attach_window(SDL_Window* window) {
+  if (window != g_link.window) watch_wayland_window(window);
   g_link.window = window;
   pointer_window_attached(window != nullptr);
 }

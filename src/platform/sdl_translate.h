@@ -21,3 +21,11 @@ SDL_Window* attached_window();
 void run_window_toggle();
 // The display's own handling of an event, after the event was translated.
 void run_window_handler(const SDL_Event& e);
+
+// The display connection (display_lost.cpp).
+// Once SDL's video runs: a connection that breaks ends the program with its saves.
+void watch_display_connection();
+// A quit from SDL may be the Wayland compositor gone: then the program ends here.
+void display_gone_if_broken();
+// Watches the Wayland connection of the game window (nullptr: none) from a thread.
+void watch_wayland_window(SDL_Window* window);

@@ -24,6 +24,9 @@ struct PumpGuard {
 void handle(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
+      display_gone_if_broken();
+      translate_window_event(e);
+      break;
     case SDL_WINDOWEVENT: translate_window_event(e); break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:

@@ -140,6 +140,10 @@ class XServer:
             raise JourneyFailed(f"Xvfb did not start: {self.proc.stderr.read().decode().strip()}")
         self.display = line
 
+    def kill(self, sig=signal.SIGKILL):
+        """Ends the server under its clients, as a crash (SIGKILL) or a shutdown (SIGTERM)."""
+        subprocess.run(["pkill", f"-{int(sig)}", "-P", str(self.proc.pid), "-x", "Xvfb"], check=True)
+
     def stop(self):
         if self.proc.poll() is None:
             self.proc.stdin.close()
@@ -175,6 +179,7 @@ class Game:
         self.frame_log_file = os.path.join(self.work, "frames.log")
         self.proc = None
         self.window = None
+        self.extra_env = {}  # for the game only; None removes a variable
 
     # -- the process --------------------------------------------------------------
 
@@ -191,7 +196,8 @@ class Game:
             raise JourneyFailed(f"xdotool {' '.join(args)}: {result.stderr.strip()}")
         return result.stdout
 
-    def start(self):
+    def start(self, find_window=True):
+        """Starts the game; waits for its window on the X server unless told not to."""
         if os.path.exists(self.audio_file):
             os.remove(self.audio_file)
         self.stdout = open(os.path.join(self.work, "stdout"), "wb")
@@ -203,9 +209,13 @@ class Game:
         if os.environ.get("AEROVANE_SHIM"):  # the package check has none, and counts no frames
             env.update(LD_PRELOAD=os.environ["AEROVANE_SHIM"], AV_FRAME_COUNTER=self.counter_file,
                        AV_FRAME_LOG=self.frame_log_file, AV_EXEC_US=str(time.time_ns() // 1000))
+        env.update(self.extra_env)
+        env = {k: v for k, v in env.items() if v is not None}
         self.proc = subprocess.Popen([self.binary], cwd=self.work, env=env,
                                      stdout=self.stdout, stderr=self.stderr)
         _games.append(self)
+        if not find_window:
+            return self
 
         def find_window():
             self.check_running()

@@ -233,3 +233,22 @@ TEST(DataFiles, RestoredVolumesAreTheMenusOwnFloatsAndABadValueItsDefault) {
     }
   }
 }
+
+// Settled choices are on disk before the exit: a new best once its game is over (not in
+// play or paused), the window choice at F11.
+TEST(DataFiles, ANewBestIsSavedWhenItsGameEndsAndTheWindowChoiceWhenMade) {
+  scratch_dir dir;
+  game_run run;
+  std::vector<std::vector<std::uint8_t>> seen;
+  const auto note = [&](const char* file) { seen.push_back(dir.read_bytes(file)); };
+  run.start_game().then([] { player->score = 150; }).wait(2).then([&] {
+    note("data/hiscore.dat");
+  });
+  for (int i = 0; i < 2; ++i)  // to the pause menu, then the title
+    run.then([] { press_key(SDL_SCANCODE_ESCAPE); }).wait(2).then([&] {
+      note("data/hiscore.dat");
+    });
+  run.then([] { press_key(SDL_SCANCODE_F11); }).wait(3).then([&] { note("data/window.dat"); });
+  EXPECT_EQ(run.run(), 0);
+  EXPECT_EQ(seen, (std::vector<std::vector<std::uint8_t>>{{}, {}, le32(150), le32(1)}));
+}

@@ -156,7 +156,7 @@ TEST_F(Events, CloseRequestsFromButtonAltF4QuitAndSignals) {
   EXPECT_EQ(pumped(), (Got{{KeyUp, 115}, {KeyUp, 164}, {KeyDown, 115}}));
   push_quit();
   EXPECT_EQ(pumped(), close);
-  for (int sig : {SIGTERM, SIGINT}) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
     std::raise(sig);  // our handler only notes it
     EXPECT_EQ(pumped(), close) << sig;
     EXPECT_EQ(pumped(), Got{});
