@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
@@ -136,11 +134,7 @@ TEST_F(DrawTest, StateReadBackDrawsTheSameScreen) {
   SetHandle(hx, hy);
   SetRotationScale(rotation, sx, sy);
   draw();
-  const std::shared_ptr<TPixmap> got = grab_screen();
-  int differing = 0;
-  for (int y = 0; y < 480; ++y)
-    differing += std::memcmp(got->PixelPtr(0, y), want->PixelPtr(0, y), 640 * 4) != 0;
-  EXPECT_EQ(differing, 0) << "rows drawn differently";
+  EXPECT_EQ(differing_pixels(grab_screen(), want), 0);
 }
 
 TEST_F(DrawTest, ReopenedGraphicsStartFromTheInitialState) {
@@ -200,7 +194,9 @@ TEST_F(DrawTest, StretchedAndTiledImages) {
   EXPECT_EQ(screen_rgb(44 + 16, 61 + 8), 0xFF0000u);
   EXPECT_EQ(screen_rgb(44 - 16, 61 - 24), 0xFF0000u);
   EXPECT_EQ(screen_rgb(45, 61), 0x0000FFu);
-  EXPECT_EQ(count_rgb(20, 30, 100, 50, 0xFF0000u) + count_rgb(20, 30, 100, 50, 0x0000FFu), 5000);
+  // Six tiles' first pixels across (x 28 to 108) and six down (y 37 to 77), the rest blue.
+  EXPECT_EQ(count_rgb(20, 30, 100, 50, 0xFF0000u), 36);
+  EXPECT_EQ(count_rgb(20, 30, 100, 50, 0x0000FFu), 100 * 50 - 36);
   // The current matrix is back afterwards: a 1 x 1 rectangle covers more than a pixel.
   Cls();
   DrawRect(300, 300, 1, 1);

@@ -2,9 +2,6 @@
 // measured; broken font files must give no font and never crash.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 #include <vector>
@@ -15,23 +12,12 @@
 #include "graphics/draw/font.h"
 #include "graphics/draw/image.h"
 #include "graphics/pixmap/pixmap.h"
+#include "scratch_dir.h"
 #include "stream/stream.h"
 
 namespace {
 
 const std::string kFont = AV_SOURCE_DIR "/assets/skyfont.ttf";
-
-std::vector<char> read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string write_temp(const std::vector<char>& bytes, const char* name) {
-  std::string path = std::string(AV_BINARY_DIR) + "/" + name;
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 class Fonts : public GLTest {};
 
@@ -156,7 +142,7 @@ TEST_F(Fonts, TrueTypeTextPlacesAndMeasures) {
 
 TEST_F(Fonts, StreamSourcesKeepTheirBytes) {
   // The registry keeps the caller's bytes; the font must hold its own copy.
-  static std::vector<char> bytes = read_all(kFont);
+  static std::vector<uint8_t> bytes = file_bytes(kFont);
   add_embedded_file("font_test.ttf", bytes.data(), static_cast<int>(bytes.size()));
   std::shared_ptr<TImageFont> font = LoadImageFont("incbin::font_test.ttf", 18, 0);
   ASSERT_TRUE(font);
@@ -171,22 +157,25 @@ TEST_F(Fonts, StreamSourcesKeepTheirBytes) {
 }
 
 TEST_F(Fonts, BrokenFontsGiveNoneAndNeverCrash) {
-  EXPECT_EQ(LoadImageFont(write_temp({}, "font_test_empty.ttf"), 18, 0), nullptr);
-  EXPECT_EQ(LoadImageFont(write_temp(std::vector<char>(4000, 'x'), "font_test_junk.ttf"), 18, 0),
-            nullptr);
+  const scratch_dir dir;
+  auto written = [&](const std::vector<uint8_t>& bytes) {
+    dir.write_bytes("font.ttf", bytes);
+    return dir.file("font.ttf");
+  };
+  EXPECT_EQ(LoadImageFont(written({}), 18, 0), nullptr);
+  EXPECT_EQ(LoadImageFont(written(std::vector<uint8_t>(4000, 'x')), 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont("/nonexistent/font.ttf", 18, 0), nullptr);
 
-  const std::vector<char> good = read_all(kFont);
-  std::vector<char> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 8));
-  EXPECT_EQ(LoadImageFont(write_temp(cut, "font_test_cut.ttf"), 18, 0), nullptr);
+  const std::vector<uint8_t> good = file_bytes(kFont);
+  std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 8));
+  EXPECT_EQ(LoadImageFont(written(cut), 18, 0), nullptr);
   // Damage in the glyph data leaves a font that opens: drawing with it must stay safe.
   std::mt19937 rng(7);
   int opened = 0;
   for (int round = 0; round < 40; ++round) {
-    std::vector<char> bad = good;
-    for (int i = 0; i < 30; ++i) bad[rng() % bad.size()] = static_cast<char>(rng());
-    std::shared_ptr<TImageFont> font =
-        LoadImageFont(write_temp(bad, "font_test_bad.ttf"), 18, round % 2 ? SmoothFont : 0);
+    std::vector<uint8_t> bad = good;
+    for (int i = 0; i < 30; ++i) bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
+    std::shared_ptr<TImageFont> font = LoadImageFont(written(bad), 18, round % 2 ? SmoothFont : 0);
     if (!font) continue;
     ++opened;
     SetImageFont(font);
@@ -195,7 +184,6 @@ TEST_F(Fonts, BrokenFontsGiveNoneAndNeverCrash) {
   }
   EXPECT_GT(opened, 20);
   SetImageFont(nullptr);
-  std::remove((std::string(AV_BINARY_DIR) + "/font_test_bad.ttf").c_str());
 }
 
 }  // namespace

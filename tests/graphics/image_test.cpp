@@ -61,7 +61,7 @@ TEST_F(Images, CreateImageFlagsAndGrab) {
   SetDefaultImageFlags(MaskedImage | FilteredImage);
   EXPECT_EQ(CreateImage(8, 8)->flags, MaskedImage | FilteredImage | DynamicImage);
   SetDefaultImageFlags(-1);  // ignored
-  EXPECT_EQ(GetDefaultImageFlags(), MaskedImage | FilteredImage);
+  EXPECT_EQ(CreateImage(8, 8)->flags, MaskedImage | FilteredImage | DynamicImage);
   AutoCentreHandle(1);
   auto centred = CreateImage(8, 6, 2, MaskedImage);
   AutoCentreHandle(0);
