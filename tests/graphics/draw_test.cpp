@@ -13,34 +13,17 @@ namespace {
 
 using DrawTest = GLTest;
 
-struct Box {
-  int x0, y0, x1, y1;  // inclusive pixel bounds
-};
-
-Box lit() {
-  Box b{};
-  EXPECT_TRUE(lit_bounds(b.x0, b.y0, b.x1, b.y1)) << "nothing was drawn";
-  return b;
-}
-
-void expect_box(const Box& b, int x0, int y0, int x1, int y1) {
-  EXPECT_EQ(b.x0, x0);
-  EXPECT_EQ(b.y0, y0);
-  EXPECT_EQ(b.x1, x1);
-  EXPECT_EQ(b.y1, y1);
-}
-
 TEST_F(DrawTest, RotationScaleHandleAndOriginPlaceRectangles) {
   // Rotated 90 degrees clockwise, a 10 x 2 bar hangs down and to the left of its spot.
   SetRotation(90);
   DrawRect(100, 100, 10, 2);
-  expect_box(lit(), 98, 100, 99, 109);
+  EXPECT_EQ(lit_box(), (box{98, 100, 99, 109}));
 
   Cls();
   SetRotation(0);
   SetHandle(5, 5);
   DrawRect(50, 50, 10, 10);
-  expect_box(lit(), 45, 45, 54, 54);
+  EXPECT_EQ(lit_box(), (box{45, 45, 54, 54}));
 
   // The origin is added after the matrix, never scaled.
   Cls();
@@ -48,14 +31,14 @@ TEST_F(DrawTest, RotationScaleHandleAndOriginPlaceRectangles) {
   SetScale(2, 2);
   SetOrigin(10, 0);
   DrawRect(0, 0, 1, 1);
-  expect_box(lit(), 10, 0, 11, 1);
+  EXPECT_EQ(lit_box(), (box{10, 0, 11, 1}));
 
   // Scale is applied before rotation.
   Cls();
   SetOrigin(0, 0);
   SetRotationScale(90, 3, 1);
   DrawRect(200, 200, 2, 2);  // 6 wide across, 2 high down before turning
-  expect_box(lit(), 198, 200, 199, 205);
+  EXPECT_EQ(lit_box(), (box{198, 200, 199, 205}));
 }
 
 TEST_F(DrawTest, TransformMatrixFollowsRotationAndScale) {
@@ -79,16 +62,16 @@ TEST_F(DrawTest, TransformMatrixFollowsRotationAndScale) {
 TEST_F(DrawTest, LinesWithAndWithoutTheirLastPixel) {
   SetHandle(0, 0);
   DrawLine(100, 50, 110, 50, 0);
-  expect_box(lit(), 100, 50, 109, 50);
+  EXPECT_EQ(lit_box(), (box{100, 50, 109, 50}));
   DrawLine(100, 50, 110, 50);
-  expect_box(lit(), 100, 50, 110, 50);
+  EXPECT_EQ(lit_box(), (box{100, 50, 110, 50}));
 
   // The last pixel follows the matrix and the origin like the line does.
   Cls();
   SetOrigin(5, 0);
   SetRotation(90);
   DrawLine(100, 50, 110, 50);  // turns to run downwards
-  Box b = lit();
+  const box b = lit_box();
   EXPECT_EQ(b.x0, 105);
   EXPECT_EQ(b.x1, 105);
   EXPECT_EQ(b.y1, 60);
@@ -145,8 +128,7 @@ TEST_F(DrawTest, ReopenedGraphicsStartFromTheInitialState) {
   SetViewport(5, 5, 5, 5);
   ASSERT_NE(OpenGraphics(640, 480, 0, 0, BackBuffer), nullptr);
   // Both buffers were cleared on the way in: the screen is black.
-  int x0, y0, x1, y1;
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
   // Opaque white, unturned, unclipped; drawn twice, masked, not added up.
   DrawRect(630, 470, 10, 10);
   EXPECT_EQ(count_rgb(0, 0, 640, 480, 0xFFFFFFu), 100);
@@ -172,7 +154,7 @@ TEST_F(DrawTest, StretchedAndTiledImages) {
   auto img = solid_image(4, 4, 0x00FF00);
   SetImageHandle(img, 2, 2);
   DrawImageStretched(img, 100, 100, 40, 20);
-  expect_box(lit(), 98, 98, 137, 117);
+  EXPECT_EQ(lit_box(), (box{98, 98, 137, 117}));
 
   // Tiles cover the viewport exactly, untransformed, with one tile on (x, y) by its handle.
   Cls();
@@ -188,7 +170,7 @@ TEST_F(DrawTest, StretchedAndTiledImages) {
   SetRotationScale(33, 2, 2);
   DrawImageTiled(tile, 45, 62);
   SetViewport(0, 0, 640, 480);
-  expect_box(lit(), 20, 30, 119, 79);
+  EXPECT_EQ(lit_box(), (box{20, 30, 119, 79}));
   EXPECT_EQ(screen_rgb(44, 61),
             0xFF0000u);  // the tile's first pixel, one tile placed by the handle
   EXPECT_EQ(screen_rgb(44 + 16, 61 + 8), 0xFF0000u);

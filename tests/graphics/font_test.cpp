@@ -31,25 +31,27 @@ TEST_F(Fonts, BuiltInFontMeasuresAndDraws) {
                       "b"),
             16);
 
-  int x0, y0, x1, y1;
+  box b;
   DrawText("HH", 100, 100);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_GE(x0, 100);
-  EXPECT_LT(x1, 116);
-  EXPECT_GT(x1, 108);  // the second H is 8 further on
-  EXPECT_GE(y0, 100);
-  EXPECT_LT(y1, 116);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_GE(b.x0, 100);
+  EXPECT_LT(b.x1, 116);
+  EXPECT_GT(b.x1, 108);  // the second H is 8 further on
+  EXPECT_GE(b.y0, 100);
+  EXPECT_LT(b.y1, 116);
 
   // Under 90 degrees the pen runs down the screen.
   Cls();
   SetRotation(90);
   DrawText("HH", 100, 100);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_LE(x1, 100);
-  EXPECT_GE(x0, 84);
-  EXPECT_GE(y0, 100);
-  EXPECT_GT(y1, 108);
-  EXPECT_LT(y1, 116);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_LE(b.x1, 100);
+  EXPECT_GE(b.x0, 84);
+  EXPECT_GE(b.y0, 100);
+  EXPECT_GT(b.y1, 108);
+  EXPECT_LT(b.y1, 116);
 
   // Origin and the stored handle move the pen like any primitive.
   Cls();
@@ -57,11 +59,12 @@ TEST_F(Fonts, BuiltInFontMeasuresAndDraws) {
   SetOrigin(50, 0);
   SetHandle(0, 16);
   DrawText("|", 0, 216);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_GE(x0, 50);
-  EXPECT_LT(x1, 58);
-  EXPECT_GE(y0, 200);
-  EXPECT_LT(y1, 216);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_GE(b.x0, 50);
+  EXPECT_LT(b.x1, 58);
+  EXPECT_GE(b.y0, 200);
+  EXPECT_LT(b.y1, 216);
 }
 
 TEST_F(Fonts, BuiltInGlyphsAreAllDistinct) {
@@ -108,14 +111,15 @@ TEST_F(Fonts, TrueTypeTextPlacesAndMeasures) {
   EXPECT_EQ(TextWidth("He"), TextWidth("H") + TextWidth("e"));  // whole-pixel advances
   EXPECT_EQ(TextWidth("\x01"), 0);
 
-  int x0, y0, x1, y1;
+  box b;
   SetBlend(AlphaBlend);
   DrawText("Hello", 200, 200);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_NEAR(x0, 201, 1);
-  EXPECT_NEAR(y0, 203, 1);
-  EXPECT_NEAR(x1, 250, 1);
-  EXPECT_NEAR(y1, 216, 1);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_NEAR(b.x0, 201, 1);
+  EXPECT_NEAR(b.y0, 203, 1);
+  EXPECT_NEAR(b.x1, 250, 1);
+  EXPECT_NEAR(b.y1, 216, 1);
 
   // A space has an advance and no picture.
   const int n = font->CharToGlyph(' ');
@@ -148,8 +152,7 @@ TEST_F(Fonts, StreamSourcesKeepTheirBytes) {
   ASSERT_TRUE(font);
   SetImageFont(font);
   DrawText("Aa", 10, 10);
-  int x0, y0, x1, y1;
-  EXPECT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_TRUE(lit_box().any());
   EXPECT_EQ(LoadImageFont("incbin::missing.ttf", 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont("", 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont(kFont, 0, 0), nullptr);

@@ -100,8 +100,7 @@ TEST_F(RendererTest, MaskBlendDropsWhatIsLessThanHalfOpaque) {
   SetAlpha(0.4f);
   DrawRect(0, 0, 8, 8);
   frame->Draw(0, 0, 8, 8, 20, 0);
-  int x0, y0, x1, y1;
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
 
   // A texel with alpha 127 is dropped, 128 is drawn.
   auto p = CreatePixmap(2, 1, PixelRGBA8888);
@@ -140,12 +139,7 @@ TEST_F(RendererTest, ViewportClipsDrawingAndClearing) {
   SetViewport(10, 20, 30, 40);
   SetClsColor(0, 255, 0);
   Cls();
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 10);
-  EXPECT_EQ(y0, 20);  // counted from the top, whatever GL counts from
-  EXPECT_EQ(x1, 39);
-  EXPECT_EQ(y1, 59);
+  EXPECT_EQ(lit_box(), (box{10, 20, 39, 59}));
   EXPECT_EQ(count_rgb(0, 0, 640, 480, 0x00FF00u), 30 * 40);
 
   SetColor(255, 0, 0);
@@ -163,12 +157,8 @@ TEST_F(RendererTest, ViewportClipsDrawingAndClearing) {
 TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   SetBlend(SolidBlend);
   Plot(5, 7);
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 5);
-  EXPECT_EQ(y0, 7);
-  EXPECT_EQ(x1, 5);
-  EXPECT_EQ(y1, 7);
+  box b;
+  EXPECT_EQ(lit_box(), (box{5, 7, 5, 7}));
 
   Cls();
   DrawLine(10, 10, 20, 10, 0);
@@ -178,33 +168,36 @@ TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   EXPECT_EQ(screen_rgb(20, 10), 0xFFFFFFu);
   Cls();
   DrawLine(30, 30, 30, 40);  // vertical, end pixel included
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 30);
-  EXPECT_EQ(x1, 30);
-  EXPECT_GE(y0, 30);  // the start pixel of a line is the GL's own rasterisation rule
-  EXPECT_LE(y0, 31);
-  EXPECT_EQ(y1, 40);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_EQ(b.x0, 30);
+  EXPECT_EQ(b.x1, 30);
+  EXPECT_GE(b.y0, 30);  // the start pixel of a line is the GL's own rasterisation rule
+  EXPECT_LE(b.y0, 31);
+  EXPECT_EQ(b.y1, 40);
 
   Cls();
   DrawOval(100, 100, 40, 20);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_NEAR(x0, 100, 1);
-  EXPECT_NEAR(x1, 139, 1);
-  EXPECT_NEAR(y0, 100, 1);
-  EXPECT_NEAR(y1, 119, 1);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_NEAR(b.x0, 100, 1);
+  EXPECT_NEAR(b.x1, 139, 1);
+  EXPECT_NEAR(b.y0, 100, 1);
+  EXPECT_NEAR(b.y1, 119, 1);
   EXPECT_EQ(screen_rgb(120, 110), 0xFFFFFFu);
   EXPECT_EQ(screen_rgb(101, 101), 0u);  // the corner stays outside the curve
 
   Cls();
   DrawPoly({10, 10, 20, 10, 10});  // five values: nothing
   DrawPoly({10, 10, 20, 10});      // two points: nothing
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
   DrawPoly({10, 10, 30, 10, 10, 30});
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 10);
-  EXPECT_EQ(y0, 10);
-  EXPECT_LE(x1, 29);
-  EXPECT_LE(y1, 29);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_EQ(b.x0, 10);
+  EXPECT_EQ(b.y0, 10);
+  EXPECT_LE(b.x1, 29);
+  EXPECT_LE(b.y1, 29);
   EXPECT_EQ(screen_rgb(12, 12), 0xFFFFFFu);
   EXPECT_EQ(screen_rgb(28, 28), 0u);
 
@@ -214,7 +207,7 @@ TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   DrawRect(640, 100, 5, 1);
   DrawRect(100, -5, 1, 5);
   DrawRect(100, 480, 1, 5);
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
   DrawRect(-5, 100, 5.75f, 1);
   DrawRect(639.25f, 101, 5, 1);
   DrawRect(100, -5, 1, 5.75f);
@@ -296,12 +289,7 @@ TEST_F(RendererTest, PixmapsGoOnAndComeOffTheScreenTopRowFirst) {
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->format, PixelRGBA8888);
   EXPECT_EQ(differing_pixels(back, p), 0);
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 50);
-  EXPECT_EQ(y0, 60);
-  EXPECT_EQ(x1, 54);
-  EXPECT_EQ(y1, 62);
+  EXPECT_EQ(lit_box(), (box{50, 60, 54, 62}));
   // Blending again after the draw and the read: half-transparent white over black is grey.
   SetRotationScale(0, 1, 1);
   SetAlpha(0.5f);

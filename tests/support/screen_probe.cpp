@@ -39,19 +39,18 @@ int count_rgb(int x, int y, int w, int h, uint32_t rgb) {
   return n;
 }
 
-bool lit_bounds(int& x0, int& y0, int& x1, int& y1) {
+std::ostream& operator<<(std::ostream& out, const box& b) {
+  if (!b.any()) return out << "nothing";
+  return out << "(" << b.x0 << ", " << b.y0 << ") to (" << b.x1 << ", " << b.y1 << ")";
+}
+
+box lit_box() {
   const screen_shot shot;
-  x0 = y0 = 1 << 30;
-  x1 = y1 = -1;
+  box b;
   for (int y = 0; y < shot.height(); ++y)
     for (int x = 0; x < shot.width(); ++x)
-      if (lit(shot.at(x, y))) {
-        x0 = std::min(x0, x);
-        y0 = std::min(y0, y);
-        x1 = std::max(x1, x);
-        y1 = std::max(y1, y);
-      }
-  return x1 >= 0;
+      if (lit(shot.at(x, y))) b = {std::min(b.x0, x), std::min(b.y0, y), std::max(b.x1, x), y};
+  return b;
 }
 
 int differing_pixels(const std::shared_ptr<TPixmap>& a, const std::shared_ptr<TPixmap>& b) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 class TPixmap;
 
@@ -22,8 +23,15 @@ uint32_t screen_rgb(int x, int y);
 bool lit_at(int x, int y);  // the screen pixel is
 // Pixels of the w x h block at (x, y) whose colour is exactly rgb.
 int count_rgb(int x, int y, int w, int h, uint32_t rgb);
-// Bounding box of the lit pixels of the screen; false when none is lit.
-bool lit_bounds(int& x0, int& y0, int& x1, int& y1);
+// Corners of a block of pixels, both included.
+struct box {
+  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+  bool any() const { return x1 >= 0; }
+  bool operator==(const box&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const box& b);
+// The bounding box of the lit pixels of the screen; none lit: !any().
+box lit_box();
 // Pixels of two pixmaps of one size whose colours differ (alpha left out); -1 when one is
 // missing or the sizes differ.
 int differing_pixels(const std::shared_ptr<TPixmap>& a, const std::shared_ptr<TPixmap>& b);
