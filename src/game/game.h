@@ -53,6 +53,9 @@ int menu_choose(int sel);
 int run_menu();
 // Moves the system pointer 6 pixels a frame with the joystick held to an end stop.
 int menu_joystick_pointer();
+// One click on a volume item: 0.1 more (added, not recomputed from the step), and after
+// the eleventh step back to 0.
+int step_volume(int& step, float& volume);
 
 // ---- frame drawing (frame.cpp) ----
 
@@ -73,17 +76,24 @@ std::string hud_number(int value);
 extern const char* const hiscore_path;
 extern const char* const anaglyph_path;
 extern const char* const window_path;
+extern const char* const options_path;
 
-// Replaces the data file at path (as the game writes it) with the 4 bytes of value:
+// Replaces the data file at path (as the game writes it) with the values, 4 bytes each:
 // through a symlink to the file it names, keeping the file's permissions; in place
 // when the folder takes no new file. False when it could not, with one line on
 // standard error (none when there is no data folder at all); but for a failure in
 // place, the old file is then untouched.
+bool write_data_ints(const std::string& path, const std::vector<int>& values);
 bool write_data_int(const std::string& path, int value);
 // save 0 loads player->best_sc, non-zero saves it.
 int hiscore_file(int save);
 // 1 load mode3d, 2 save it; then (and with 0 only) apply its eye colours to draw3d.
 int anaglyph_file(int mode);
+// save 0 reads the retro lines and the two volume steps (a volume as the menu reaches
+// that step), non-zero saves them: three ints, retro_fx, sfx_step, engine_step.
+int options_file(int save);
+// Leaving the menus: the glasses type and the options are saved if they changed.
+int options_menu_left();
 // save 0 reads the choice of a window over full screen and hands it to the display (call
 // it before the display opens); non-zero saves the display's choice.
 int window_file(int save);

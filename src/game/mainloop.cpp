@@ -10,8 +10,15 @@
 #include "world/globals.h"
 #include "world/joyread.h"
 
+namespace {
+
+bool in_menu() { return game_state == state_pause_menu || game_state == state_title_menu; }
+
+}  // namespace
+
 int main_loop() {
   do {
+    const bool was_in_menu = in_menu();
     draw_backdrop();
     switch (game_state) {
       case state_play: run_play(); break;
@@ -26,6 +33,7 @@ int main_loop() {
     side_bars(0);
     present_frame();
     global_keys();
+    if (was_in_menu && !in_menu()) options_menu_left();
     suspend_wait();
   } while (quit_flag == 0);
   return 0;

@@ -55,6 +55,17 @@ int menu_joystick_pointer() {
   return 0;
 }
 
+int step_volume(int& step, float& volume) {
+  // Stepped, not recomputed: "Max" by stepping is 1.0 give or take a rounding.
+  step += 1;
+  volume += 0.1f;
+  if (step > 10) {
+    step = 0;
+    volume = 0.0f;
+  }
+  return 0;
+}
+
 namespace {
 
 // The volume tables have eleven labels; a step outside them (never made by the menu)
@@ -102,23 +113,11 @@ int menu_choose(int sel) {
       if (retro_fx > 1) retro_fx = 0;
       break;
     case 3:
-      // Stepped, not recomputed: "Max" by stepping is 1.0 give or take a rounding.
-      sfx_step += 1;
-      sfx_volume += 0.1f;
-      if (sfx_step > 10) {
-        sfx_step = 0;
-        sfx_volume = 0.0f;
-      }
+      step_volume(sfx_step, sfx_volume);
       play_sfx(snd_fire);  // a sample of the new volume
       break;
     case 4:
-      // Heard the next time the engine starts.
-      engine_step += 1;
-      engine_volume += 0.1f;
-      if (engine_step > 10) {
-        engine_step = 0;
-        engine_volume = 0.0f;
-      }
+      step_volume(engine_step, engine_volume);  // heard the next time the engine starts
       break;
     case 5:
       if (game_state == state_pause_menu) {

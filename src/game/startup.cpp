@@ -108,6 +108,7 @@ int shutdown_game() {
     delay(500);
   }
   anaglyph_file(2);
+  options_file(1);
   hiscore_file(1);
   window_file(1);
   return 0;
@@ -278,6 +279,7 @@ int run_program(const program_options& options) {
   seed_random(options.fixed_seed ? options.seed : millisecs());
   load_resources();
   anaglyph_file(1);
+  options_file(0);
   side_bars(1);
   hiscore_file(0);
   game_state = state_title_menu;

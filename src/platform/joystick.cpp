@@ -1,5 +1,5 @@
-// Joysticks over SDL's joystick API. Each query samples the device on the spot;
-// there is no event path.
+// Joysticks over SDL's joystick API, and pads SDL knows as game controllers over its
+// game controller API. Each query samples the device on the spot; there is no event path.
 #include "platform/joystick.h"
 
 #include <SDL.h>
@@ -27,7 +27,8 @@ struct PortState {
 
 struct Port {
   SDL_JoystickID id = -1;
-  SDL_Joystick* joy = nullptr;  // nullptr once the device has gone
+  SDL_Joystick* joy = nullptr;        // nullptr once the device has gone
+  SDL_GameController* pad = nullptr;  // set for a device read as a game controller
 };
 
 std::array<PortState, kStatePorts> g_state;
@@ -38,16 +39,22 @@ bool ensure_init() {
   if (g_init == 0) {
     // The pad is read whatever window has the focus, as the game always did.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    g_init = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0 ? 1 : -1;
+    // Starts the joysticks too, with SDL's controller mappings and the player's own.
+    g_init = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 ? 1 : -1;
     // We sample; SDL need not queue joystick events nobody takes.
-    if (g_init == 1) SDL_JoystickEventState(SDL_IGNORE);
+    if (g_init == 1) {
+      SDL_JoystickEventState(SDL_IGNORE);
+      SDL_GameControllerEventState(SDL_IGNORE);
+    }
   }
   return g_init == 1;
 }
 
 void drop_port(std::size_t p) {
-  SDL_JoystickClose(g_ports[p].joy);
+  if (g_ports[p].pad) SDL_GameControllerClose(g_ports[p].pad);
+  else SDL_JoystickClose(g_ports[p].joy);
   g_ports[p].joy = nullptr;
+  g_ports[p].pad = nullptr;
   // A pulled-out pad leaves its port at rest, not frozen at its last reading.
   if (p < kStatePorts) g_state[p] = PortState{};
 }
@@ -73,10 +80,12 @@ void refresh_devices() {
       if (g_ports.size() >= kMaxPorts) continue;
       g_ports.push_back(Port{});
     }
-    SDL_Joystick* joy = SDL_JoystickOpen(i);
+    SDL_GameController* pad = SDL_IsGameController(i) ? SDL_GameControllerOpen(i) : nullptr;
+    SDL_Joystick* joy = pad ? SDL_GameControllerGetJoystick(pad) : SDL_JoystickOpen(i);
     if (!joy) continue;
     g_ports[p].id = id;
     g_ports[p].joy = joy;
+    g_ports[p].pad = pad;
     if (p < kStatePorts) g_state[p] = PortState{};
   }
 }
@@ -100,6 +109,82 @@ float hat_value(Uint8 hat) {
   }
 }
 
+// A pad's buttons on the numbers a raw reading of a common pad gives (A 0, B 1, X 2,
+// Y 3, shoulders 4 and 5, Back 6, Start 7, Guide 8, stick clicks 9 and 10); Start
+// also holds button 2, which pauses.
+struct PadButton {
+  SDL_GameControllerButton button;
+  std::uint32_t bits;
+};
+constexpr PadButton kPadButtons[] = {
+    {SDL_CONTROLLER_BUTTON_A, 1u << 0},
+    {SDL_CONTROLLER_BUTTON_B, 1u << 1},
+    {SDL_CONTROLLER_BUTTON_X, 1u << 2},
+    {SDL_CONTROLLER_BUTTON_Y, 1u << 3},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 1u << 4},
+    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1u << 5},
+    {SDL_CONTROLLER_BUTTON_BACK, 1u << 6},
+    {SDL_CONTROLLER_BUTTON_START, (1u << 7) | (1u << 2)},
+    {SDL_CONTROLLER_BUTTON_GUIDE, 1u << 8},
+    {SDL_CONTROLLER_BUTTON_LEFTSTICK, 1u << 9},
+    {SDL_CONTROLLER_BUTTON_RIGHTSTICK, 1u << 10},
+};
+// Also in the raw order: left stick, left trigger, right stick, right trigger.
+constexpr SDL_GameControllerAxis kPadAxes[kStickAxes] = {
+    SDL_CONTROLLER_AXIS_LEFTX,  SDL_CONTROLLER_AXIS_LEFTY,  SDL_CONTROLLER_AXIS_TRIGGERLEFT,
+    SDL_CONTROLLER_AXIS_RIGHTX, SDL_CONTROLLER_AXIS_RIGHTY, SDL_CONTROLLER_AXIS_TRIGGERRIGHT};
+
+bool is_trigger(SDL_GameControllerAxis a) {
+  return a == SDL_CONTROLLER_AXIS_TRIGGERLEFT || a == SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+}
+
+// The game turns and climbs only at the end stops: a D-pad direction, or the stick
+// past half its travel, is the end stop; otherwise the stick's own value.
+float steer(float stick, bool minus, bool plus) {
+  if (minus != plus) return minus ? -1.0f : 1.0f;
+  if (stick > 0.5f) return 1.0f;
+  if (stick < -0.5f) return -1.0f;
+  return stick;
+}
+
+std::uint32_t sample_pad(SDL_GameController* pad, PortState& st) {
+  std::uint32_t mask = 0;
+  for (const PadButton& b : kPadButtons)
+    if (SDL_GameControllerGetButton(pad, b.button)) mask |= b.bits;
+
+  auto held = [pad](SDL_GameControllerButton b) {
+    return SDL_GameControllerGetButton(pad, b) != 0;
+  };
+  const bool up = held(SDL_CONTROLLER_BUTTON_DPAD_UP), down = held(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+  const bool left = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+  const bool right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+  for (int a = 0; a < kStickAxes; ++a) {
+    const Sint16 raw = SDL_GameControllerGetAxis(pad, kPadAxes[a]);
+    // Triggers rest at 0 in SDL's reading; raw they rest at -1.
+    st.axes[a] = is_trigger(kPadAxes[a]) ? raw / 32767.0f * 2.0f - 1.0f : axis_value(raw);
+  }
+  st.axes[kAxisX] = steer(st.axes[kAxisX], left, right);
+  st.axes[kAxisY] = steer(st.axes[kAxisY], up, down);
+  Uint8 hat = SDL_HAT_CENTERED;
+  if (up != down) hat |= up ? SDL_HAT_UP : SDL_HAT_DOWN;
+  if (left != right) hat |= left ? SDL_HAT_LEFT : SDL_HAT_RIGHT;
+  st.axes[kHatAxis] = hat_value(hat);
+  return mask;
+}
+
+std::uint32_t sample_raw(SDL_Joystick* joy, PortState& st) {
+  std::uint32_t mask = 0;
+  const int nb = SDL_JoystickNumButtons(joy);
+  for (int b = 0; b < nb && b < kMaskButtons; ++b)
+    if (SDL_JoystickGetButton(joy, b)) mask |= 1u << b;
+
+  const int na = SDL_JoystickNumAxes(joy);
+  for (int a = 0; a < na && a < kStickAxes; ++a)
+    st.axes[a] = axis_value(SDL_JoystickGetAxis(joy, a));
+  if (SDL_JoystickNumHats(joy) > 0) st.axes[kHatAxis] = hat_value(SDL_JoystickGetHat(joy, 0));
+  return mask;
+}
+
 // Reads the device of a port into its state; false for a port beyond the tables.
 bool sample(int port) {
   if (port < 0 || port >= kStatePorts) return false;
@@ -107,20 +192,11 @@ bool sample(int port) {
   SDL_JoystickUpdate();
   refresh_devices();
   if (static_cast<std::size_t>(port) >= g_ports.size() || !g_ports[port].joy) return true;
-  SDL_Joystick* joy = g_ports[port].joy;
+  const Port& dev = g_ports[port];
   PortState& st = g_state[port];
   const std::uint32_t before = st.buttons;
-
-  std::uint32_t mask = 0;
-  const int nb = SDL_JoystickNumButtons(joy);
-  for (int b = 0; b < nb && b < kMaskButtons; ++b)
-    if (SDL_JoystickGetButton(joy, b)) mask |= 1u << b;
+  const std::uint32_t mask = dev.pad ? sample_pad(dev.pad, st) : sample_raw(dev.joy, st);
   st.buttons = mask;
-
-  const int na = SDL_JoystickNumAxes(joy);
-  for (int a = 0; a < na && a < kStickAxes; ++a)
-    st.axes[a] = axis_value(SDL_JoystickGetAxis(joy, a));
-  if (SDL_JoystickNumHats(joy) > 0) st.axes[kHatAxis] = hat_value(SDL_JoystickGetHat(joy, 0));
 
   for (int b = 0; b < kHitButtons; ++b) {
     const std::uint32_t bit = 1u << b;
@@ -131,12 +207,13 @@ bool sample(int port) {
 
 float axis(int port, int index) { return sample(port) ? g_state[port].axes[index] : 0.0f; }
 
-SDL_Joystick* device(int port) {
+// The port's device; nullptr when none is there.
+const Port* device(int port) {
   if (port < 0 || port >= kStatePorts || !ensure_init()) return nullptr;
   SDL_JoystickUpdate();
   refresh_devices();
-  if (static_cast<std::size_t>(port) >= g_ports.size()) return nullptr;
-  return g_ports[port].joy;
+  if (static_cast<std::size_t>(port) >= g_ports.size() || !g_ports[port].joy) return nullptr;
+  return &g_ports[port];
 }
 
 }  // namespace
@@ -173,25 +250,41 @@ float joy_hat(int port) { return axis(port, kHatAxis); }
 int joy_buttons(int port) { return sample(port) ? static_cast<int>(g_state[port].buttons) : 0; }
 
 std::string joy_name(int port) {
-  SDL_Joystick* joy = device(port);
-  const char* name = joy ? SDL_JoystickName(joy) : nullptr;
+  const Port* dev = device(port);
+  if (!dev) return "";
+  const char* name = dev->pad ? SDL_GameControllerName(dev->pad) : SDL_JoystickName(dev->joy);
   return name ? name : "";
 }
 
 int joy_button_caps(int port) {
-  SDL_Joystick* joy = device(port);
-  if (!joy) return 0;
-  const int n = SDL_JoystickNumButtons(joy);
+  const Port* dev = device(port);
+  if (!dev) return 0;
+  if (dev->pad) {
+    std::uint32_t mask = 0;
+    for (const PadButton& b : kPadButtons)
+      if (SDL_GameControllerHasButton(dev->pad, b.button)) mask |= b.bits;
+    return static_cast<int>(mask);
+  }
+  const int n = SDL_JoystickNumButtons(dev->joy);
   if (n <= 0) return 0;
   return n >= kMaskButtons ? -1 : static_cast<int>((1u << n) - 1);
 }
 
 int joy_axis_caps(int port) {
-  SDL_Joystick* joy = device(port);
-  if (!joy) return 0;
-  const int n = SDL_JoystickNumAxes(joy);
+  const Port* dev = device(port);
+  if (!dev) return 0;
   int mask = 0;
+  if (dev->pad) {
+    for (int a = 0; a < kStickAxes; ++a)
+      if (SDL_GameControllerHasAxis(dev->pad, kPadAxes[a])) mask |= 1 << a;
+    // The D-pad alone steers x and y, and shows as the hat.
+    if (SDL_GameControllerHasButton(dev->pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT) ||
+        SDL_GameControllerHasButton(dev->pad, SDL_CONTROLLER_BUTTON_DPAD_UP))
+      mask |= 1 << kAxisX | 1 << kAxisY | 1 << kHatAxis;
+    return mask;
+  }
+  const int n = SDL_JoystickNumAxes(dev->joy);
   for (int a = 0; a < n && a < kStickAxes; ++a) mask |= 1 << a;
-  if (SDL_JoystickNumHats(joy) > 0) mask |= 1 << kHatAxis;
+  if (SDL_JoystickNumHats(dev->joy) > 0) mask |= 1 << kHatAxis;
   return mask;
 }

@@ -1,5 +1,12 @@
 // Joysticks, sampled on every query. Ports 0..15, buttons 0..15; anything beyond
 // reads 0. Axes read -1.0 .. 1.0 with the end stops exactly -1.0 and 1.0.
+//
+// A device SDL knows as a game controller (its own mappings, SDL_GAMECONTROLLERCONFIG,
+// SDL_GAMECONTROLLERCONFIG_FILE) is shown as a pad: x and y are the D-pad or the left
+// stick, either reading its end stop once pressed or past half its travel; A is button 0,
+// B 1, X and Start 2, Y 3; the shoulders 4 and 5, Back 6, Start 7 again, Guide 8, the
+// stick clicks 9 and 10; z and v the triggers, r and u the right stick, the hat the
+// D-pad. Any other joystick is read raw: its own axes, buttons and first hat.
 #pragma once
 
 #include <string>

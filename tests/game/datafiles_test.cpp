@@ -6,12 +6,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <bit>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 #include "game/game.h"
 #include "graphics/gl/graphics.h"
 #include "harness.h"
+#include "stream/stream.h"
 #include "world/ebplane.h"
 #include "world/globals.h"
 #include "world/player.h"
@@ -119,6 +123,7 @@ TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
   game_dir dir;
   fs::create_directory(dir.path() / "data" / "hiscore.dat");
   fs::create_directory(dir.path() / "data" / "anaglyph3d.dat");
+  fs::create_directory(dir.path() / "data" / "options.dat");
   start_values seen = run_once([] {
     player->best_sc = 500;
     mode3d = 2;
@@ -127,6 +132,7 @@ TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
   EXPECT_EQ(seen.glasses, 0);
   EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "hiscore.dat"));
   EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "anaglyph3d.dat"));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "data" / "options.dat"));
   EXPECT_FALSE(dir.exists("data/hiscore.dat.new"));
 }
 
@@ -197,6 +203,37 @@ TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
     run_once([&] { windowed = GraphicsWindowed(); });
     EXPECT_FALSE(windowed);
     EXPECT_EQ(dir.read_bytes("data/window.dat"), le32(0));
+  }
+}
+
+TEST(DataFiles, RestoredVolumesAreTheMenusOwnFloatsAndABadValueItsDefault) {
+  game_dir dir;
+  init_stream_module();
+  const auto defaults = [] {
+    std::tie(retro_fx, sfx_step, sfx_volume, engine_step, engine_volume) =
+        std::tuple(0, 10, 1.0f, 6, 0.6f);
+  };
+  for (const int item : {3, 4}) {
+    int& step = item == 3 ? sfx_step : engine_step;
+    float& volume = item == 3 ? sfx_volume : engine_volume;
+    defaults();
+    std::map<int, float> reached{{step, volume}};  // the first float the menu shows at a step
+    for (int click = 0; click < 11; ++click) {
+      menu_choose(item);
+      reached.emplace(step, volume);
+    }
+    for (const auto& [shown, menu_float] : reached) {
+      std::vector<std::uint8_t> bytes = le32(7);  // 7, and 11 for the other volume: defaults
+      for (int v : {item == 3 ? shown : 11, item == 4 ? shown : 11})
+        for (std::uint8_t b : le32(v)) bytes.push_back(b);
+      dir.write_bytes("data/options.dat", bytes);
+      defaults();
+      options_file(0);
+      EXPECT_EQ(std::tuple(retro_fx, sfx_step, engine_step),
+                item == 3 ? std::tuple(0, shown, 6) : std::tuple(0, 10, shown));
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(volume), std::bit_cast<std::uint32_t>(menu_float))
+          << "step " << shown << ": " << volume << ", the menu " << menu_float;
+    }
   }
 }
 

@@ -120,3 +120,39 @@ TEST_F(Joystick, PadsJoinWhenPluggedAndRestWhenPulled) {
 }
 
 }  // namespace
+
+TEST_F(Joystick, APadSteersByDPadOrStickPastHalfAndNamesItsButtons) {
+  virtual_pad pad(2, 15, 0, SDL_JOYSTICK_TYPE_GAMECONTROLLER);
+  ASSERT_TRUE(pad.ok()) << SDL_GetError();
+  const struct {
+    int button;  // held, besides the stick
+    Sint16 stick_y;
+    float x, y;
+    int mask;
+  } cases[] = {
+      {-1, 16383, 0, 0.5f, 0},                           // half its travel: its own value
+      {-1, -16385, 0, -1, 0},                            // just past: the end stop
+      {SDL_CONTROLLER_BUTTON_DPAD_UP, 32767, 0, -1, 0},  // the D-pad wins over the stick
+      {SDL_CONTROLLER_BUTTON_DPAD_DOWN, 0, 0, 1, 0},
+      {SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, -1, 0, 0},
+      {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, 1, 0, 0},
+      {SDL_CONTROLLER_BUTTON_A, 0, 0, 0, 1},
+      {SDL_CONTROLLER_BUTTON_B, 0, 0, 0, 2},
+      {SDL_CONTROLLER_BUTTON_X, 0, 0, 0, 4},
+      {SDL_CONTROLLER_BUTTON_Y, 0, 0, 0, 8},
+      {SDL_CONTROLLER_BUTTON_START, 0, 0, 0, 4 | 128},  // pauses as X does
+  };
+  auto tolerance = [](float v) { return v == 1 || v == -1 ? 0.0f : 1e-4f; };  // stops exactly
+  for (const auto& c : cases) {
+    pad.axis(1, c.stick_y);
+    if (c.button >= 0) pad.button(c.button, true);
+    EXPECT_NEAR(joy_x(0), c.x, tolerance(c.x)) << c.button;
+    EXPECT_NEAR(joy_y(0), c.y, tolerance(c.y)) << c.button;
+    EXPECT_EQ(joy_buttons(0), c.mask) << c.button;
+    if (c.button >= 0) pad.button(c.button, false);
+  }
+  EXPECT_EQ(joy_hits(2, 0), 2);
+  pad.button(SDL_CONTROLLER_BUTTON_START, true);
+  pad.unplug();  // pulled out with a button down: at rest
+  EXPECT_EQ(joy_down(2, 0), 0);
+}

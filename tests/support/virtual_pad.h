@@ -1,13 +1,15 @@
 #pragma once
-// An SDL virtual joystick, read through the same sampling path as a real one: plugged in
+// An SDL virtual joystick or pad, read through the same sampling path as a real one: plugged in
 // when made (SDL's joystick subsystem must be up), pulled out when unplugged or destroyed.
 #include <SDL.h>
 
 class virtual_pad {
  public:
-  virtual_pad(int axes, int buttons, int hats) {
-    const int index =
-        SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, axes, buttons, hats);
+  // A plain joystick is read raw. One typed as a game controller gets SDL's mapping of
+  // its buttons in the order of SDL's names (A, B, X, Y, Back, Guide, Start, the stick
+  // clicks, the shoulders, D-pad up, down, left, right) and its axes (left x, y, ...).
+  virtual_pad(int axes, int buttons, int hats, SDL_JoystickType type = SDL_JOYSTICK_TYPE_UNKNOWN) {
+    const int index = SDL_JoystickAttachVirtual(type, axes, buttons, hats);
     if (index >= 0) joy_ = SDL_JoystickOpen(index);
   }
   ~virtual_pad() { unplug(); }

@@ -1,0 +1,243 @@
+#include "graphics/soft/soft_graphics.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <string>
+
+#include "graphics/window/screen_window.h"
+
+// One window and the screen shown in it. The screen is always apart from the window,
+// so it is always shown letterboxed (at 1:1 in a window of its own size).
+struct TSoftWindowRecord : TScreenWindow {
+  TSoftScreen screen;
+  // Which screen column each window column of the letterbox shows, for its width.
+  std::vector<int> columns;
+  std::vector<uint32_t> row;  // one converted row, for window surfaces of other formats
+  void DrawableSize(int& w, int& h) const override { SDL_GetWindowSizeInPixels(window, &w, &h); }
+};
+
+namespace {
+
+std::shared_ptr<TSoftGraphicsDriver> g_driver;
+
+void fail(const std::string& why) { SetGraphicsError(why); }
+
+TSoftWindowRecord* current_record() {
+  return dynamic_cast<TSoftWindowRecord*>(CurrentScreenWindow());
+}
+
+// SDL would otherwise put a GL renderer behind the window surface, which on a machine
+// without a GPU driver costs more than everything else the game does. The window
+// system's own image (shared memory on X11) is what we want. Set before the first
+// window surface, which is when SDL reads it, and over whatever the environment says.
+void use_system_framebuffer() {
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
+}
+
+// The window surface's pixels are 32-bit words laid out like the screen's (in memory
+// B, G, R, X or A): rows can be copied word by word.
+bool same_layout(const SDL_PixelFormat& f) {
+  return f.BytesPerPixel == 4 && f.Rmask == 0x00FF0000u && f.Gmask == 0x0000FF00u &&
+         f.Bmask == 0x000000FFu;
+}
+
+// Window row `out` (w words) shows screen row `in` scaled: window column x shows the
+// screen column under its centre. `opaque` is ORed in (the alpha of a surface that has
+// one; the screen's own alpha is not for showing).
+void scale_row(const uint32_t* in, int screen_w, uint32_t* out, int w, const int* columns,
+               uint32_t opaque) {
+  if (w == screen_w) {
+    if (!opaque) {
+      std::memcpy(out, in, static_cast<size_t>(w) * 4);
+      return;
+    }
+    for (int x = 0; x < w; ++x) out[x] = in[x] | opaque;
+  } else if (w == 2 * screen_w) {
+    for (int x = 0; x < screen_w; ++x) out[2 * x] = out[2 * x + 1] = in[x] | opaque;
+  } else {
+    for (int x = 0; x < w; ++x) out[x] = in[columns[x]] | opaque;
+  }
+}
+
+// The screen into the surface at d = x, y, w, h (from the top-left), nearest, and the
+// rest of the surface black.
+void show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
+  const TSoftScreen& screen = r.screen;
+  const SDL_Rect bars[4] = {{0, 0, s.w, d[1]},
+                            {0, d[1] + d[3], s.w, s.h - d[1] - d[3]},
+                            {0, d[1], d[0], d[3]},
+                            {d[0] + d[2], d[1], s.w - d[0] - d[2], d[3]}};
+  for (const SDL_Rect& b : bars) {
+    if (b.w > 0 && b.h > 0) SDL_FillRect(&s, &b, SDL_MapRGB(s.format, 0, 0, 0));
+  }
+  if (d[2] <= 0 || d[3] <= 0 || screen.width <= 0 || screen.height <= 0) return;
+  if (static_cast<int>(r.columns.size()) != d[2]) {
+    r.columns.resize(static_cast<size_t>(d[2]));
+    for (int x = 0; x < d[2]; ++x) r.columns[x] = (2 * x + 1) * screen.width / (2 * d[2]);
+  }
+  const bool direct = same_layout(*s.format);
+  const uint32_t opaque = direct ? s.format->Amask : 0xFF000000u;
+  if (!direct) r.row.resize(static_cast<size_t>(d[2]));
+  if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) return;
+  auto* base = static_cast<uint8_t*>(s.pixels);
+  const uint8_t* last = nullptr;  // the window row made last, and the screen row it shows
+  int last_y = -1;
+  for (int y = 0; y < d[3]; ++y) {
+    uint8_t* out = base + static_cast<ptrdiff_t>(d[1] + y) * s.pitch +
+                   static_cast<ptrdiff_t>(d[0]) * s.format->BytesPerPixel;
+    const int sy = (2 * y + 1) * screen.height / (2 * d[3]);
+    if (sy == last_y) {
+      // Scaled up, the rows that show one screen row are the same.
+      std::memcpy(out, last, static_cast<size_t>(d[2]) * s.format->BytesPerPixel);
+      continue;
+    }
+    if (direct) {
+      scale_row(screen.Row(sy), screen.width, reinterpret_cast<uint32_t*>(out), d[2],
+                r.columns.data(), opaque);
+    } else {
+      scale_row(screen.Row(sy), screen.width, r.row.data(), d[2], r.columns.data(), opaque);
+      SDL_ConvertPixels(d[2], 1, SDL_PIXELFORMAT_ARGB8888, r.row.data(), d[2] * 4, s.format->format,
+                        out, s.pitch);
+    }
+    last = out;
+    last_y = sy;
+  }
+  if (SDL_MUSTLOCK(&s)) SDL_UnlockSurface(&s);
+}
+
+}  // namespace
+
+// ---- TSoftGraphics ----
+
+TSoftGraphics::~TSoftGraphics() { Close(); }
+
+TGraphicsDriver* TSoftGraphics::Driver() { return SoftGraphicsDriver(); }
+
+void TSoftGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) {
+  if (!_context) {
+    width = height = depth = hertz = flags = 0;
+    return;
+  }
+  width = _context->width;
+  height = _context->height;
+  depth = _context->depth;
+  hertz = _context->hertz;
+  flags = _context->flags;
+}
+
+void TSoftGraphics::Close() {
+  if (!_context) return;
+  std::shared_ptr<TSoftWindowRecord> r = std::move(_context);
+  UnlinkScreenWindow(*r);
+  if (CurrentSoftScreen() == &r->screen) SetCurrentSoftScreen(nullptr);
+  CloseScreenWindow(*r);
+}
+
+TSoftScreen* TSoftGraphics::Screen() { return _context ? &_context->screen : nullptr; }
+
+// ---- TSoftGraphicsDriver ----
+
+std::vector<TGraphicsMode> TSoftGraphicsDriver::GraphicsModes() { return DisplayModes(); }
+
+std::shared_ptr<TGraphics> TSoftGraphicsDriver::AttachGraphics(void* widget, int flags) {
+  auto* window = static_cast<SDL_Window*>(widget);
+  if (!window) return nullptr;
+  if (!StartVideo()) return nullptr;
+  use_system_framebuffer();
+  auto r = std::make_shared<TSoftWindowRecord>();
+  r->kind = WindowKind::Attached;
+  r->flags = flags;
+  r->window = window;
+  r->offscreen = true;
+  // A screen of the window's size, shown letterboxed should the window change.
+  r->DrawableSize(r->width, r->height);
+  if (r->width <= 0 || r->height <= 0) {
+    fail("the window has no size");
+    return nullptr;
+  }
+  r->screen.Resize(r->width, r->height);
+  r->screen.keeps_alpha = (flags & AlphaBuffer) != 0;
+  LinkScreenWindow(*r);
+  auto g = std::make_shared<TSoftGraphics>();
+  g->_context = r;
+  return g;
+}
+
+std::shared_ptr<TGraphics> TSoftGraphicsDriver::CreateGraphics(int width, int height, int depth,
+                                                               int hertz, int flags) {
+  if (width <= 0 || height <= 0) {
+    fail("graphics need a positive size");
+    return nullptr;
+  }
+  if (!StartVideo()) return nullptr;
+  use_system_framebuffer();
+  const bool full = depth != 0;
+  SDL_Window* window = OpenScreenWindow(width, height, full, 0);
+  if (!window) return nullptr;
+  auto r = std::make_shared<TSoftWindowRecord>();
+  r->kind = full ? WindowKind::FullScreen : WindowKind::Windowed;
+  r->windowed = full && WindowPreferred();
+  r->width = width;
+  r->height = height;
+  r->depth = depth;
+  r->hertz = hertz;
+  r->flags = flags;
+  r->window = window;
+  r->own_window = true;
+  r->offscreen = true;
+  r->screen.Resize(width, height);
+  r->screen.keeps_alpha = (flags & AlphaBuffer) != 0;
+  // Asked now so that a window that can show nothing fails here, not at every present;
+  // a desktop too large for the window system's image still gets a plain window.
+  if (!SDL_GetWindowSurface(window) && full) {
+    MakePlainWindow(window, width, height);
+    r->kind = WindowKind::Windowed;
+    r->windowed = false;
+  }
+  if (!SDL_GetWindowSurface(window)) {
+    fail(std::string("no window surface: ") + SDL_GetError());
+    SDL_DestroyWindow(window);
+    return nullptr;
+  }
+  LinkScreenWindow(*r);
+  ShowScreenWindow(*r);
+  auto g = std::make_shared<TSoftGraphics>();
+  g->_context = r;
+  return g;
+}
+
+void TSoftGraphicsDriver::SetGraphics(const std::shared_ptr<TGraphics>& graphics) {
+  auto g = std::dynamic_pointer_cast<TSoftGraphics>(graphics);
+  TSoftWindowRecord* r = g ? g->_context.get() : nullptr;
+  SetCurrentSoftScreen(r ? &r->screen : nullptr);
+  if (r == current_record() && r) return;
+  SetCurrentScreenWindow(r);
+  if (r) AttachScreenWindow(*r);
+}
+
+void TSoftGraphicsDriver::Flip(int /*sync*/) {
+  TSoftWindowRecord* r = current_record();
+  if (!r || !r->window) return;
+  // A resized window has a new surface; SDL makes it here.
+  SDL_Surface* s = SDL_GetWindowSurface(r->window);
+  if (!s) return;
+  int d[4];
+  LetterboxRect(*r, s->w, s->h, d);
+  show_screen(*r, *s, d);
+  SDL_UpdateWindowSurface(r->window);
+  UpdateScreenArea(*r);
+}
+
+// The window system's image is put on screen when it is ready; nothing waits for the
+// display's refresh, so the game paces itself.
+bool TSoftGraphicsDriver::CanSyncToDisplay() { return false; }
+
+void TSoftGraphicsDriver::SetWindowed(bool windowed) { SetWindowPreferred(windowed); }
+
+bool TSoftGraphicsDriver::Windowed() { return WindowPreferred(); }
+
+TSoftGraphicsDriver* SoftGraphicsDriver() {
+  if (!g_driver) g_driver = std::make_shared<TSoftGraphicsDriver>();
+  return g_driver.get();
+}
