@@ -9,16 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "audio/sample.h"
+#include "scratch_dir.h"
 #include "stream/stream.h"
 
 namespace fs = std::filesystem;
@@ -65,11 +62,6 @@ Picture load_png(const fs::path& path) {
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(f);
   return pic;
-}
-
-std::vector<char> read_bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 Picture asset(const std::string& name) { return load_png(kSource / "assets" / name); }
@@ -130,8 +122,8 @@ Decoded decode(const fs::path& path) {
 // nothing in assets/ or data/ may be left over from an older generator.
 TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
   ASSERT_TRUE(fs::exists(kGenerator)) << kGenerator;
-  fs::path out = fs::temp_directory_path() / ("assetgen-test-" + std::to_string(::getpid()));
-  fs::remove_all(out);
+  const scratch_dir scratch;
+  const fs::path& out = scratch.path();
   std::string cmd = "\"" + kGenerator.string() + "\" \"" + out.string() + "\"";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
 
@@ -148,20 +140,19 @@ TEST(GeneratedAssets, CommittedFilesMatchTheGenerator) {
     }
     EXPECT_EQ(made, committed) << dir;
     for (const std::string& name : made) {
-      EXPECT_TRUE(read_bytes(out / dir / name) == read_bytes(kSource / dir / name))
+      EXPECT_TRUE(file_bytes(out / dir / name) == file_bytes(kSource / dir / name))
           << dir << "/" << name;
       ++compared;
     }
   }
-  EXPECT_TRUE(read_bytes(out / "docs" / "assets.png") ==
-              read_bytes(kSource / "docs" / "assets.png"));
+  EXPECT_TRUE(file_bytes(out / "docs" / "assets.png") ==
+              file_bytes(kSource / "docs" / "assets.png"));
   for (const char* icon :
        {"aerovane-48.png", "aerovane-64.png", "aerovane-128.png", "aerovane-256.png"})
-    EXPECT_TRUE(read_bytes(out / "dist" / "icons" / icon) ==
-                read_bytes(kSource / "dist" / "icons" / icon))
+    EXPECT_TRUE(file_bytes(out / "dist" / "icons" / icon) ==
+                file_bytes(kSource / "dist" / "icons" / icon))
         << icon;
   EXPECT_EQ(compared, 18);
-  fs::remove_all(out);
 }
 
 TEST(GeneratedAssets, PicturesHaveTheirSizesAsEightBitRgb) {
@@ -179,7 +170,7 @@ TEST(GeneratedAssets, PicturesHaveTheirSizesAsEightBitRgb) {
     EXPECT_EQ(p.type, PNG_COLOR_TYPE_RGB) << name;
   }
   // The font is a TrueType file.
-  std::vector<char> ttf = read_bytes(kSource / "assets" / "skyfont.ttf");
+  std::vector<uint8_t> ttf = file_bytes(kSource / "assets" / "skyfont.ttf");
   ASSERT_GE(ttf.size(), 4u);
   EXPECT_EQ(std::string(ttf.begin(), ttf.begin() + 4), std::string("\0\1\0\0", 4));
   EXPECT_TRUE(fs::exists(kSource / "assets" / "skyfont-LICENCE.txt"));
@@ -273,8 +264,8 @@ TEST(GeneratedAssets, MountainStripsAreSolidBelowTheRidgeAndJoin) {
     }
     EXPECT_LT(highest, 15) << "strip " << k + 1 << " has no peak near the top";
   }
-  EXPECT_NE(read_bytes(kSource / "assets" / "aerovane_mts1.png"),
-            read_bytes(kSource / "assets" / "aerovane_mts2.png"));
+  EXPECT_NE(file_bytes(kSource / "assets" / "aerovane_mts1.png"),
+            file_bytes(kSource / "assets" / "aerovane_mts2.png"));
   // Placed 414 apart, each strip's right edge meets the other's left edge.
   for (int k = 0; k < 2; ++k)
     for (int d = 0; d < 2; ++d)

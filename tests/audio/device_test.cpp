@@ -2,8 +2,6 @@
 // SDL device with its service thread: captured output, and a thread stress run.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "audio/device.h"
 #include "audio/sample.h"
 #include "audio_testing.h"
+#include "scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -126,8 +125,8 @@ TEST(Ring, RefusedRestartIsReportedOnStandardOutput) {
 }
 
 TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
-  const fs::path capture =
-      fs::temp_directory_path() / ("av_capture_" + std::to_string(getpid()) + ".raw");
+  const scratch_dir dir;
+  const fs::path capture = dir.path() / "capture.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
   init_audio_module();
@@ -162,7 +161,6 @@ TEST(SdlDevice, PlayedSoundAppearsInTheCapturedOutput) {
     }
   }
   shutdown_audio_driver();
-  fs::remove(capture);
   EXPECT_GT(first, 0);        // silence first: the start delay and the ring ahead
   EXPECT_EQ(sounding, 8820);  // every frame, at half volume, on the right only
   EXPECT_EQ(stray, 0);

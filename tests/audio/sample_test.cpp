@@ -4,14 +4,11 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "audio/sample.h"
+#include "scratch_dir.h"
 #include "stream/stream.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -109,23 +106,15 @@ bytes make_wav(int channels, int bits, const bytes& data, int fmt_size = 16, boo
 }
 
 struct Samples : ::testing::Test {
-  fs::path dir;
+  scratch_dir dir;
   void SetUp() override {
     init_stream_module();
     init_sample_loaders();
-    dir = fs::temp_directory_path() /
-          ("av_samples_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   std::shared_ptr<TAudioSample> load(const bytes& file) {
-    const fs::path p = dir / "sound.bin";
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-    return load_audio_sample(p.string());
+    dir.write_bytes("sound.bin", file);
+    return load_audio_sample(dir.file("sound.bin"));
   }
 };
 
@@ -186,7 +175,7 @@ TEST_F(Samples, DamagedOrUnsuitableOggGivesNone) {
   EXPECT_EQ(load(chain), nullptr);
   EXPECT_EQ(load(bytes{}), nullptr);
   EXPECT_EQ(load(bytes(1000, 0x4F)), nullptr);
-  EXPECT_EQ(load_audio_sample((dir / "missing.ogg").string()), nullptr);
+  EXPECT_EQ(load_audio_sample(dir.file("missing.ogg")), nullptr);
 }
 
 TEST_F(Samples, WaveFilesLoadWithLongFormatChunksAndOtherChunks) {

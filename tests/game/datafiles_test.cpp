@@ -1,4 +1,5 @@
-// The best score and the glasses type across runs, and saves that must not hurt.
+// The best score and the glasses type across runs, points scored while dying, and saves
+// that must not hurt.
 #include <SDL.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -15,8 +16,10 @@
 #include "graphics/gl/graphics.h"
 #include "harness.h"
 #include "stream/stream.h"
+#include "world/ebplane.h"
 #include "world/globals.h"
 #include "world/player.h"
+#include "world/pshot.h"
 #include "world/qndraw.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +60,7 @@ void save_as_player(int value) {
 }  // namespace
 
 TEST(DataFiles, BestScoreRoundTripsAsFourLittleEndianBytes) {
-  scratch_dir dir;
+  game_dir dir;
   start_values first = run_once([] { player->best_sc = 150; });
   EXPECT_EQ(first.best, 0);
   EXPECT_EQ(dir.read_bytes("data/hiscore.dat"),
@@ -79,7 +82,7 @@ TEST(DataFiles, ShortDamagedOrMisplacedScoreFilesReadSafely) {
   };
   for (const file_case& c : cases) {
     SCOPED_TRACE(c.name);
-    scratch_dir dir;
+    game_dir dir;
     dir.write_bytes("data/hiscore.dat", c.bytes);
     EXPECT_EQ(run_once().best, c.best);
     EXPECT_EQ(dir.read_bytes("data/hiscore.dat").size(), 4u);
@@ -87,7 +90,7 @@ TEST(DataFiles, ShortDamagedOrMisplacedScoreFilesReadSafely) {
 }
 
 TEST(DataFiles, GlassesTypeStartsTheGameInStereo) {
-  scratch_dir dir;
+  game_dir dir;
   dir.write_bytes("data/anaglyph3d.dat", le32(3));
   start_values seen = run_once([] {
     // Choosing "R\B" and then "Off" in the menu is what the next run starts with.
@@ -107,7 +110,7 @@ TEST(DataFiles, GlassesTypeStartsTheGameInStereo) {
 TEST(DataFiles, GlassesOutsideTheMenuStartFlat) {
   for (int stored : {5, -1, 1000}) {
     SCOPED_TRACE(stored);
-    scratch_dir dir;
+    game_dir dir;
     dir.write_bytes("data/anaglyph3d.dat", le32(stored));
     start_values seen = run_once();
     EXPECT_EQ(seen.glasses, 0);
@@ -117,7 +120,7 @@ TEST(DataFiles, GlassesOutsideTheMenuStartFlat) {
 }
 
 TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
-  scratch_dir dir;
+  game_dir dir;
   fs::create_directory(dir.path() / "data" / "hiscore.dat");
   fs::create_directory(dir.path() / "data" / "anaglyph3d.dat");
   fs::create_directory(dir.path() / "data" / "options.dat");
@@ -134,7 +137,7 @@ TEST(DataFiles, AFolderInTheWayIsLeftAloneAndTheGameEndsNormally) {
 }
 
 TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
-  scratch_dir dir(false);
+  game_dir dir(false);
   fs::create_directories(dir.path() / "data" / "saves");
   dir.write_bytes("data/saves/best.dat", le32(1));
   fs::permissions(dir.path() / "data/saves/best.dat", fs::perms(0640));
@@ -149,7 +152,7 @@ TEST(DataFiles, SavesGoThroughSymlinksAndKeepPermissions) {
 }
 
 TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {
-  scratch_dir dir(false);
+  game_dir dir(false);
   const fs::path data = dir.path() / "data", file = data / "hiscore.dat";
   fs::permissions(dir.path(), fs::perms(0755));
   fs::create_directory(data);
@@ -186,14 +189,14 @@ TEST(DataFiles, APlayersSaveGoesInPlaceOrFailsSafelyAndSaysSo) {
 }
 
 TEST(DataFiles, NoDataFolderMeansNothingSavedAndANormalEnd) {
-  scratch_dir dir(false);
+  game_dir dir(false);
   start_values seen = run_once([] { player->best_sc = 70; });
   EXPECT_EQ(seen.best, 0);
   EXPECT_FALSE(dir.exists("data"));
 }
 
 TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
-  scratch_dir dir;
+  game_dir dir;
   for (const auto& bytes : std::vector<std::vector<std::uint8_t>>{{1}, {1, 0, 0, 0, 0}, le32(2)}) {
     dir.write_bytes("data/window.dat", bytes);  // short, long, out of range
     bool windowed = true;
@@ -204,7 +207,7 @@ TEST(DataFiles, AWindowFileThatIsNotExactlyZeroOrOneMeansFullScreen) {
 }
 
 TEST(DataFiles, RestoredVolumesAreTheMenusOwnFloatsAndABadValueItsDefault) {
-  scratch_dir dir;
+  game_dir dir;
   init_stream_module();
   const auto defaults = [] {
     std::tie(retro_fx, sfx_step, sfx_volume, engine_step, engine_volume) =
@@ -237,7 +240,7 @@ TEST(DataFiles, RestoredVolumesAreTheMenusOwnFloatsAndABadValueItsDefault) {
 // Settled choices are on disk before the exit: a new best once its game is over (not in
 // play or paused), the window choice at F11.
 TEST(DataFiles, ANewBestIsSavedWhenItsGameEndsAndTheWindowChoiceWhenMade) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   std::vector<std::vector<std::uint8_t>> seen;
   const auto note = [&](const char* file) { seen.push_back(dir.read_bytes(file)); };
@@ -245,10 +248,49 @@ TEST(DataFiles, ANewBestIsSavedWhenItsGameEndsAndTheWindowChoiceWhenMade) {
     note("data/hiscore.dat");
   });
   for (int i = 0; i < 2; ++i)  // to the pause menu, then the title
-    run.then([] { press_key(SDL_SCANCODE_ESCAPE); }).wait(2).then([&] {
+    run.then([] { push_key_press(SDL_SCANCODE_ESCAPE); }).wait(2).then([&] {
       note("data/hiscore.dat");
     });
-  run.then([] { press_key(SDL_SCANCODE_F11); }).wait(3).then([&] { note("data/window.dat"); });
+  run.then([] { push_key_press(SDL_SCANCODE_F11); }).wait(3).then([&] { note("data/window.dat"); });
   EXPECT_EQ(run.run(), 0);
   EXPECT_EQ(seen, (std::vector<std::vector<std::uint8_t>>{{}, {}, le32(150), le32(1)}));
+}
+
+// A shot still in flight when the plane is lost can down an enemy during the dying pause.
+// Those points count, so the best score must follow them even when that was the last plane
+// and the game ends without another frame of play.
+TEST(DataFiles, PointsScoredWhileDyingReachTheBestAndTheFile) {
+  game_dir dir;
+  game_run run;
+  int score_in_title = -1, best_in_title = -1;
+  run.start_game()
+      .then([] {
+        // One enemy with a shot on it, and the last plane lost in the same frame.
+        ebplane_tag::destroy_all();
+        pshot_tag::destroy_all();
+        auto enemy = std::make_shared<ebplane_tag>();
+        enemy->x = 304.0f;
+        enemy->y = 200;
+        enemy->dir = 12;
+        enemy->spd = 0.0f;
+        ebplane_list.add_last(enemy);
+        auto shot = std::make_shared<pshot_tag>();
+        shot->x = 292;
+        shot->y = 200;
+        shot->spd = 8;
+        pshot_list.add_last(shot);
+        player->score = 0;
+        player->best_sc = 0;
+        player->lives = 1;
+        player_tag::init_death();
+      })
+      .until([] { return game_state == state_title_menu; })
+      .then([&] {
+        score_in_title = player->score;
+        best_in_title = player->best_sc;
+      });
+  EXPECT_EQ(run.run(), 0);
+  EXPECT_EQ(score_in_title, 15);
+  EXPECT_EQ(best_in_title, 15);
+  EXPECT_EQ(dir.read_bytes("data/hiscore.dat"), le32(15));
 }

@@ -12,7 +12,6 @@
 namespace {
 
 bool hud_yellow(rgb c) { return near_colour(c, 250, 250, 100, 40); }
-bool lit(rgb c) { return c.r + c.g + c.b > 30; }
 
 // Draws only the score display on a black screen and reads it back.
 screen_shot hud_alone() {
@@ -24,7 +23,7 @@ screen_shot hud_alone() {
 }  // namespace
 
 TEST(Frame, ScoreNumbersGetALeadingZeroUnderTen) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   // How far the lit pixels of a number reach, on the lower half of the digits (below
   // the labels above them): from the score display, and from the text drawn alone.
@@ -68,7 +67,7 @@ TEST(Frame, ScoreNumbersGetALeadingZeroUnderTen) {
 }
 
 TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   auto plane_at = [](const screen_shot& shot, int x) {
     return shot.count(x - 14, 455, x + 14, 475, lit);
@@ -100,7 +99,7 @@ TEST(Frame, SparePlanesShowOnlyInPlayAndNotTheOneInTheAir) {
 }
 
 TEST(Frame, RetroLinesDarkenEveryOddRowOnly) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int odd_dark = 0, even_white = 0, untouched_when_off = 0;
   run.skip_splash().then([&] {
@@ -131,7 +130,7 @@ TEST(Frame, RetroLinesDarkenEveryOddRowOnly) {
 }
 
 TEST(Frame, SideBarsCoverBothEdgesOfEveryFrame) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int left_black = 0, right_black = 0, lit_left = 0, lit_right = 0, play_left = 0, play_right = 0;
   auto black = [](rgb c) { return c == rgb{0, 0, 0}; };

@@ -40,7 +40,7 @@ snapshot now() {
 }  // namespace
 
 TEST(JoystickPlay, AWholeJourneyWithThePadAlone) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   std::optional<virtual_pad> pad;  // plugged in once the program has started SDL
   int splash_left_at = 0;

@@ -37,7 +37,7 @@ TEST(Menu, PointerRowsAndWhatAClickThereDoes) {
   const row_case cases[] = {{220, -1}, {221, 0}, {250, 0}, {251, 1}, {406, -1}};
   for (const row_case& c : cases) {
     SCOPED_TRACE(c.y);
-    scratch_dir dir;
+    game_dir dir;
     game_run run;
     int shown = -3, state = 0, glasses = -1, quit = -1;
     run.skip_splash()
@@ -58,7 +58,7 @@ TEST(Menu, PointerRowsAndWhatAClickThereDoes) {
 }
 
 TEST(Menu, HighlightedItemIsLargerAndStaysCentred) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int plain_left = 0, plain_right = 0, big_left = 0, big_right = 0;
   auto item_colour = [](rgb c) {
@@ -85,7 +85,7 @@ TEST(Menu, HighlightedItemIsLargerAndStaysCentred) {
 }
 
 TEST(Menu, EveryTitleItemCyclesItsSetting) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   std::vector<int> glasses;
   std::vector<std::vector<int>> eyes;
@@ -170,20 +170,20 @@ TEST(Menu, EveryTitleItemCyclesItsSetting) {
 }
 
 TEST(Menu, PauseMenuResumesOrQuitsKeepingTheScoreShown) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   std::string resume_text, quit_text, title_text;
   int resumed_state = 0, quit_state = 0, score = -1, level = -1, lives = -1;
   std::size_t enemies_left = 0, enemies_kept = 0;
   run.start_game()
-      .then([] { press_key(SDL_SCANCODE_ESCAPE); })
+      .then([] { push_key_press(SDL_SCANCODE_ESCAPE); })
       .then([&] {
         resume_text = menu_item_text(0);
         quit_text = menu_item_text(5);
         click_at(pointer_home_x, pointer_home_y);  // where the pointer was put: "Resume Game"
       })
       .then([&] { resumed_state = game_state; })
-      .then([] { press_key(SDL_SCANCODE_SPACE); })
+      .then([] { push_key_press(SDL_SCANCODE_SPACE); })
       .then([&] {
         player->score = 150;
         player->level = 2;

@@ -32,7 +32,7 @@ TEST(Startup, SplashShowsTheLogoFlatAndInStereoForItsFullLength) {
   // frame; pixels it has no colour for do not count.
   using want_fn = std::function<std::optional<rgb>(const screen_shot& sky, int x, int y)>;
   auto shown = [&](int glasses, int frame, int length, int tolerance, const want_fn& want) {
-    scratch_dir dir;
+    game_dir dir;
     if (glasses) dir.write_bytes("data/anaglyph3d.dat", le32(glasses));
     game_run run;
     std::unique_ptr<screen_shot> sky;
@@ -82,13 +82,13 @@ TEST(Startup, AKeyOrClickEndsTheSplashWithoutReachingTheMenu) {
     std::function<void()> send;
   };
   const press presses[] = {
-      {"escape", [] { press_key(SDL_SCANCODE_ESCAPE); }},
-      {"space", [] { press_key(SDL_SCANCODE_SPACE); }},
+      {"escape", [] { push_key_press(SDL_SCANCODE_ESCAPE); }},
+      {"space", [] { push_key_press(SDL_SCANCODE_SPACE); }},
       {"click", [] { click_at(320, 396); }},
   };
   for (const press& p : presses) {
     SCOPED_TRACE(p.name);
-    scratch_dir dir;
+    game_dir dir;
     game_run run;
     int state_after = 0, quit_after = -1;
     run.wait(10).then(p.send).until([] { return first_run == 0; }).wait(5).then([&] {
@@ -103,7 +103,7 @@ TEST(Startup, AKeyOrClickEndsTheSplashWithoutReachingTheMenu) {
 }
 
 TEST(Startup, NewGameTotalsButNoWorldUntilStartGame) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int score = -1, level = -1, lives = -1, state = 0, text_height = 0;
   std::size_t enemies = 1, balloons = 1, clouds = 1;
@@ -129,16 +129,16 @@ TEST(Startup, NewGameTotalsButNoWorldUntilStartGame) {
 }
 
 TEST(MainLoop, EscapeWalksFromPlayToPauseToTitleToTheEnd) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int after_first = 0, after_second = 0, frames_at_third = 0;
   run.start_game()
-      .then([] { press_key(SDL_SCANCODE_ESCAPE); })
+      .then([] { push_key_press(SDL_SCANCODE_ESCAPE); })
       .then([&] { after_first = game_state; })
-      .then([] { press_key(SDL_SCANCODE_ESCAPE); })
+      .then([] { push_key_press(SDL_SCANCODE_ESCAPE); })
       .then([&] { after_second = game_state; })
       .then([&] {
-        press_key(SDL_SCANCODE_ESCAPE);
+        push_key_press(SDL_SCANCODE_ESCAPE);
         frames_at_third = run.frames;
       })
       .wait(100);  // never reached: the third Escape ends the program
@@ -149,21 +149,21 @@ TEST(MainLoop, EscapeWalksFromPlayToPauseToTitleToTheEnd) {
 }
 
 TEST(MainLoop, EscapeAndSpaceInOneFrameOnlyPause) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int state = 0, later = 0;
   std::size_t enemies_paused = 0, enemies_resumed = 0;
   run.start_game()
       .then([] {
-        press_key(SDL_SCANCODE_ESCAPE);
-        press_key(SDL_SCANCODE_SPACE);
+        push_key_press(SDL_SCANCODE_ESCAPE);
+        push_key_press(SDL_SCANCODE_SPACE);
       })
       .then([&] { state = game_state; })
       .wait(5)
       .then([&] {
         later = game_state;
         enemies_paused = ebplane_list.count();
-        press_key(SDL_SCANCODE_SPACE);  // resumes where it stopped
+        push_key_press(SDL_SCANCODE_SPACE);  // resumes where it stopped
       })
       .then([&] { enemies_resumed = game_state == state_play ? ebplane_list.count() : 0; });
   EXPECT_EQ(run.run(), 0);
@@ -176,15 +176,15 @@ TEST(MainLoop, EscapeAndSpaceInOneFrameOnlyPause) {
 TEST(MainLoop, EscapeAndSpaceDoNothingWhileDyingOrGameOver) {
   for (int held_state : {state_game_over, state_dying}) {
     SCOPED_TRACE(held_state);
-    scratch_dir dir;
+    game_dir dir;
     game_run run;
     int state = 0, quit = -1;
     run.start_game()
         .then([&] {
           game_state = held_state;
           state_timer = 0;
-          press_key(SDL_SCANCODE_ESCAPE);
-          press_key(SDL_SCANCODE_SPACE);
+          push_key_press(SDL_SCANCODE_ESCAPE);
+          push_key_press(SDL_SCANCODE_SPACE);
         })
         .then([&] {
           state = game_state;
@@ -197,13 +197,13 @@ TEST(MainLoop, EscapeAndSpaceDoNothingWhileDyingOrGameOver) {
 }
 
 TEST(MainLoop, CloseRequestEndsAfterThePassAndStillSaves) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   int frame_of_close = 0;
   run.start_game()
       .then([&] {
         player->best_sc = 150;
-        request_close();
+        push_quit();
         frame_of_close = run.frames;
       })
       .wait(100);
@@ -214,9 +214,9 @@ TEST(MainLoop, CloseRequestEndsAfterThePassAndStillSaves) {
 }
 
 TEST(MainLoop, CloseRequestDuringTheSplashEndsAfterOnePass) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
-  run.wait(5).then([] { request_close(); }).wait(1000);
+  run.wait(5).then([] { push_quit(); }).wait(1000);
   EXPECT_EQ(run.run(), 0);
   // Five splash frames, the one that saw the request, then one pass of the loop.
   EXPECT_EQ(run.splash_frames, 6);

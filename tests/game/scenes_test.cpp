@@ -75,7 +75,7 @@ bool row_safe(float y) {
 
 void pilot() {
   if (game_state != state_play || play_phase != phase_in_control) return;
-  press_key(SDL_SCANCODE_LCTRL);
+  push_key_press(SDL_SCANCODE_LCTRL);
 
   const int facing = player->dir;
   const ebplane_tag* target = nullptr;
@@ -96,7 +96,7 @@ void pilot() {
   // A turn costs the slide across; worth it only when nothing is about to arrive.
   if (!ahead_on_screen && soonest_other + 60.0f < soonest && player->x == rest_x(facing) &&
       row_safe(player->y)) {
-    press_key(facing == 1 ? SDL_SCANCODE_LEFT : SDL_SCANCODE_RIGHT);
+    push_key_press(facing == 1 ? SDL_SCANCODE_LEFT : SDL_SCANCODE_RIGHT);
     return;
   }
 
@@ -116,7 +116,7 @@ void pilot() {
 }  // namespace
 
 TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   run.max_frames = 12000;
   int cleared_at = 0, next_at = 0, next_level = 0, score_at_clear = -1, lives_at_clear = -1;
@@ -169,7 +169,7 @@ TEST(Scenes, StageClearShowsTheBonusForItsTimeThenTheNextStage) {
 }
 
 TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
-  scratch_dir dir;
+  game_dir dir;
   game_run run;
   run.max_frames = 4000;
   std::vector<int> lives_after_crash, dying_frames;
@@ -179,12 +179,12 @@ TEST(Scenes, ThreePlanesLostInTheMountainsEndInGameOverThenTheTitle) {
   run.skip_splash().then([] { click_at(320, 240); });
   for (int plane = 0; plane < 3; ++plane) {
     run.until([] { return game_state == state_play && play_phase == phase_in_control; })
-        .then([] { key_event(SDL_SCANCODE_DOWN, true); })  // dive, and keep diving
+        .then([] { push_key(SDL_SCANCODE_DOWN, true); })  // dive, and keep diving
         .until([&] {
           if (game_state != state_dying) return false;
           died_at = run.frames;
           lives_after_crash.push_back(player->lives);
-          key_event(SDL_SCANCODE_DOWN, false);
+          push_key(SDL_SCANCODE_DOWN, false);
           return true;
         })
         .wait(20)

@@ -36,7 +36,7 @@ void quiet_sky() {
 std::function<void()> fire_at(void (*place)(int x, int y)) {
   return [place] {
     place(static_cast<int>(player->x) + 150, static_cast<int>(player->y));
-    press_key(SDL_SCANCODE_LCTRL);
+    push_key_press(SDL_SCANCODE_LCTRL);
   };
 }
 
@@ -60,7 +60,7 @@ void enemy_at(int x, int y) {
 }  // namespace
 
 TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
-  scratch_dir dir;
+  game_dir dir;
   const std::vector<std::string>& played = record_sounds();
   game_run run;
   // The log is cut where each event is over; what was played since the last cut is its own.
@@ -77,7 +77,7 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
   auto at_once = [] { return true; };
   auto playing = [] { return game_state == state_play; };
   auto shots_gone = [] { return pshot_list.count() == 0; };
-  auto key = [](int scancode) { return [scancode] { press_key(scancode); }; };
+  auto key = [](SDL_Scancode scancode) { return [scancode] { push_key_press(scancode); }; };
   auto click = [](int y) { return [y] { click_at(320, y); }; };
 
   // Away from the window until two seconds of the game's clock have passed.
@@ -133,9 +133,9 @@ TEST(Sounds, EachEventPlaysItsOwnSampleAtItsVolume) {
     shield_tmr = 0;
   });
   event(
-      "lost plane", [] { key_event(SDL_SCANCODE_DOWN, true); },
+      "lost plane", [] { push_key(SDL_SCANCODE_DOWN, true); },
       [] { return game_state == state_dying; });
-  run.then([] { key_event(SDL_SCANCODE_DOWN, false); });
+  run.then([] { push_key(SDL_SCANCODE_DOWN, false); });
   EXPECT_EQ(run.run(), 0);
   if (away.joinable()) away.join();
   ASSERT_FALSE(run.timed_out);

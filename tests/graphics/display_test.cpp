@@ -18,7 +18,7 @@
 #include "graphics/pixmap/pixmap.h"
 #include "platform/clock.h"
 #include "platform/input.h"
-#include "platform/sdl_events.h"
+#include "sdl_events.h"
 
 // Every swap interval the display asks for: this stands in for SDL's call (the test's
 // own definition wins over the library's) and passes it on.

@@ -2,9 +2,6 @@
 // measured; broken font files must give no font and never crash.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 #include <vector>
@@ -15,23 +12,12 @@
 #include "graphics/draw/font.h"
 #include "graphics/draw/image.h"
 #include "graphics/pixmap/pixmap.h"
+#include "scratch_dir.h"
 #include "stream/stream.h"
 
 namespace {
 
 const std::string kFont = AV_SOURCE_DIR "/assets/skyfont.ttf";
-
-std::vector<char> read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string write_temp(const std::vector<char>& bytes, const char* name) {
-  std::string path = std::string(AV_BINARY_DIR) + "/" + name;
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 class Fonts : public GLTest {};
 
@@ -45,25 +31,27 @@ TEST_F(Fonts, BuiltInFontMeasuresAndDraws) {
                       "b"),
             16);
 
-  int x0, y0, x1, y1;
+  box b;
   DrawText("HH", 100, 100);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_GE(x0, 100);
-  EXPECT_LT(x1, 116);
-  EXPECT_GT(x1, 108);  // the second H is 8 further on
-  EXPECT_GE(y0, 100);
-  EXPECT_LT(y1, 116);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_GE(b.x0, 100);
+  EXPECT_LT(b.x1, 116);
+  EXPECT_GT(b.x1, 108);  // the second H is 8 further on
+  EXPECT_GE(b.y0, 100);
+  EXPECT_LT(b.y1, 116);
 
   // Under 90 degrees the pen runs down the screen.
   Cls();
   SetRotation(90);
   DrawText("HH", 100, 100);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_LE(x1, 100);
-  EXPECT_GE(x0, 84);
-  EXPECT_GE(y0, 100);
-  EXPECT_GT(y1, 108);
-  EXPECT_LT(y1, 116);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_LE(b.x1, 100);
+  EXPECT_GE(b.x0, 84);
+  EXPECT_GE(b.y0, 100);
+  EXPECT_GT(b.y1, 108);
+  EXPECT_LT(b.y1, 116);
 
   // Origin and the stored handle move the pen like any primitive.
   Cls();
@@ -71,11 +59,12 @@ TEST_F(Fonts, BuiltInFontMeasuresAndDraws) {
   SetOrigin(50, 0);
   SetHandle(0, 16);
   DrawText("|", 0, 216);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_GE(x0, 50);
-  EXPECT_LT(x1, 58);
-  EXPECT_GE(y0, 200);
-  EXPECT_LT(y1, 216);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_GE(b.x0, 50);
+  EXPECT_LT(b.x1, 58);
+  EXPECT_GE(b.y0, 200);
+  EXPECT_LT(b.y1, 216);
 }
 
 TEST_F(Fonts, BuiltInGlyphsAreAllDistinct) {
@@ -122,14 +111,15 @@ TEST_F(Fonts, TrueTypeTextPlacesAndMeasures) {
   EXPECT_EQ(TextWidth("He"), TextWidth("H") + TextWidth("e"));  // whole-pixel advances
   EXPECT_EQ(TextWidth("\x01"), 0);
 
-  int x0, y0, x1, y1;
+  box b;
   SetBlend(AlphaBlend);
   DrawText("Hello", 200, 200);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_NEAR(x0, 201, 1);
-  EXPECT_NEAR(y0, 203, 1);
-  EXPECT_NEAR(x1, 250, 1);
-  EXPECT_NEAR(y1, 216, 1);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_NEAR(b.x0, 201, 1);
+  EXPECT_NEAR(b.y0, 203, 1);
+  EXPECT_NEAR(b.x1, 250, 1);
+  EXPECT_NEAR(b.y1, 216, 1);
 
   // A space has an advance and no picture.
   const int n = font->CharToGlyph(' ');
@@ -156,14 +146,13 @@ TEST_F(Fonts, TrueTypeTextPlacesAndMeasures) {
 
 TEST_F(Fonts, StreamSourcesKeepTheirBytes) {
   // The registry keeps the caller's bytes; the font must hold its own copy.
-  static std::vector<char> bytes = read_all(kFont);
+  static std::vector<uint8_t> bytes = file_bytes(kFont);
   add_embedded_file("font_test.ttf", bytes.data(), static_cast<int>(bytes.size()));
   std::shared_ptr<TImageFont> font = LoadImageFont("incbin::font_test.ttf", 18, 0);
   ASSERT_TRUE(font);
   SetImageFont(font);
   DrawText("Aa", 10, 10);
-  int x0, y0, x1, y1;
-  EXPECT_TRUE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_TRUE(lit_box().any());
   EXPECT_EQ(LoadImageFont("incbin::missing.ttf", 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont("", 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont(kFont, 0, 0), nullptr);
@@ -171,22 +160,25 @@ TEST_F(Fonts, StreamSourcesKeepTheirBytes) {
 }
 
 TEST_F(Fonts, BrokenFontsGiveNoneAndNeverCrash) {
-  EXPECT_EQ(LoadImageFont(write_temp({}, "font_test_empty.ttf"), 18, 0), nullptr);
-  EXPECT_EQ(LoadImageFont(write_temp(std::vector<char>(4000, 'x'), "font_test_junk.ttf"), 18, 0),
-            nullptr);
+  const scratch_dir dir;
+  auto written = [&](const std::vector<uint8_t>& bytes) {
+    dir.write_bytes("font.ttf", bytes);
+    return dir.file("font.ttf");
+  };
+  EXPECT_EQ(LoadImageFont(written({}), 18, 0), nullptr);
+  EXPECT_EQ(LoadImageFont(written(std::vector<uint8_t>(4000, 'x')), 18, 0), nullptr);
   EXPECT_EQ(LoadImageFont("/nonexistent/font.ttf", 18, 0), nullptr);
 
-  const std::vector<char> good = read_all(kFont);
-  std::vector<char> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 8));
-  EXPECT_EQ(LoadImageFont(write_temp(cut, "font_test_cut.ttf"), 18, 0), nullptr);
+  const std::vector<uint8_t> good = file_bytes(kFont);
+  std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(good.size() / 8));
+  EXPECT_EQ(LoadImageFont(written(cut), 18, 0), nullptr);
   // Damage in the glyph data leaves a font that opens: drawing with it must stay safe.
   std::mt19937 rng(7);
   int opened = 0;
   for (int round = 0; round < 40; ++round) {
-    std::vector<char> bad = good;
-    for (int i = 0; i < 30; ++i) bad[rng() % bad.size()] = static_cast<char>(rng());
-    std::shared_ptr<TImageFont> font =
-        LoadImageFont(write_temp(bad, "font_test_bad.ttf"), 18, round % 2 ? SmoothFont : 0);
+    std::vector<uint8_t> bad = good;
+    for (int i = 0; i < 30; ++i) bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
+    std::shared_ptr<TImageFont> font = LoadImageFont(written(bad), 18, round % 2 ? SmoothFont : 0);
     if (!font) continue;
     ++opened;
     SetImageFont(font);
@@ -195,7 +187,6 @@ TEST_F(Fonts, BrokenFontsGiveNoneAndNeverCrash) {
   }
   EXPECT_GT(opened, 20);
   SetImageFont(nullptr);
-  std::remove((std::string(AV_BINARY_DIR) + "/font_test_bad.ttf").c_str());
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 #pragma once
-// Opens the real 640 x 480 screen (Xvfb + Mesa under ./test) for graphics tests and
-// reads its pixels back.
+// Opens the real 640 x 480 screen (Xvfb + Mesa under ./test) for graphics tests; its pixels
+// are read with the probes of screen_probe.h.
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <memory>
 #include <string>
+
+#include "screen_probe.h"
 
 class TPixmap;
 
@@ -18,14 +19,6 @@ bool gl_fixture_open(std::string* why = nullptr);
 // Resets the drawing state to its initial values and clears the screen to black.
 void gl_fixture_reset();
 
-// The whole screen as PixelRGBA8888, top row first.
-std::shared_ptr<TPixmap> grab_screen();
-// One screen pixel as 0xRRGGBB (alpha dropped).
-uint32_t screen_rgb(int x, int y);
-// Number of pixels of the screen block whose colour is exactly rgb.
-int count_rgb(int x, int y, int w, int h, uint32_t rgb);
-// Bounding box of the pixels that are not black; false when all are black.
-bool lit_bounds(int& x0, int& y0, int& x1, int& y1);
 // What the X server shows, the whole desktop, as ImageMagick's import reads it; none when
 // it cannot.
 std::shared_ptr<TPixmap> desktop_shot();

@@ -3,13 +3,13 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
 
 #include "graphics/pixmap/pixmap.h"
 #include "png_encode.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -254,14 +254,10 @@ TEST_F(PixmapTest, PngLoadsFromEverySourceKind) {
   EXPECT_EQ(embedded->PixelPtr(1, 1)[0], 4);
   EXPECT_FALSE(LoadPixmap("incbin::Pixmap_test_grey.png"));
 
-  const std::string file = ::testing::TempDir() + "av_pixmap_test.png";
-  FILE* f = std::fopen(file.c_str(), "wb");
-  ASSERT_TRUE(f);
-  std::fwrite(png.data(), 1, png.size(), f);
-  std::fclose(f);
-  EXPECT_TRUE(LoadPixmap(file));
-  std::remove(file.c_str());
-  EXPECT_FALSE(LoadPixmap(file));
+  const scratch_dir dir;
+  dir.write_bytes("grey.png", png);
+  EXPECT_TRUE(LoadPixmap(dir.file("grey.png")));
+  EXPECT_FALSE(LoadPixmap(dir.file("missing.png")));
 
   EXPECT_EQ(LoadPixmap(embedded), embedded);
 

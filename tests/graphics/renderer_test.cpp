@@ -1,5 +1,6 @@
 // The OpenGL renderer on the real screen: blend modes, colour and alpha clamping,
-// scissoring, primitives and their pixel placement, textures and pixmaps.
+// scissoring, primitives and their pixel placement, textures and pixmaps, and all of them
+// on one screen.
 
 #include <SDL.h>
 #include <SDL_opengl.h>
@@ -14,6 +15,7 @@
 
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
+#include "graphics/draw/font.h"
 #include "graphics/draw/image.h"
 #include "graphics/gl/gl2d.h"
 #include "graphics/gl/graphics.h"
@@ -98,8 +100,7 @@ TEST_F(RendererTest, MaskBlendDropsWhatIsLessThanHalfOpaque) {
   SetAlpha(0.4f);
   DrawRect(0, 0, 8, 8);
   frame->Draw(0, 0, 8, 8, 20, 0);
-  int x0, y0, x1, y1;
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
 
   // A texel with alpha 127 is dropped, 128 is drawn.
   auto p = CreatePixmap(2, 1, PixelRGBA8888);
@@ -138,12 +139,7 @@ TEST_F(RendererTest, ViewportClipsDrawingAndClearing) {
   SetViewport(10, 20, 30, 40);
   SetClsColor(0, 255, 0);
   Cls();
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 10);
-  EXPECT_EQ(y0, 20);  // counted from the top, whatever GL counts from
-  EXPECT_EQ(x1, 39);
-  EXPECT_EQ(y1, 59);
+  EXPECT_EQ(lit_box(), (box{10, 20, 39, 59}));
   EXPECT_EQ(count_rgb(0, 0, 640, 480, 0x00FF00u), 30 * 40);
 
   SetColor(255, 0, 0);
@@ -161,12 +157,8 @@ TEST_F(RendererTest, ViewportClipsDrawingAndClearing) {
 TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   SetBlend(SolidBlend);
   Plot(5, 7);
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 5);
-  EXPECT_EQ(y0, 7);
-  EXPECT_EQ(x1, 5);
-  EXPECT_EQ(y1, 7);
+  box b;
+  EXPECT_EQ(lit_box(), (box{5, 7, 5, 7}));
 
   Cls();
   DrawLine(10, 10, 20, 10, 0);
@@ -176,33 +168,36 @@ TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   EXPECT_EQ(screen_rgb(20, 10), 0xFFFFFFu);
   Cls();
   DrawLine(30, 30, 30, 40);  // vertical, end pixel included
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 30);
-  EXPECT_EQ(x1, 30);
-  EXPECT_GE(y0, 30);  // the start pixel of a line is the GL's own rasterisation rule
-  EXPECT_LE(y0, 31);
-  EXPECT_EQ(y1, 40);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_EQ(b.x0, 30);
+  EXPECT_EQ(b.x1, 30);
+  EXPECT_GE(b.y0, 30);  // the start pixel of a line is the GL's own rasterisation rule
+  EXPECT_LE(b.y0, 31);
+  EXPECT_EQ(b.y1, 40);
 
   Cls();
   DrawOval(100, 100, 40, 20);
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_NEAR(x0, 100, 1);
-  EXPECT_NEAR(x1, 139, 1);
-  EXPECT_NEAR(y0, 100, 1);
-  EXPECT_NEAR(y1, 119, 1);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_NEAR(b.x0, 100, 1);
+  EXPECT_NEAR(b.x1, 139, 1);
+  EXPECT_NEAR(b.y0, 100, 1);
+  EXPECT_NEAR(b.y1, 119, 1);
   EXPECT_EQ(screen_rgb(120, 110), 0xFFFFFFu);
   EXPECT_EQ(screen_rgb(101, 101), 0u);  // the corner stays outside the curve
 
   Cls();
   DrawPoly({10, 10, 20, 10, 10});  // five values: nothing
   DrawPoly({10, 10, 20, 10});      // two points: nothing
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
   DrawPoly({10, 10, 30, 10, 10, 30});
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 10);
-  EXPECT_EQ(y0, 10);
-  EXPECT_LE(x1, 29);
-  EXPECT_LE(y1, 29);
+  b = lit_box();
+  ASSERT_TRUE(b.any()) << "nothing was drawn";
+  EXPECT_EQ(b.x0, 10);
+  EXPECT_EQ(b.y0, 10);
+  EXPECT_LE(b.x1, 29);
+  EXPECT_LE(b.y1, 29);
   EXPECT_EQ(screen_rgb(12, 12), 0xFFFFFFu);
   EXPECT_EQ(screen_rgb(28, 28), 0u);
 
@@ -212,7 +207,7 @@ TEST_F(RendererTest, PrimitivesLandOnTheRightPixels) {
   DrawRect(640, 100, 5, 1);
   DrawRect(100, -5, 1, 5);
   DrawRect(100, 480, 1, 5);
-  EXPECT_FALSE(lit_bounds(x0, y0, x1, y1));
+  EXPECT_FALSE(lit_box().any());
   DrawRect(-5, 100, 5.75f, 1);
   DrawRect(639.25f, 101, 5, 1);
   DrawRect(100, -5, 1, 5.75f);
@@ -260,14 +255,7 @@ TEST_F(RendererTest, TexturesArePowersOfTwoWithRepeatedEdges) {
   // Drawn 1:1 with nearest texels, the screen shows exactly the picture.
   SetBlend(SolidBlend);
   f->Draw(0, 0, 100, 60, 7, 9);
-  auto shown = GrabPixmap(7, 9, 100, 60);
-  int wrong = 0;
-  for (int y = 0; y < 60; ++y) {
-    for (int x = 0; x < 100; ++x) {
-      if (std::memcmp(shown->PixelPtr(x, y), src->PixelPtr(x, y), 3) != 0) ++wrong;
-    }
-  }
-  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(differing_pixels(GrabPixmap(7, 9, 100, 60), src), 0);
 
   auto square = make_frame(pattern(64, 64), FilteredImage | MipmappedImage);
   ASSERT_NE(square, nullptr);
@@ -300,17 +288,8 @@ TEST_F(RendererTest, PixmapsGoOnAndComeOffTheScreenTopRowFirst) {
   auto back = GrabPixmap(50, 60, 5, 3);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->format, PixelRGBA8888);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(std::memcmp(back->PixelPtr(x, y), p->PixelPtr(x, y), 3), 0) << x << "," << y;
-    }
-  }
-  int x0, y0, x1, y1;
-  ASSERT_TRUE(lit_bounds(x0, y0, x1, y1));
-  EXPECT_EQ(x0, 50);
-  EXPECT_EQ(y0, 60);
-  EXPECT_EQ(x1, 54);
-  EXPECT_EQ(y1, 62);
+  EXPECT_EQ(differing_pixels(back, p), 0);
+  EXPECT_EQ(lit_box(), (box{50, 60, 54, 62}));
   // Blending again after the draw and the read: half-transparent white over black is grey.
   SetRotationScale(0, 1, 1);
   SetAlpha(0.5f);
@@ -335,6 +314,80 @@ TEST_F(RendererTest, GrabbedPixelsAreOpaqueWithoutAnAlphaBuffer) {
   auto image = CreateImage(4, 4, 1, 0);
   GrabImage(image, 10, 10);
   EXPECT_EQ(ImagesOverlap(image, 50, 50, 0, image, 51, 51, 0), 1);
+}
+
+// 8 x 4 picture: a red left half and a green right half, with a black (masked) column.
+std::shared_ptr<TImage> two_tone() {
+  auto p = TPixmap::Create(8, 4, PixelRGB888);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x)
+      p->WritePixel(x, y,
+                    static_cast<int>(x == 3  ? 0xFF000000u
+                                     : x < 4 ? 0xFFFF0000u
+                                             : 0xFF00FF00u));
+  return LoadImage(p, MaskedImage);
+}
+
+// One screen that uses everything at once, as a frame of the game does: the pieces must
+// not disturb each other (state left behind by one primitive spoiling the next).
+TEST_F(RendererTest, EveryPrimitiveImagesAndTextOnOneScreen) {
+  SetClsColor(0, 0, 64);
+  Cls();
+
+  SetBlend(SolidBlend);
+  SetColor(255, 255, 0);
+  DrawRect(20, 20, 30, 10);  // yellow block 20..49 x 20..29
+  SetColor(0, 255, 255);
+  DrawLine(20, 40, 59, 40);  // cyan line, last pixel included
+  SetColor(255, 0, 255);
+  DrawOval(100, 20, 40, 40);  // magenta disc around (120, 40)
+  SetColor(255, 255, 255);
+  DrawPoly({200, 20, 240, 20, 200, 60});  // white triangle
+  Plot(300, 300);
+
+  auto img = two_tone();
+  ASSERT_NE(img, nullptr);
+  SetBlend(MaskBlend);
+  SetColor(255, 255, 255);
+  DrawImage(img, 300, 100);  // as it is: 300..307 x 100..103
+  SetRotation(90);
+  SetScale(2, 2);
+  DrawImage(img, 400, 100);  // turned clockwise and doubled
+  SetRotation(0);
+  SetScale(1, 1);
+
+  SetImageFont(nullptr);  // the built-in 8 x 16 font
+  SetBlend(SolidBlend);
+  SetColor(255, 128, 0);
+  DrawText("HI", 20, 200);
+
+  const uint32_t sky = 0x000040u;
+  EXPECT_EQ(screen_rgb(20, 20), 0xFFFF00u);
+  EXPECT_EQ(screen_rgb(49, 29), 0xFFFF00u);
+  EXPECT_EQ(screen_rgb(50, 29), sky);
+  EXPECT_EQ(screen_rgb(59, 40), 0x00FFFFu);
+  EXPECT_EQ(screen_rgb(120, 40), 0xFF00FFu);
+  EXPECT_EQ(screen_rgb(101, 21), sky);  // outside the curve
+  EXPECT_EQ(screen_rgb(205, 25), 0xFFFFFFu);
+  EXPECT_EQ(screen_rgb(238, 58), sky);  // beyond the hypotenuse
+  EXPECT_EQ(screen_rgb(300, 300), 0xFFFFFFu);
+
+  // Unturned: red, the masked column shows the sky, then green.
+  EXPECT_EQ(screen_rgb(300, 100), 0xFF0000u);
+  EXPECT_EQ(screen_rgb(303, 101), sky);
+  EXPECT_EQ(screen_rgb(307, 103), 0x00FF00u);
+  // Turned 90 degrees clockwise about the top-left handle and doubled: the picture's x
+  // runs down the screen and its y to the left, so red is on top, green below.
+  EXPECT_EQ(screen_rgb(395, 101), 0xFF0000u);
+  EXPECT_EQ(screen_rgb(395, 107), sky);  // the masked column, doubled
+  EXPECT_EQ(screen_rgb(395, 113), 0x00FF00u);
+  EXPECT_EQ(screen_rgb(401, 105), sky);  // right of the handle: nothing
+
+  // The text: orange pixels inside two 8 x 16 cells, none outside them.
+  EXPECT_GT(count_rgb(20, 200, 8, 16, 0xFF8000u), 10);
+  EXPECT_GT(count_rgb(28, 200, 8, 16, 0xFF8000u), 5);
+  EXPECT_EQ(count_rgb(36, 200, 40, 16, 0xFF8000u), 0);
+  EXPECT_EQ(TextWidth("HI"), 16);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 #include <set>
 #include <string>
 
-#include "game/harness.h"
+#include "harness.h"
 #include "world/balloon.h"
 #include "world/ebplane.h"
 #include "world/effects.h"
@@ -186,17 +186,17 @@ class soak_bot {
   int roll(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
   long in_state() const { return loop_frames_ - entered_; }
 
-  void hold(int scancode, bool down) {
+  void hold(SDL_Scancode scancode, bool down) {
     // A held key is sent down again every frame: a pause flushes the key state.
     if (down) {
-      key_event(scancode, true);
+      push_key(scancode, true);
       held_.insert(scancode);
     } else if (held_.erase(scancode)) {
-      key_event(scancode, false);
+      push_key(scancode, false);
     }
   }
   void release_all() {
-    for (int k : std::set<int>(held_)) hold(k, false);
+    for (SDL_Scancode k : std::set<SDL_Scancode>(held_)) hold(k, false);
   }
 
   void act() {
@@ -263,12 +263,12 @@ class soak_bot {
     }
     if (in_state() > 400) ADD_FAILURE() << "the pause menu does not leave";
     if (quit_planned_) {
-      if (roll(2)) press_key(SDL_SCANCODE_ESCAPE);
+      if (roll(2)) push_key_press(SDL_SCANCODE_ESCAPE);
       else click_item(5);
       ++quits_to_title;
       quit_planned_ = false;
     } else if (roll(2)) {
-      press_key(SDL_SCANCODE_SPACE);
+      push_key_press(SDL_SCANCODE_SPACE);
     } else {
       click_item(0);
     }
@@ -290,13 +290,13 @@ class soak_bot {
     // Now and then a pause, by Space or by Escape, which may end the game.
     if (roll(1200) == 0) {
       release_all();
-      press_key(SDL_SCANCODE_SPACE);
+      push_key_press(SDL_SCANCODE_SPACE);
       ++pauses_space;
       return;
     }
     if (roll(4000) == 0) {
       release_all();
-      press_key(SDL_SCANCODE_ESCAPE);
+      push_key_press(SDL_SCANCODE_ESCAPE);
       ++pauses_escape;
       quit_planned_ = roll(2) == 0;
       return;
@@ -306,7 +306,7 @@ class soak_bot {
       // Into the mountains.
       hold(SDL_SCANCODE_UP, false);
       hold(SDL_SCANCODE_DOWN, true);
-      if (roll(8) == 0) press_key(SDL_SCANCODE_LCTRL);
+      if (roll(8) == 0) push_key_press(SDL_SCANCODE_LCTRL);
       return;
     }
     hunt();
@@ -348,7 +348,7 @@ class soak_bot {
     }
     --turn_wait_;
     if (target && target_dir != p.dir && turn_wait_ <= 0) {
-      press_key(target_dir == 1 ? SDL_SCANCODE_RIGHT : SDL_SCANCODE_LEFT);
+      push_key_press(target_dir == 1 ? SDL_SCANCODE_RIGHT : SDL_SCANCODE_LEFT);
       turn_wait_ = 40;
     }
     // Level with the target, or wander when there is none.
@@ -363,7 +363,7 @@ class soak_bot {
       lined_up = std::abs(dy) < 14 && ahead > 0 && ahead < 420;
     }
     if (--fire_wait_ <= 0 && (lined_up || roll(12) == 0)) {
-      press_key(SDL_SCANCODE_LCTRL);
+      push_key_press(SDL_SCANCODE_LCTRL);
       fire_wait_ = 5;
     }
   }
@@ -378,7 +378,7 @@ class soak_bot {
   const bool trace_ = std::getenv("AV_SOAK_TRACE") != nullptr;
   int prev_state_ = 0, prev_phase_ = -1;
   long entered_ = 0;
-  std::set<int> held_;
+  std::set<SDL_Scancode> held_;
   int menu_plan_ = 0, pause_settings_ = 0;
   bool quit_planned_ = false, new_game_ = false;
   int game_skill_ = 2;
@@ -388,7 +388,7 @@ class soak_bot {
 
 TEST(Soak, TheBotPlaysEveryStateAndTheGameStaysSound) {
   const long frames = soak_frames();
-  scratch_dir dir;
+  game_dir dir;
   soak_bot bot(frames);
   game_run run;
   run.max_frames = static_cast<int>(frames + 2000);

@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "graphics/pixmap/pixmap.h"
+#include "scratch_dir.h"
 #include "stream/embedded.h"
 #include "stream/stream.h"
 
@@ -24,14 +23,12 @@ TEST(EmbeddedFiles, EveryAssetIsRegisteredUnderItsFileName) {
       EXPECT_FALSE(read_file("incbin::" + name)) << name << " should stay out of the program";
       continue;
     }
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::vector<char> want{std::istreambuf_iterator<char>(in),
-                                 std::istreambuf_iterator<char>()};
+    const std::vector<uint8_t> want = file_bytes(entry.path());
 
     auto s = read_file("incbin::" + name);
     ASSERT_TRUE(s) << name;
     ASSERT_EQ(s->Size(), static_cast<int>(want.size())) << name;
-    std::vector<char> got(want.size());
+    std::vector<uint8_t> got(want.size());
     s->ReadBytes(got.data(), static_cast<int>(got.size()));
     EXPECT_EQ(got, want) << name;
 

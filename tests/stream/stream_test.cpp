@@ -3,11 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
+#include "scratch_dir.h"
 #include "stream/stream.h"
 
 namespace fs = std::filesystem;
@@ -21,26 +20,8 @@ class StreamTest : public ::testing::Test {
   void SetUp() override {
     init_stream_module();
     init_stream_module();  // a second call must not add a second factory
-    char templ[] = "/tmp/av_stream_XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir_ = templ;
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& rel) const { return dir_.string() + "/" + rel; }
-
-  void put(const std::string& rel, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path(rel), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-  }
-
-  std::vector<uint8_t> get(const std::string& rel) const {
-    std::ifstream in(path(rel), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-
-  fs::path dir_;
+  scratch_dir dir_;
 };
 
 TEST_F(StreamTest, EmbeddedFilesMatchProtocolAnyCaseAndNameExactly) {
@@ -89,17 +70,17 @@ TEST_F(StreamTest, RamStreamsStayInsideTheirBytes) {
 }
 
 TEST_F(StreamTest, ReadIntCountsMissingBytesAsZeroAndStallsRaise) {
-  put("two.dat", {0x07, 0x01});
-  put("empty.dat", {});
-  EXPECT_EQ(read_file(path("two.dat"))->ReadInt(), 263);
-  EXPECT_EQ(read_file(path("empty.dat"))->ReadInt(), 0);
+  dir_.write_bytes("two.dat", {0x07, 0x01});
+  dir_.write_bytes("empty.dat", {});
+  EXPECT_EQ(read_file(dir_.file("two.dat"))->ReadInt(), 263);
+  EXPECT_EQ(read_file(dir_.file("empty.dat"))->ReadInt(), 0);
 
   // A file that shrinks under an open stream stops short of the size it had:
   // the read makes no progress before the end and must say so.
-  put("shrinks.dat", std::vector<uint8_t>(65536, 1));
-  auto s = read_file(path("shrinks.dat"));
+  dir_.write_bytes("shrinks.dat", std::vector<uint8_t>(65536, 1));
+  auto s = read_file(dir_.file("shrinks.dat"));
   ASSERT_TRUE(s);
-  ASSERT_EQ(truncate(path("shrinks.dat").c_str(), 2), 0);
+  ASSERT_EQ(truncate(dir_.file("shrinks.dat").c_str(), 2), 0);
   ASSERT_EQ(s->Seek(60000), 60000);
   try {
     s->ReadInt();
@@ -111,11 +92,11 @@ TEST_F(StreamTest, ReadIntCountsMissingBytesAsZeroAndStallsRaise) {
 
 TEST_F(StreamTest, FilesPastFourGigabytesSeekAndReadsPastTheEndFail) {
   const int64_t far = (int64_t{1} << 32) + 6;  // a sparse file: no disk used
-  auto w = write_file(path("big.dat"));
+  auto w = write_file(dir_.file("big.dat"));
   ASSERT_EQ(w->Seek(far), far);
   w->WriteInt(77);
   w->Close();
-  auto r = read_file(path("big.dat"));
+  auto r = read_file(dir_.file("big.dat"));
   EXPECT_EQ(r->Size(), far + 4);
   ASSERT_EQ(r->Seek(far), far);
   EXPECT_EQ(r->ReadInt(), 77);
@@ -124,7 +105,7 @@ TEST_F(StreamTest, FilesPastFourGigabytesSeekAndReadsPastTheEndFail) {
 }
 
 TEST_F(StreamTest, TypedValuesAreLittleEndianOnDisk) {
-  auto w = write_file(path("values.dat"));
+  auto w = write_file(dir_.file("values.dat"));
   ASSERT_TRUE(w);
   w->WriteInt(0x01020304);
   w->WriteInt(-2);
@@ -134,16 +115,19 @@ TEST_F(StreamTest, TypedValuesAreLittleEndianOnDisk) {
   w->WriteDouble(-0.25);
   w->WriteLine("line one\r");
   w->WriteString("tail");
-  EXPECT_EQ(w->Size(), 4 + 4 + 2 + 8 + 4 + 8 + 10 + 4);
+  const int64_t size = w->Size();
   close_stream(w);
   close_stream(w);  // a second close does nothing
 
-  const auto bytes = get("values.dat");
-  ASSERT_GE(bytes.size(), 10u);
+  // The bytes at both ends, and the values between them read back one by one.
+  const auto bytes = dir_.read_bytes("values.dat");
+  EXPECT_EQ(size, static_cast<int64_t>(bytes.size()));
+  ASSERT_GE(bytes.size(), 24u);
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 10),
             (std::vector<uint8_t>{4, 3, 2, 1, 0xFE, 0xFF, 0xFF, 0xFF, 0xEF, 0xBE}));
+  EXPECT_EQ(std::string(bytes.end() - 14, bytes.end()), "line one\r\ntail");
 
-  auto r = read_file(path("values.dat"));
+  auto r = read_file(dir_.file("values.dat"));
   EXPECT_EQ(r->ReadInt(), 0x01020304);
   EXPECT_EQ(r->ReadInt(), -2);
   EXPECT_EQ(r->ReadShort(), 0xBEEF);
@@ -164,8 +148,8 @@ TEST_F(StreamTest, FlushReportsWritesThatNeverReachTheDisk) {
 }
 
 TEST_F(StreamTest, ReadWriteStreamsWriteWhereTheyRead) {
-  put("rw.dat", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0});
-  auto s = open_stream(path("rw.dat"), 1, 1);
+  dir_.write_bytes("rw.dat", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0});
+  auto s = open_stream(dir_.file("rw.dat"), 1, 1);
   ASSERT_TRUE(s);
   EXPECT_EQ(s->ReadInt(), 1);
   s->WriteInt(99);  // replaces the second integer, not the end of the file
@@ -173,21 +157,22 @@ TEST_F(StreamTest, ReadWriteStreamsWriteWhereTheyRead) {
   s->WriteInt(4);  // and this one grows the file
   EXPECT_EQ(s->Size(), 16);
   s->Close();
-  EXPECT_EQ(get("rw.dat"), (std::vector<uint8_t>{1, 0, 0, 0, 99, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0}));
+  EXPECT_EQ(dir_.read_bytes("rw.dat"),
+            (std::vector<uint8_t>{1, 0, 0, 0, 99, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0}));
 }
 
 TEST_F(StreamTest, BackslashesAndLetterCaseFindTheSameFile) {
-  fs::create_directory(path("data"));
+  fs::create_directory(dir_.file("data"));
   const auto cwd = fs::current_path();
-  fs::current_path(dir_);
+  fs::current_path(dir_.path());
 
   // Written the way the game writes its names; lands in the lower-case folder.
   auto w = write_file("Data\\anaglyph3d.dat");
   ASSERT_TRUE(w);
   w->WriteInt(3);
   w->Close();
-  EXPECT_TRUE(fs::is_regular_file(dir_ / "data" / "anaglyph3d.dat"));
-  EXPECT_FALSE(fs::exists(dir_ / "Data"));
+  EXPECT_TRUE(fs::is_regular_file(dir_.path() / "data" / "anaglyph3d.dat"));
+  EXPECT_FALSE(fs::exists(dir_.path() / "Data"));
 
   EXPECT_EQ(file_type("Data\\anaglyph3d.dat"), 1);
   EXPECT_EQ(file_type("data/ANAGLYPH3D.DAT"), 1);
@@ -205,7 +190,7 @@ TEST_F(StreamTest, BackslashesAndLetterCaseFindTheSameFile) {
   EXPECT_EQ(map_file_path("DATA\\new.dat"), "data/new.dat");
 
   // An exact match wins over a case-insensitive one.
-  fs::create_directory(path("Data"));
+  fs::create_directory(dir_.file("Data"));
   EXPECT_EQ(file_type("Data\\anaglyph3d.dat"), 0);
   EXPECT_EQ(map_file_path("data\\anaglyph3d.dat"), "data/anaglyph3d.dat");
 

@@ -29,10 +29,10 @@ TEST_F(EffectsTest, ExplosionShowsFourFramesTwelveTicksEach) {
   for (int i = 0; i < 47; ++i) explode_tag::update_all();
   EXPECT_EQ(e->frame, 25);
   EXPECT_EQ(explode_list.count(), 1u);
-  clear_screen();
+  Cls();
   explode_tag::update_all();  // the 48th draw, still frame 25, and gone
   EXPECT_TRUE(explode_list.empty());
-  EXPECT_TRUE(lit(300, 200));
+  EXPECT_TRUE(lit_at(300, 200));
   EXPECT_NEAR(e->scale, 1.96f, 1e-4);
   float sx = 0, sy = 0;
   GetScale(sx, sy);
@@ -86,8 +86,8 @@ TEST_F(EffectsTest, ParticlesPuffSmokeEveryFourthTickAndLeaveAtTheirBounds) {
   particle_tag::destroy_all();
   particle_tag::create_em(300.0f, 95.0f, 2, 1);
   particle_list.items()[0]->ys = -2.5f;
-  clear_screen();
+  Cls();
   particle_tag::update_all();
   EXPECT_TRUE(particle_list.empty());
-  EXPECT_TRUE(lit(300, 93));
+  EXPECT_TRUE(lit_at(300, 93));
 }

@@ -34,13 +34,13 @@ TEST_F(PlayerTest, StageStartFliesInFor121Frames) {
 }
 
 TEST_F(PlayerTest, TurnsOnPressesNotWhileHeld) {
-  press_key(KeyCodeArrowLeft);
+  emit_key_down(KeyCodeArrowLeft);
   player->update();
   EXPECT_EQ(player->dir, 0);
   EXPECT_EQ(mountains->mspd, 4);
 
-  press_key(KeyCodeArrowRight);  // left still held: right wins on its own press
-  release_key(KeyCodeArrowRight);
+  emit_key_down(KeyCodeArrowRight);  // left still held: right wins on its own press
+  emit_key_up(KeyCodeArrowRight);
   player->update();
   EXPECT_EQ(player->dir, 1);
   EXPECT_EQ(mountains->mspd, -4);
@@ -48,38 +48,38 @@ TEST_F(PlayerTest, TurnsOnPressesNotWhileHeld) {
   player->update();  // left held all along: no second turn
   EXPECT_EQ(player->dir, 1);
 
-  release_key(KeyCodeArrowLeft);
-  press_key(KeyCodeArrowLeft);
+  emit_key_up(KeyCodeArrowLeft);
+  emit_key_down(KeyCodeArrowLeft);
   player->update();
   EXPECT_EQ(player->dir, 0);
-  release_key(KeyCodeArrowLeft);
+  emit_key_up(KeyCodeArrowLeft);
 
   // No control during the fly-in.
   play_phase = phase_fly_in;
-  press_key(KeyCodeArrowRight);
+  emit_key_down(KeyCodeArrowRight);
   player->get_inputs();
   EXPECT_EQ(player->dir, 0);
-  release_key(KeyCodeArrowRight);
+  emit_key_up(KeyCodeArrowRight);
 }
 
 TEST_F(PlayerTest, HeightIsClampedBeforeTheFrameIsDrawn) {
   player->y = 79.0f;
-  press_key(KeyCodeArrowUp);
-  clear_screen();
+  emit_key_down(KeyCodeArrowUp);
+  Cls();
   player->update();
-  release_key(KeyCodeArrowUp);
+  emit_key_up(KeyCodeArrowUp);
   EXPECT_EQ(player->y, 80.0f);
-  EXPECT_TRUE(lit(200, 95));   // bottom rows of a frame centred on 80
-  EXPECT_FALSE(lit(200, 61));  // would be lit by a frame drawn at 77
+  EXPECT_TRUE(lit_at(200, 95));   // bottom rows of a frame centred on 80
+  EXPECT_FALSE(lit_at(200, 61));  // would be lit by a frame drawn at 77
 
   player->y = 433.0f;
-  press_key(KeyCodeArrowDown);
-  clear_screen();
+  emit_key_down(KeyCodeArrowDown);
+  Cls();
   player->update();
-  release_key(KeyCodeArrowDown);
+  emit_key_up(KeyCodeArrowDown);
   EXPECT_EQ(player->y, 432.0f);
-  EXPECT_TRUE(lit(200, 417));
-  EXPECT_FALSE(lit(200, 450));
+  EXPECT_TRUE(lit_at(200, 417));
+  EXPECT_FALSE(lit_at(200, 450));
 }
 
 TEST_F(PlayerTest, FacingLeftRestsAt440) {
@@ -100,9 +100,9 @@ TEST_F(PlayerTest, ShieldBlinksThreeOnThreeOff) {
   shield_tmr = 250;
   std::string seen;
   for (int i = 0; i < 14; ++i) {
-    clear_screen();
+    Cls();
     player->update();
-    seen += lit(200, 200) ? '#' : '.';
+    seen += lit_at(200, 200) ? '#' : '.';
   }
   EXPECT_EQ(seen, "##...###...###");
   shield_tmr = 1;
@@ -125,11 +125,11 @@ TEST_F(PlayerTest, ShotsStartTruncatedAndLeaveAtTheBandEdges) {
   for (int i = 0; i < 38; ++i) pshot_tag::update_all();
   EXPECT_EQ(shot->x, 528);
   EXPECT_EQ(pshot_list.count(), 1u);
-  clear_screen();
+  Cls();
   pshot_tag::update_all();
   EXPECT_EQ(shot->x, 536);
   EXPECT_TRUE(pshot_list.empty());
-  EXPECT_TRUE(lit(536, 200));  // drawn once at 536 before it went
+  EXPECT_TRUE(lit_at(536, 200));  // drawn once at 536 before it went
 
   player->x = 440.0f;
   player->dir = 0;

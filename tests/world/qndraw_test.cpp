@@ -11,26 +11,15 @@
 
 using StereoTest = WorldTest;
 
-namespace {
-
-bool same_pixels(const std::shared_ptr<TPixmap>& a, const std::shared_ptr<TPixmap>& b) {
-  for (int y = 0; y < a->height; ++y)
-    for (int x = 0; x < a->width; ++x)
-      if ((a->ReadPixel(x, y) & 0xFFFFFF) != (b->ReadPixel(x, y) & 0xFFFFFF)) return false;
-  return true;
-}
-
-}  // namespace
-
 TEST_F(StereoTest, LeftEyeCopyLiesAtXMinusOffset) {
   qndraw_tag d;
   d.slc(255, 0, 0, 0, 255, 0);
   mode3d = 1;
   SetAlpha(1.0f);
   d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 1);
-  EXPECT_EQ(pixel_at(250, 200), 0xFF0000);
-  EXPECT_EQ(pixel_at(350, 200), 0x00FF00);
-  EXPECT_EQ(pixel_at(300, 200), 0);
+  EXPECT_EQ(screen_rgb(250, 200), 0xFF0000u);
+  EXPECT_EQ(screen_rgb(350, 200), 0x00FF00u);
+  EXPECT_EQ(screen_rgb(300, 200), 0u);
   // Nothing restored: light blend and the right-eye tint stay.
   EXPECT_EQ(GetBlend(), LightBlend);
   int r = 0, g = 0, b = 0;
@@ -39,17 +28,17 @@ TEST_F(StereoTest, LeftEyeCopyLiesAtXMinusOffset) {
   EXPECT_EQ(g, 255);
 
   // A negative offset swaps the sides; offset 0 adds both copies on the same pixels.
-  clear_screen();
+  Cls();
   d.i3d(sprites, 300.0f, 200.0f, 0, -30.0f, 0.0f, 1);
-  EXPECT_EQ(pixel_at(250, 200), 0x00FF00);
-  clear_screen();
+  EXPECT_EQ(screen_rgb(250, 200), 0x00FF00u);
+  Cls();
   d.i3d(sprites, 300.0f, 200.0f, 0, 0.0f, 0.0f, 1);
-  EXPECT_EQ(pixel_at(300, 200), 0xFFFF00);
+  EXPECT_EQ(screen_rgb(300, 200), 0xFFFF00u);
 
   // count 0 draws nothing.
-  clear_screen();
+  Cls();
   d.i3d(sprites, 300.0f, 200.0f, 0, 30.0f, 0.0f, 0);
-  EXPECT_FALSE(lit(250, 200));
+  EXPECT_FALSE(lit_at(250, 200));
 }
 
 TEST_F(StereoTest, RotationOffsetLeavesTheTruncatedBase) {
@@ -78,20 +67,20 @@ TEST_F(StereoTest, CentredTextUsesTheScaleOfTheLastSip) {
   d.sip(MaskBlend, 1.0f, 0.0f, 0.5f, 0.5f);
   SetScale(1.0f, 1.0f);
   SetColor(255, 255, 255);
-  clear_screen();
+  Cls();
   d.t3d(text, 320.0f, 240.0f, 0.0f, 1);
   auto centred = GrabPixmap(200, 200, 240, 80);
-  clear_screen();
+  Cls();
   DrawText(text, 298.0f, 236.0f);
   auto expected = GrabPixmap(200, 200, 240, 80);
-  EXPECT_TRUE(same_pixels(centred, expected));
+  EXPECT_EQ(differing_pixels(centred, expected), 0);
 
   // Before any sip the recorded scale is 0: a centred text is not moved.
   qndraw_tag fresh;
-  clear_screen();
+  Cls();
   fresh.t3d(text, 320.0f, 240.0f, 0.0f, 1);
   auto unmoved = GrabPixmap(200, 200, 240, 80);
-  clear_screen();
+  Cls();
   DrawText(text, 320.0f, 240.0f);
-  EXPECT_TRUE(same_pixels(unmoved, GrabPixmap(200, 200, 240, 80)));
+  EXPECT_EQ(differing_pixels(unmoved, GrabPixmap(200, 200, 240, 80)), 0);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "game/stage.h"
+#include "graphics/draw/draw2d.h"
 #include "platform/input.h"
 #include "platform/keycodes.h"
 #include "world/balloon.h"
@@ -123,11 +124,11 @@ TEST_F(StageTest, LostPlanesRestartTheStageThenEndTheGame) {
 
   for (int i = 0; i < 249; ++i) run_game_over();
   EXPECT_EQ(game_state, state_game_over);
-  press_key(KeyCodeLeftControl);  // fire still held from play
+  emit_key_down(KeyCodeLeftControl);  // fire still held from play
   run_game_over();
   EXPECT_EQ(game_state, state_title_menu);
   EXPECT_EQ(key_hits(KeyCodeLeftControl), 0);
-  release_key(KeyCodeLeftControl);
+  emit_key_up(KeyCodeLeftControl);
 }
 
 TEST_F(StageTest, DyingAlwaysEndsAsALostPlane) {
@@ -155,10 +156,10 @@ TEST_F(StageTest, BlimpComesIntoViewAt578) {
   fly_blimp(6000, 10);
   for (int i = 0; i < 2710; ++i) blimp(0);
   EXPECT_EQ(blimp_x, 580);
-  clear_screen();
+  Cls();
   blimp(0);
   EXPECT_EQ(blimp_x, 578);
-  EXPECT_TRUE(lit(578, 200));
+  EXPECT_TRUE(lit_at(578, 200));
 
   // Turning reverses it at half the scenery speed, and it loops.
   mountains->mspd = 4;

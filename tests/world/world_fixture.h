@@ -1,12 +1,14 @@
 #pragma once
 // Shared set-up for the world suites: the real 640 x 480 display (under Xvfb), simple
-// test pictures with known solid areas, a fresh world per test, and a few probes.
+// test pictures with known solid areas and a fresh world per test; the screen is read
+// with the probes of screen_probe.h.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "screen_probe.h"
 #include "world/qndraw.h"
 
 class balloon_tag;
@@ -43,15 +45,9 @@ class WorldTest : public ::testing::Test {
   std::shared_ptr<recording_draw> rec;
 };
 
-// Input as the platform would deliver it.
-void press_key(int key);
-void release_key(int key);
-
-// Back-buffer probes.
-void clear_screen();
-// 0xRRGGBB of the back-buffer pixel.
-int pixel_at(int x, int y);
-bool lit(int x, int y);
+// A key as the system driver emits it, without SDL.
+void emit_key_down(int key);
+void emit_key_up(int key);
 
 // Where a dying plane waits: far from every target.
 void park_player();

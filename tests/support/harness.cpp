@@ -3,12 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string_view>
 
@@ -18,59 +14,34 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/pixmap/pixmap.h"
 #include "platform/input.h"
-#include "platform/sdl_events.h"
 #include "private_display.h"
 #include "stream/stream.h"
 #include "world/globals.h"
 
 namespace fs = std::filesystem;
 
-// ---------------------------------------------------------------- scratch_dir
+// ---------------------------------------------------------------- game_dir
 
-scratch_dir::scratch_dir(bool with_data) {
+game_dir::game_dir(bool with_data) {
   use_private_display();
   // Sounds through a device nobody hears, unless the caller chose otherwise.
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  std::string pattern = (fs::temp_directory_path() / "aerovane-game-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make a scratch folder");
-  path_ = buf.data();
   if (with_data) {
-    fs::create_directory(path_ / "data");
+    fs::create_directory(path() / "data");
     const fs::path sounds = fs::path(AV_BINARY_DIR) / "data";
     std::error_code ec;
     if (fs::is_directory(sounds, ec))
       for (const auto& entry : fs::directory_iterator(sounds, ec))
         if (entry.path().extension() == ".ogg")
-          fs::copy_file(entry.path(), path_ / "data" / entry.path().filename(), ec);
+          fs::copy_file(entry.path(), path() / "data" / entry.path().filename(), ec);
   }
   old_ = fs::current_path();
-  fs::current_path(path_);
+  fs::current_path(path());
 }
 
-scratch_dir::~scratch_dir() {
+game_dir::~game_dir() {
   std::error_code ec;
   fs::current_path(old_, ec);
-  fs::remove_all(path_, ec);
-}
-
-void scratch_dir::write_bytes(const std::string& relative,
-                              const std::vector<std::uint8_t>& bytes) const {
-  std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> scratch_dir::read_bytes(const std::string& relative) const {
-  std::ifstream in(path_ / relative, std::ios::binary);
-  if (!in) return {};
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool scratch_dir::exists(const std::string& relative) const {
-  std::error_code ec;
-  return fs::exists(path_ / relative, ec);
 }
 
 std::vector<std::uint8_t> le32(std::int32_t value) {
@@ -101,7 +72,7 @@ game_run& game_run::until(std::function<bool()> condition) {
 }
 
 game_run& game_run::skip_splash() {
-  then([] { press_key(SDL_SCANCODE_SPACE); });
+  then([] { push_key_press(SDL_SCANCODE_SPACE); });
   return until([] { return first_run == 0; });
 }
 
@@ -139,7 +110,7 @@ int game_run::run() {
   return run_program(options);
 }
 
-// ---------------------------------------------------------------- input
+// ---------------------------------------------------------------- pointer
 
 namespace {
 
@@ -174,15 +145,6 @@ int last_wx = 0, last_wy = 0;
 
 }  // namespace
 
-void key_event(int sdl_scancode, bool down) {
-  push_key(static_cast<SDL_Scancode>(sdl_scancode), down);
-}
-
-void press_key(int sdl_scancode) {
-  key_event(sdl_scancode, true);
-  key_event(sdl_scancode, false);
-}
-
 void pointer_to(int x, int y) {
   if (!window_point(x, y, last_wx, last_wy))
     ADD_FAILURE() << "no window point maps to (" << x << ", " << y << ")";
@@ -201,8 +163,6 @@ SDL_Event window_event(int sdl_window_event) {
   e.window.event = static_cast<Uint8>(sdl_window_event);
   return e;
 }
-
-void request_close() { push_quit(); }
 
 // ---------------------------------------------------------------- sounds
 
@@ -293,49 +253,3 @@ const std::vector<std::string>& record_sounds() {
   played.clear();
   return played;
 }
-
-// ---------------------------------------------------------------- screen
-
-screen_shot::screen_shot() {
-  pixmap_ = GrabPixmap(0, 0, 640, 480);
-  if (pixmap_ && pixmap_->format != PixelRGBA8888) pixmap_ = pixmap_->Convert(PixelRGBA8888);
-  if (!pixmap_) ADD_FAILURE() << "the back buffer could not be read";
-}
-
-rgb screen_shot::at(int x, int y) const {
-  if (!pixmap_ || x < 0 || y < 0 || x >= pixmap_->width || y >= pixmap_->height) return {};
-  const std::uint8_t* p = pixmap_->pixels + y * pixmap_->pitch + x * 4;
-  return {p[0], p[1], p[2]};
-}
-
-int screen_shot::count(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const {
-  int n = 0;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x)
-      if (test(at(x, y))) ++n;
-  return n;
-}
-
-int screen_shot::right_edge(int x0, int y0, int x1, int y1,
-                            const std::function<bool(rgb)>& test) const {
-  for (int x = x1; x >= x0; --x)
-    for (int y = y0; y <= y1; ++y)
-      if (test(at(x, y))) return x;
-  return -1;
-}
-
-int screen_shot::left_edge(int x0, int y0, int x1, int y1,
-                           const std::function<bool(rgb)>& test) const {
-  for (int x = x0; x <= x1; ++x)
-    for (int y = y0; y <= y1; ++y)
-      if (test(at(x, y))) return x;
-  return -1;
-}
-
-bool near_colour(rgb c, int r, int g, int b, int tolerance) {
-  return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
-         std::abs(c.b - b) <= tolerance;
-}
-
-// The system's D-Bus library, reached through SDL, keeps one buffer to the end.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }

@@ -1,6 +1,6 @@
-// Test helpers: real SDL events pushed into SDL's queue, and a hook that records
-// what the system driver emits for them.
 #pragma once
+// Real SDL events pushed into SDL's queue, for the system driver's own pump to translate,
+// and a hook that records what the system driver emits for them.
 
 #include <SDL.h>
 
@@ -16,6 +16,7 @@ struct Seen {
 void start_dummy_video();
 
 void push_key(SDL_Scancode sc, bool down, bool repeat = false, Uint16 mod = 0);
+void push_key_press(SDL_Scancode sc);  // down, then up
 void push_text(const char* utf8);
 void push_motion(int x, int y);
 void push_button(Uint8 button, bool down, int x, int y);

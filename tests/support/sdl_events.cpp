@@ -33,6 +33,11 @@ void push_key(SDL_Scancode sc, bool down, bool repeat, Uint16 mod) {
   push(e);
 }
 
+void push_key_press(SDL_Scancode sc) {
+  push_key(sc, true);
+  push_key(sc, false);
+}
+
 void push_text(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;

@@ -2,7 +2,8 @@
 // Runs the whole program deterministically for a test: fixed seed, a clock that only
 // moves when something sleeps (so pacing costs nothing), and a script of steps that
 // look at and poke the running game once per frame, just before the frame is shown.
-// Input goes in as SDL events through the real event path.
+// Input goes in as SDL events through the real event path (sdl_events.h); what it shows is
+// read with the screen probes (screen_probe.h).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -10,25 +11,18 @@
 #include <string>
 #include <vector>
 
-class TPixmap;
+#include "scratch_dir.h"
+#include "screen_probe.h"
+#include "sdl_events.h"
 
-// A fresh working folder for one run, with a data folder holding the game's sounds
-// when they have been built. The test returns to the old folder afterwards.
-class scratch_dir {
+// The game's working folder for one run: a scratch folder, made the working folder until
+// it goes, with a data folder holding the game's sounds when they have been built.
+class game_dir : public scratch_dir {
  public:
-  explicit scratch_dir(bool with_data = true);
-  ~scratch_dir();
-  scratch_dir(const scratch_dir&) = delete;
-  scratch_dir& operator=(const scratch_dir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  void write_bytes(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
-  // Empty when there is no such file.
-  std::vector<std::uint8_t> read_bytes(const std::string& relative) const;
-  bool exists(const std::string& relative) const;
+  explicit game_dir(bool with_data = true);
+  ~game_dir();
 
  private:
-  std::filesystem::path path_;
   std::filesystem::path old_;
 };
 
@@ -64,18 +58,14 @@ class game_run {
   std::vector<step> steps_;
 };
 
-// ---- input, through SDL's event queue ----
+// ---- the pointer, through SDL's event queue ----
 
-void key_event(int sdl_scancode, bool down);
-void press_key(int sdl_scancode);  // down and up
 // Puts the pointer on a screen point by a motion event at the window point that maps
 // to it; fails the test when no window point does.
 void pointer_to(int x, int y);
 void click_at(int x, int y);  // the left button
-void request_close();
 // A window event of the game's window (focus lost, gained, ...), made on the game's thread
 // to be pushed with SDL_PushEvent from any thread.
-union SDL_Event;
 SDL_Event window_event(int sdl_window_event);
 
 // ---- the sounds, through a driver that only records ----
@@ -86,27 +76,3 @@ SDL_Event window_event(int sdl_window_event);
 // done with its channel after: "bploop.ogg@0.6 loop pause resume stop". One cued and never
 // started shows only its file.
 const std::vector<std::string>& record_sounds();
-
-// ---- the screen ----
-
-struct rgb {
-  int r = 0, g = 0, b = 0;
-  bool operator==(const rgb&) const = default;
-};
-
-// The back buffer as it stands, 640 x 480.
-class screen_shot {
- public:
-  screen_shot();
-  rgb at(int x, int y) const;
-  // Pixels in the box that satisfy the test.
-  int count(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
-  // Rightmost column in the box with a pixel that satisfies the test, -1 when none.
-  int right_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
-  int left_edge(int x0, int y0, int x1, int y1, const std::function<bool(rgb)>& test) const;
-
- private:
-  std::shared_ptr<TPixmap> pixmap_;
-};
-
-bool near_colour(rgb c, int r, int g, int b, int tolerance);

@@ -90,7 +90,7 @@ enum class state { title, fly_in, play, paused, suspended, cleared, dying, game_
 
 }  // namespace
 
-TEST(AudioSoak, TheGamesCallsOverTwoHundredThousandFrames) {
+TEST(EngineSoak, TheGamesCallsOverTwoHundredThousandFrames) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   init_audio_module();
   ASSERT_EQ(set_audio_driver("SoftMix"), 1);
