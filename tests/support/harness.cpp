@@ -13,6 +13,7 @@
 #include "game/program.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/pixmap/pixmap.h"
+#include "graphics/window/screen_window.h"
 #include "platform/input.h"
 #include "private_display.h"
 #include "stream/stream.h"
@@ -114,10 +115,16 @@ int game_run::run() {
 
 namespace {
 
+// The window the game's screen shows in, whichever renderer draws it.
+SDL_Window* game_window() {
+  TScreenWindow* r = CurrentScreenWindow();
+  return r && r->window ? r->window : SDL_GL_GetCurrentWindow();
+}
+
 // Where (x, y) of the game screen lies in the window: found by asking the event path
 // itself, so it holds for whatever scaling the display chose.
 bool window_point(int x, int y, int& wx, int& wy) {
-  SDL_Window* window = SDL_GL_GetCurrentWindow();
+  SDL_Window* window = game_window();
   int w = 640, h = 480;
   if (window) SDL_GetWindowSize(window, &w, &h);
   const int ax = w / 4, ay = h / 4, bx = 3 * w / 4, by = 3 * h / 4;
@@ -159,7 +166,7 @@ void click_at(int x, int y) {
 SDL_Event window_event(int sdl_window_event) {
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
-  e.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
+  e.window.windowID = SDL_GetWindowID(game_window());
   e.window.event = static_cast<Uint8>(sdl_window_event);
   return e;
 }

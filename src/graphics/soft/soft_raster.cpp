@@ -1,0 +1,449 @@
+#include "graphics/soft/soft_raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "graphics/draw/draw2d.h"
+#include "graphics/draw/image.h"
+#include "graphics/soft/soft_pixel.h"
+
+// The arithmetic below reproduces another program's float rounding; a compiler that fused
+// a multiply and an add on its own would change which texel an edge sample takes.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#elif defined(__GNUC__)
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+namespace soft {
+
+namespace {
+
+int64_t floor_div(int64_t a, int64_t b) {  // b > 0
+  const int64_t q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+int64_t ceil_div(int64_t a, int64_t b) { return -floor_div(-a, b); }
+
+// A window coordinate in the rasteriser's fixed point: 1/256 pixel, ties to even.
+int64_t snap(float v) { return static_cast<int64_t>(std::nearbyint(v * 256.0f)); }
+
+// Clip space planes, in the order they are applied: x >= -w, x <= w, y >= -w, y <= w.
+float plane_distance(const ClipVertex& p, int plane) {
+  switch (plane) {
+    case 0: return 1.0f + p.x;
+    case 1: return 1.0f - p.x;
+    case 2: return 1.0f + p.y;
+    default: return 1.0f - p.y;
+  }
+}
+
+// The point of the edge from `in` (inside) to `out` where it meets the plane.
+ClipVertex meet(const ClipVertex& in, const ClipVertex& out, float din, float dout) {
+  const float t = din / (din - dout);
+  return {in.x + t * (out.x - in.x), in.y + t * (out.y - in.y), in.u + t * (out.u - in.u),
+          in.v + t * (out.v - in.v)};
+}
+
+bool outside(const ClipVertex& p) {
+  return !(p.x >= -1.0f && p.x <= 1.0f && p.y >= -1.0f && p.y <= 1.0f);
+}
+
+int nearest_index(float u, int size) {
+  const float t = u * static_cast<float>(size);
+  if (!(t >= 0.0f)) return 0;  // also not a number
+  if (t >= static_cast<float>(size)) return size - 1;
+  return static_cast<int>(t);
+}
+
+// The fixed-point texel coordinate of a filtered sample: 8 bits of weight, the sample
+// point half a texel back.
+int linear_coordinate(float u, int size) {
+  float t = u * static_cast<float>(size) * 256.0f;
+  if (!(t > -1.0e9f)) t = -1.0e9f;  // also not a number
+  if (t > 1.0e9f) t = 1.0e9f;
+  return static_cast<int>(std::nearbyint(t)) - 128;
+}
+
+uint32_t lerp_channel(uint32_t a, uint32_t b, uint32_t w) {
+  return (a * (256u - w) + b * w + 128u) >> 8;
+}
+
+uint32_t lerp_texel(uint32_t a, uint32_t b, uint32_t w) {
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) out |= lerp_channel((a >> s) & 0xffu, (b >> s) & 0xffu, w) << s;
+  return out;
+}
+
+// Bilinear, clamped to the edge: across first, rounded, then down, rounded.
+uint32_t sample_linear(const uint32_t* texels, int w, int h, int xf, int yf) {
+  const int i0 = std::clamp(xf >> 8, 0, w - 1), i1 = std::clamp((xf >> 8) + 1, 0, w - 1);
+  const int j0 = std::clamp(yf >> 8, 0, h - 1), j1 = std::clamp((yf >> 8) + 1, 0, h - 1);
+  const uint32_t wx = static_cast<uint32_t>(xf & 255), wy = static_cast<uint32_t>(yf & 255);
+  const uint32_t* r0 = texels + static_cast<size_t>(j0) * w;
+  const uint32_t* r1 = texels + static_cast<size_t>(j1) * w;
+  return lerp_texel(lerp_texel(r0[i0], r0[i1], wx), lerp_texel(r1[i0], r1[i1], wx), wy);
+}
+
+}  // namespace
+
+float Raster::Plane::At(int x, int y) const {
+  return std::fma(dady, static_cast<float>(y), std::fma(dadx, static_cast<float>(x), a0));
+}
+
+void Raster::Begin(TSoftScreen& screen, int x0, int y0, int x1, int y1) {
+  screen_ = &screen;
+  w_ = screen.width;
+  h_ = screen.height;
+  cx0_ = std::max(0, x0);
+  cy0_ = std::max(0, y0);
+  cx1_ = std::min(w_, x1);
+  cy1_ = std::min(h_, y1);
+  if (static_cast<int>(line_.size()) < w_) line_.resize(static_cast<size_t>(w_));
+}
+
+ClipVertex Raster::ToClip(float x, float y, float u, float v) const {
+  // glOrtho(0, w, h, 0): the matrix is made in float.
+  const float sx = 2.0f / static_cast<float>(w_);
+  const float sy = 2.0f / (0.0f - static_cast<float>(h_));
+  return {x * sx + -1.0f, y * sy + 1.0f, u, v};
+}
+
+Raster::Window Raster::ToWindow(const ClipVertex& c) const {
+  const float hw = static_cast<float>(w_) * 0.5f, hh = static_cast<float>(h_) * 0.5f;
+  return {std::fma(c.x, hw, hw), std::fma(c.y, hh, hh), c.u, c.v};
+}
+
+void Raster::Quad(const ClipVertex q[4], const Paint& p) {
+  if (outside(q[0]) || outside(q[1]) || outside(q[2]) || outside(q[3])) {
+    Triangle(q[0], q[1], q[3], p);
+    Triangle(q[1], q[2], q[3], p);
+    return;
+  }
+  // Both halves of a quad on the screen take their texture coordinates from one plane,
+  // set up from the first half.
+  if (!screen_ || cx0_ >= cx1_ || cy0_ >= cy1_) return;
+  const Window w[4] = {ToWindow(q[0]), ToWindow(q[1]), ToWindow(q[2]), ToWindow(q[3])};
+  const Window plane[3] = {w[0], w[1], w[3]};
+  Rasterize(w[0], w[1], w[3], p, plane);
+  Rasterize(w[1], w[2], w[3], p, plane);
+}
+
+void Raster::Fan(const ClipVertex* v, int n, const Paint& p) {
+  for (int i = 1; i + 1 < n; ++i) Triangle(v[0], v[i], v[i + 1], p);
+}
+
+void Raster::Point(const ClipVertex& c, const Paint& p) {
+  if (!screen_ || outside(c)) return;
+  const Window w = ToWindow(c);
+  const int64_t i = floor_div(snap(w.x), 256), j = floor_div(snap(w.y), 256);
+  const int64_t row = h_ - 1 - j;
+  if (i < cx0_ || i >= cx1_ || row < cy0_ || row >= cy1_) return;
+  BlendSpan(p, nullptr, screen_->Row(static_cast<int>(row)) + i, 1);
+}
+
+void Raster::Line(float x0, float y0, float x1, float y1, float width, const Paint& p) {
+  // Along its major axis a line covers the pixels whose diamond it leaves: its first
+  // pixel when it starts inside that pixel's diamond, never its last when it ends inside.
+  const bool xmajor = std::fabs(x1 - x0) >= std::fabs(y1 - y0);
+  auto in_diamond = [](float x, float y) {
+    return std::fabs(x - (std::floor(x) + 0.5f)) + std::fabs(y - (std::floor(y) + 0.5f)) < 0.5f;
+  };
+  float a0 = xmajor ? x0 : y0, a1 = xmajor ? x1 : y1;  // along the major axis
+  const float b0 = xmajor ? y0 : x0, b1 = xmajor ? y1 : x1;
+  const float len = a1 - a0;
+  if (len == 0.0f) return;
+  const float slope = (b1 - b0) / len;
+  float s0 = a0, s1 = a1;
+  if (in_diamond(x0, y0)) s0 = std::floor(a0) + 0.5f;
+  if (in_diamond(x1, y1)) s1 = std::floor(a1) + 0.5f;
+  // A span going backwards is covered from its far end, with the same half-open rule.
+  if (len < 0.0f) {
+    s0 = in_diamond(x0, y0) ? std::floor(a0) + 1.0f : a0;
+    s1 = in_diamond(x1, y1) ? std::floor(a1) + 1.0f : a1;
+  }
+  const float t0 = b0 + (s0 - a0) * slope, t1 = b0 + (s1 - a0) * slope;
+  const float h = width * 0.5f;
+  ClipVertex q[4];
+  if (xmajor) {
+    q[0] = ToClip(s0, t0 - h);
+    q[1] = ToClip(s1, t1 - h);
+    q[2] = ToClip(s1, t1 + h);
+    q[3] = ToClip(s0, t0 + h);
+  } else {
+    q[0] = ToClip(t0 - h, s0);
+    q[1] = ToClip(t0 + h, s0);
+    q[2] = ToClip(t1 + h, s1);
+    q[3] = ToClip(t1 - h, s1);
+  }
+  Quad(q, p);
+}
+
+void Raster::Triangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
+                      const Paint& p) {
+  if (!screen_ || cx0_ >= cx1_ || cy0_ >= cy1_) return;
+  if (!outside(a) && !outside(b) && !outside(c)) {
+    Rasterize(ToWindow(a), ToWindow(b), ToWindow(c), p);
+    return;
+  }
+  // Clipped to the screen, one plane after the other; what is left is drawn as a fan.
+  ClipVertex buf[2][16];
+  int n = 3;
+  buf[0][0] = a;
+  buf[0][1] = b;
+  buf[0][2] = c;
+  int cur = 0;
+  for (int plane = 0; plane < 4 && n >= 3; ++plane) {
+    bool any = false;
+    for (int i = 0; i < n; ++i) any = any || plane_distance(buf[cur][i], plane) < 0.0f;
+    if (!any) continue;
+    const ClipVertex* in = buf[cur];
+    ClipVertex* out = buf[cur ^ 1];
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+      const ClipVertex& s = in[i];
+      const ClipVertex& e = in[(i + 1) % n];
+      const float ds = plane_distance(s, plane), de = plane_distance(e, plane);
+      if (!(ds >= 0.0f) && !(de >= 0.0f)) continue;  // both out (or not a number)
+      if (ds >= 0.0f) out[m++] = s;
+      if ((ds >= 0.0f) != (de >= 0.0f))
+        out[m++] = ds >= 0.0f ? meet(s, e, ds, de) : meet(e, s, de, ds);
+    }
+    n = m;
+    cur ^= 1;
+  }
+  if (n < 3) return;
+  // The fan of a clipped polygon starts two points on.
+  const int start = n > 3 ? 2 % n : 0;
+  Window w[16];
+  for (int i = 0; i < n; ++i) w[i] = ToWindow(buf[cur][(start + i) % n]);
+  for (int i = 1; i + 1 < n; ++i) Rasterize(w[0], w[i], w[i + 1], p);
+}
+
+void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
+                       const Window* plane_of) {
+  // Coverage on snapped vertices, counter-clockwise with rows counted upwards.
+  int64_t X[3] = {snap(a.x), snap(b.x), snap(c.x)};
+  int64_t Y[3] = {snap(a.y), snap(b.y), snap(c.y)};
+  const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+  if (area == 0) return;
+  if (area < 0) {
+    std::swap(X[1], X[2]);
+    std::swap(Y[1], Y[2]);
+  }
+  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
+  // Window rows count upwards; screen rows downwards.
+  const int64_t jlo = std::max<int64_t>(ceil_div(ymin - 128, 256), h_ - cy1_);
+  const int64_t jhi = std::min<int64_t>(floor_div(ymax - 128, 256), h_ - 1 - cy0_);
+  const int64_t ilo = std::max<int64_t>(ceil_div(xmin - 128, 256), cx0_);
+  const int64_t ihi = std::min<int64_t>(floor_div(xmax - 128, 256), cx1_ - 1);
+  if (jlo > jhi || ilo > ihi) return;
+
+  Plane pu{0.0f, 0.0f, 0.0f}, pv{0.0f, 0.0f, 0.0f};
+  float lambda = 0.0f;
+  if (p.texture) {
+    const Window& pa = plane_of ? plane_of[0] : a;
+    const Window& pb = plane_of ? plane_of[1] : b;
+    const Window& pc = plane_of ? plane_of[2] : c;
+    const float x0 = pa.x - 0.5f, y0 = pa.y - 0.5f, x1 = pb.x - 0.5f, y1 = pb.y - 0.5f;
+    const float x2 = pc.x - 0.5f, y2 = pc.y - 0.5f;
+    const float dx01 = x0 - x1, dy01 = y0 - y1, dx20 = x2 - x0, dy20 = y2 - y0;
+    const float ooa = 1.0f / (dx01 * dy20 - dx20 * dy01);
+    const float ka = dy20 * ooa, kb = dy01 * ooa, kc = dx01 * ooa, kd = dx20 * ooa;
+    auto plane = [&](float q0, float q1, float q2) {
+      const float da01 = q0 - q1, da20 = q2 - q0;
+      Plane pl;
+      pl.dadx = da01 * ka - da20 * kb;
+      pl.dady = da20 * kc - da01 * kd;
+      pl.a0 = q0 - (pl.dadx * x0 + pl.dady * y0);
+      return pl;
+    };
+    pu = plane(pa.u, pb.u, pc.u);
+    pv = plane(pa.v, pb.v, pc.v);
+    const float tw = static_cast<float>(p.texture->width),
+                th = static_cast<float>(p.texture->height);
+    const float rx = std::hypot(pu.dadx * tw, pv.dadx * th);
+    const float ry = std::hypot(pu.dady * tw, pv.dady * th);
+    lambda = std::log2(std::max(rx, ry));
+    // A texel column that only depends on the pixel column is worked out once.
+    columns_.clear();
+    if (pu.dady == 0.0f) {
+      columns_from_ = static_cast<int>(ilo);
+      for (int64_t i = ilo; i <= ihi; ++i) columns_.push_back(pu.At(static_cast<int>(i), 0));
+    }
+  }
+
+  struct Edge {
+    int64_t px, py, dx, dy, bias;
+  } e[3];
+  for (int k = 0; k < 3; ++k) {
+    const int l = (k + 1) % 3;
+    e[k] = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0};
+    const bool inclusive = (e[k].dy == 0 && e[k].dx > 0) || e[k].dy < 0;
+    e[k].bias = inclusive ? 0 : 1;
+  }
+  for (int64_t j = jlo; j <= jhi; ++j) {
+    const int64_t cy = j * 256 + 128;
+    int64_t lo = ilo, hi = ihi + 1;
+    for (const Edge& g : e) {
+      const int64_t k = g.dx * (cy - g.py);  // the edge function is k - dy * (cx - px)
+      if (g.dy == 0) {
+        if (k < g.bias) lo = hi;
+      } else if (g.dy < 0) {
+        const int64_t cx = g.px + ceil_div(g.bias - k, -g.dy);
+        lo = std::max(lo, ceil_div(cx - 128, 256));
+      } else {
+        const int64_t cx = g.px + floor_div(k - g.bias, g.dy);
+        hi = std::min(hi, floor_div(cx - 128, 256) + 1);
+      }
+    }
+    if (lo < hi)
+      ShadeSpan(p, pu, pv, lambda, static_cast<int>(j), static_cast<int>(lo), static_cast<int>(hi));
+  }
+}
+
+void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row,
+                       int x0, int x1) {
+  uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
+  const int n = x1 - x0;
+  if (!p.texture) {
+    BlendSpan(p, nullptr, dst, n);
+    return;
+  }
+  const TSoftTexture& t = *p.texture;
+  const bool mipmapped = (t.flags & MipmappedImage) != 0 && t.MaxLevel() > 0;
+  // Above a scale of 1 the picture is magnified and the first level serves.
+  int level = 0, level2 = -1;
+  uint32_t level_weight = 0;
+  if (mipmapped && lambda > 0.0f) {
+    if (p.filtered) {
+      if (lambda >= static_cast<float>(t.MaxLevel())) {
+        level = t.MaxLevel();
+      } else {
+        level = static_cast<int>(lambda);
+        level2 = level + 1;
+        level_weight = static_cast<uint32_t>((lambda - static_cast<float>(level)) * 256.0f);
+      }
+    } else {
+      level = lambda <= 0.5f ? 0 : static_cast<int>(std::ceil(lambda + 0.5f)) - 1;
+      level = std::min(level, t.MaxLevel());
+    }
+  }
+  auto fetch = [&](int lv, int x) {
+    const int lw = t.LevelWidth(lv), lh = t.LevelHeight(lv);
+    const uint32_t* texels = t.levels[static_cast<size_t>(lv)].data();
+    const float u =
+        columns_.empty() ? pu.At(x, row) : columns_[static_cast<size_t>(x - columns_from_)];
+    const float v = pv.At(x, row);
+    if (!p.filtered)
+      return texels[static_cast<size_t>(nearest_index(v, lh)) * lw + nearest_index(u, lw)];
+    return sample_linear(texels, lw, lh, linear_coordinate(u, lw), linear_coordinate(v, lh));
+  };
+  uint32_t* line = line_.data();
+  if (!p.filtered && level == 0 && pv.dadx == 0.0f && !columns_.empty()) {
+    // One texel row for the whole span, a texel column per pixel column.
+    const int lw = t.width;
+    const uint32_t* texrow =
+        t.levels[0].data() + static_cast<size_t>(nearest_index(pv.At(x0, row), t.height)) * lw;
+    const float* us = columns_.data() + (x0 - columns_from_);
+    const int first = nearest_index(us[0], lw);
+    bool straight = first + n <= lw;
+    for (int i = 0; i < n; ++i) {
+      const int col = nearest_index(us[i], lw);
+      straight = straight && col == first + i;
+      line[i] = texrow[col];
+    }
+    BlendSpan(p, straight ? texrow + first : line, dst, n);
+    return;
+  }
+  for (int i = 0; i < n; ++i) {
+    uint32_t texel = fetch(level, x0 + i);
+    if (level2 >= 0) texel = lerp_texel(texel, fetch(level2, x0 + i), level_weight);
+    line[i] = texel;
+  }
+  BlendSpan(p, line, dst, n);
+}
+
+namespace {
+
+template <int kBlend, bool kWhite, bool kKeepAlpha>
+void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+  const uint8_t* mr = kWhite ? nullptr : p.modulate;
+  const uint8_t* mg = kWhite ? nullptr : p.modulate + 256;
+  const uint8_t* mb = kWhite ? nullptr : p.modulate + 512;
+  const uint8_t* ma = kWhite ? nullptr : p.modulate + 768;
+  const uint32_t cr = p.color[0], cg = p.color[1], cb = p.color[2], ca = p.color[3];
+  for (int i = 0; i < n; ++i) {
+    uint32_t r, g, b, a;
+    if (texels) {
+      const uint32_t t = texels[i];
+      r = Channel(t, kRed);
+      g = Channel(t, kGreen);
+      b = Channel(t, kBlue);
+      a = Channel(t, kAlpha);
+      if (!kWhite) {
+        r = mr[r];
+        g = mg[g];
+        b = mb[b];
+        a = ma[a];
+      }
+    } else {
+      r = cr;
+      g = cg;
+      b = cb;
+      a = ca;
+    }
+    const uint32_t d = dst[i];
+    if constexpr (kBlend == MaskBlend) {
+      if (a < kMaskThreshold) continue;
+      dst[i] = Pack(r, g, b, kKeepAlpha ? a : 255u);
+    } else if constexpr (kBlend == AlphaBlend) {
+      if (a == 0) continue;
+      if (a == 255) {
+        dst[i] = Pack(r, g, b, 255u);
+        continue;
+      }
+      dst[i] = Pack(AlphaOver(r, a, Channel(d, kRed)), AlphaOver(g, a, Channel(d, kGreen)),
+                    AlphaOver(b, a, Channel(d, kBlue)),
+                    kKeepAlpha ? AlphaOver(a, a, Channel(d, kAlpha)) : 255u);
+    } else if constexpr (kBlend == LightBlend) {
+      if (a == 0) continue;
+      dst[i] = Pack(LightOver(r, a, Channel(d, kRed)), LightOver(g, a, Channel(d, kGreen)),
+                    LightOver(b, a, Channel(d, kBlue)),
+                    kKeepAlpha ? LightOver(a, a, Channel(d, kAlpha)) : 255u);
+    } else if constexpr (kBlend == ShadeBlend) {
+      dst[i] = Pack(ShadeOver(r, Channel(d, kRed)), ShadeOver(g, Channel(d, kGreen)),
+                    ShadeOver(b, Channel(d, kBlue)),
+                    kKeepAlpha ? ShadeOver(a, Channel(d, kAlpha)) : 255u);
+    } else {
+      dst[i] = Pack(r, g, b, kKeepAlpha ? a : 255u);
+    }
+  }
+}
+
+template <int kBlend>
+void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+  const bool white = p.white || !texels;
+  if (p.keep_alpha) {
+    white ? blend_span<kBlend, true, true>(p, texels, dst, n)
+          : blend_span<kBlend, false, true>(p, texels, dst, n);
+  } else {
+    white ? blend_span<kBlend, true, false>(p, texels, dst, n)
+          : blend_span<kBlend, false, false>(p, texels, dst, n);
+  }
+}
+
+}  // namespace
+
+void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+  switch (p.blend) {
+    case MaskBlend: blend_span_for<MaskBlend>(p, texels, dst, n); break;
+    case AlphaBlend: blend_span_for<AlphaBlend>(p, texels, dst, n); break;
+    case LightBlend: blend_span_for<LightBlend>(p, texels, dst, n); break;
+    case ShadeBlend: blend_span_for<ShadeBlend>(p, texels, dst, n); break;
+    default: blend_span_for<SolidBlend>(p, texels, dst, n); break;
+  }
+}
+
+}  // namespace soft
