@@ -103,17 +103,17 @@ std::vector<Shot> play(int glasses, int retro, bool soft) {
   static const auto noting = std::make_shared<NotingRenderer>();
   init_graphics_module();
   SetGraphicsDriver(soft ? std::shared_ptr<TGraphicsDriver>(noting) : GLRenderer());
-  scratch_dir dir;
+  game_dir dir;
   dir.write_bytes("data/anaglyph3d.dat", le32(glasses));
   std::vector<Shot> shots;
   game_run run;
   run.until([&] {
     const int f = run.frames;
     if (f == 1) retro_fx = retro;
-    if (f == 20) press_key(SDL_SCANCODE_SPACE);
+    if (f == 20) push_key_press(SDL_SCANCODE_SPACE);
     if (f == 25) pointer_to(320, 240);  // "Start Game" lit, its text a fifth larger
     if (f == 50) click_at(320, 240);    // "Start Game"
-    if (f > 50) press_key(SDL_SCANCODE_LCTRL);
+    if (f > 50) push_key_press(SDL_SCANCODE_LCTRL);
     if (f == 80) {
       player->lives = 1;
       explode_tag::create_it(300.0f, 200.0f, 1.0f);
@@ -121,9 +121,9 @@ std::vector<Shot> play(int glasses, int retro, bool soft) {
       smoke_tag::create_it(350.5f, 150.25f);
       points_tag::create_it(320, 180, 150);
       bpop_tag::create_it(400, 220.5f);
-      key_event(SDL_SCANCODE_DOWN, true);
+      push_key(SDL_SCANCODE_DOWN, true);
     }
-    if (f == 250) game_state = 5;  // straight to "Game Over!", drawn twice the size
+    if (f == 250) game_state = state_game_over;  // straight to "Game Over!", drawn twice the size
     if (f % 30 == 0) shots.push_back({GrabPixmap(0, 0, 640, 480), noting->noted});
     noting->noted.clear();
     return f >= kFrames;
