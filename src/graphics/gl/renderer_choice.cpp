@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "graphics/gl/gl2d.h"
+#include "graphics/gl/gl_screen.h"
 #include "graphics/soft/soft2d.h"
 #include "graphics/window/screen_window.h"
 
@@ -73,7 +74,10 @@ RendererKind ask_the_gl() {
     using StringFn = const GLubyte*(APIENTRY*)(GLenum);
     auto get = reinterpret_cast<StringFn>(SDL_GL_GetProcAddress("glGetString"));
     const GLubyte* name = get ? get(GL_RENDERER) : nullptr;
-    if (name && !IsSoftwareGL(reinterpret_cast<const char*>(name))) kind = RendererKind::GL;
+    // A GL without framebuffer objects could show the screen only in a plain 640 x 480
+    // window; the software renderer shows it full screen.
+    if (name && !IsSoftwareGL(reinterpret_cast<const char*>(name)) && LoadScreenFunctions())
+      kind = RendererKind::GL;
     SDL_GL_DeleteContext(c);
   }
   SDL_DestroyWindow(w);

@@ -26,5 +26,6 @@ bool IsSoftwareGL(const std::string& gl_renderer);
 
 TRendererFacts ReadRendererFacts();
 // The whole choice: the facts, then (only where they cannot tell) the display's GLX and a
-// GL context made to ask. Prints the warning, if any, on stderr.
+// GL context made to ask who draws it and whether it has framebuffer objects. Prints the
+// warning, if any, on stderr.
 RendererKind ChooseRenderer();
