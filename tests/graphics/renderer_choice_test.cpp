@@ -25,9 +25,13 @@ TEST(RendererChoice, TheVariableOverridesAndAnUnknownValueWarnsAndChoosesByTheMa
                  std::to_string(c.software_gl) + ", GPU " + std::to_string(c.gpu));
     const TEarlyChoice got = ChooseRendererEarly({c.asked, c.software_gl, c.gpu});
     EXPECT_EQ(got.decided, c.decided);
-    if (c.decided) EXPECT_EQ(got.kind, c.kind);
+    if (c.decided) {
+      EXPECT_EQ(got.kind, c.kind);
+    }
     EXPECT_EQ(!got.warning.empty(), c.warns) << got.warning;
-    if (c.warns) EXPECT_NE(got.warning.find(c.asked), std::string::npos) << got.warning;
+    if (c.warns) {
+      EXPECT_NE(got.warning.find(c.asked), std::string::npos) << got.warning;
+    }
   }
 }
 
