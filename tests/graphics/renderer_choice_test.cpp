@@ -24,6 +24,7 @@ TEST(RendererChoice, TheVariableOverridesAndAnUnknownValueWarnsAndChoosesByTheMa
     SCOPED_TRACE(std::string("asked '") + c.asked + "', software GL " +
                  std::to_string(c.software_gl) + ", GPU " + std::to_string(c.gpu));
     const TEarlyChoice got = ChooseRendererEarly({c.asked, c.software_gl, c.gpu});
+    EXPECT_EQ(got.forced, c.asked == std::string("gl") || c.asked == std::string("software"));
     EXPECT_EQ(got.decided, c.decided);
     if (c.decided) {
       EXPECT_EQ(got.kind, c.kind);

@@ -89,7 +89,7 @@ RendererKind ask_the_gl() {
 TEarlyChoice ChooseRendererEarly(const TRendererFacts& facts) {
   TEarlyChoice c;
   if (facts.asked == "gl" || facts.asked == "software") {
-    c.decided = true;
+    c.forced = c.decided = true;
     c.kind = facts.asked == "gl" ? RendererKind::GL : RendererKind::Software;
     return c;
   }
@@ -125,10 +125,12 @@ TRendererFacts ReadRendererFacts() {
 RendererKind ChooseRenderer() {
   const TEarlyChoice early = ChooseRendererEarly(ReadRendererFacts());
   if (!early.warning.empty()) std::fprintf(stderr, "aerovane: %s\n", early.warning.c_str());
-  if (early.decided) return early.kind;
+  if (early.forced) return early.kind;
   // Without a display either renderer fails the same way when the game opens its screen.
-  if (!StartVideo()) return RendererKind::GL;
+  if (!StartVideo()) return early.kind;
   const char* video = SDL_GetCurrentVideoDriver();
+  if (video && !std::strcmp(video, "wayland")) return RendererKind::GL;
+  if (early.decided) return early.kind;
   if (video && !std::strcmp(video, "x11") && !x_server_has_glx()) return RendererKind::Software;
   return ask_the_gl();
 }

@@ -14,6 +14,7 @@ struct TRendererFacts {
 };
 
 struct TEarlyChoice {
+  bool forced = false;  // by AEROVANE_RENDERER
   bool decided = false;
   RendererKind kind = RendererKind::GL;
   std::string warning;  // one line for stderr, or empty
@@ -25,7 +26,9 @@ TEarlyChoice ChooseRendererEarly(const TRendererFacts& facts);
 bool IsSoftwareGL(const std::string& gl_renderer);
 
 TRendererFacts ReadRendererFacts();
-// The whole choice: the facts, then (only where they cannot tell) the display's GLX and a
-// GL context made to ask who draws it and whether it has framebuffer objects. Prints the
-// warning, if any, on stderr.
+// The whole choice: the variable; on Wayland the GL renderer (SDL has no window image of its
+// own there, so the software renderer's screen would go through a GL renderer anyway);
+// then the facts; then (only where they cannot tell) the X server's GLX and a GL context
+// made to ask who draws it and whether it has framebuffer objects. Prints the warning, if
+// any, on stderr.
 RendererKind ChooseRenderer();

@@ -31,7 +31,11 @@ TSoftWindowRecord* current_record() {
 // without a GPU driver costs more than everything else the game does. The window
 // system's own image (shared memory on X11) is what we want. Set before the first
 // window surface, which is when SDL reads it, and over whatever the environment says.
+// SDL has no image of its own on Wayland: there the surface can only come through its
+// renderer (the game chooses the GL renderer there unless this one is asked for).
 void use_system_framebuffer() {
+  const char* video = SDL_GetCurrentVideoDriver();
+  if (video && !std::strcmp(video, "wayland")) return;
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
 }
 
