@@ -1,5 +1,6 @@
 // Preload library for the program probe and the end-to-end journeys: timestamps the
-// running game's presents without touching the game. It stands in for SDL_GL_SwapWindow, notes the
+// running game's presents without touching the game. It stands in for SDL_GL_SwapWindow and
+// SDL_UpdateWindowSurface (the GL and the software renderers' presents), notes the
 // time of the first present and of the first one with anything but black on the screen, and writes
 // them to the file named by AV_FRAME_LOG, in milliseconds after AV_EXEC_US (the wall
 // clock in microseconds, taken by the launcher just before exec).
@@ -14,6 +15,7 @@
 // 8 bytes (native 64-bit), so that a prober can read the frame rate over any span.
 // The window's requests to be minimised and restored are logged too: "minimise MS" and
 // "restore MS", seen on an X server without a window manager, which ignores them.
+#include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -26,8 +28,6 @@
 #include <cstring>
 #include <ctime>
 #include <new>
-
-struct SDL_Window;
 
 namespace {
 
@@ -45,6 +45,8 @@ constexpr GLenum kRgba = 0x1908;
 constexpr GLenum kUnsignedByte = 0x1401;
 
 using swap_fn = void (*)(SDL_Window*);
+using update_fn = int (*)(SDL_Window*);
+using surface_fn = SDL_Surface* (*)(SDL_Window*);
 using proc_fn = void* (*)(const char*);
 using get_int_fn = void (*)(GLenum, GLint*);
 using pixel_store_fn = void (*)(GLenum, GLint);
@@ -135,6 +137,38 @@ bool frame_has_content() {
   return false;
 }
 
+// The same for a window surface: the 64 x 64 block at its middle, where the screen shows.
+bool surface_has_content(SDL_Window* window) {
+  static auto get = reinterpret_cast<surface_fn>(dlsym(RTLD_DEFAULT, "SDL_GetWindowSurface"));
+  SDL_Surface* s = get ? get(window) : nullptr;
+  if (!s || !s->pixels || !s->format || s->format->BytesPerPixel != 4) return false;
+  const int w = s->w < 64 ? s->w : 64, h = s->h < 64 ? s->h : 64;
+  const auto* base = static_cast<const unsigned char*>(s->pixels);
+  for (int y = (s->h - h) / 2; y < (s->h + h) / 2; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(base + static_cast<long>(y) * s->pitch);
+    for (int x = (s->w - w) / 2; x < (s->w + w) / 2; ++x)
+      if (row[x] & (s->format->Rmask | s->format->Gmask | s->format->Bmask)) return true;
+  }
+  return false;
+}
+
+// Every present, before it goes out: the first ones' times, and the count.
+template <typename Content>
+void presenting(Content has_content) {
+  if (!content_seen) {
+    const double ms = since_exec_ms();
+    if (swaps == 0) note("first_swap %.1f\n", ms);
+    if (has_content()) {
+      content_seen = true;
+      if (swaps > 0) note("last_black %.1f\n", last_swap_ms);
+      note("first_content %.1f %d\n", ms, swaps);
+    }
+    last_swap_ms = ms;
+  }
+  ++swaps;
+  if (counter) counter->fetch_add(1, std::memory_order_relaxed);
+}
+
 }  // namespace
 
 extern "C" void SDL_MinimizeWindow(SDL_Window* window) {
@@ -151,17 +185,12 @@ extern "C" void SDL_RestoreWindow(SDL_Window* window) {
 
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
   static swap_fn real = reinterpret_cast<swap_fn>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
-  if (!content_seen) {
-    const double ms = since_exec_ms();
-    if (swaps == 0) note("first_swap %.1f\n", ms);
-    if (frame_has_content()) {
-      content_seen = true;
-      if (swaps > 0) note("last_black %.1f\n", last_swap_ms);
-      note("first_content %.1f %d\n", ms, swaps);
-    }
-    last_swap_ms = ms;
-  }
-  ++swaps;
-  if (counter) counter->fetch_add(1, std::memory_order_relaxed);
+  presenting(frame_has_content);
   if (real) real(window);
+}
+
+extern "C" int SDL_UpdateWindowSurface(SDL_Window* window) {
+  static update_fn real = reinterpret_cast<update_fn>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface"));
+  presenting([window] { return surface_has_content(window); });
+  return real ? real(window) : -1;
 }
