@@ -1,11 +1,17 @@
 // One frame of play at stage 20: 105 enemy planes, 60 balloons, 19 clouds, 40 shots in
 // flight and a dozen effects, with stereo drawing and the retro lines on. The real
 // pictures, font and sounds; presents are unpaced.
+//
+//   play_frame_bench [--renderer=gl|software] [benchmark options]
+//
+// The renderer is the GL one unless the option or AEROVANE_RENDERER says software.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "audio/audio.h"
 #include "game/game.h"
@@ -14,6 +20,7 @@
 #include "graphics/draw/image.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
+#include "graphics/soft/soft2d.h"
 #include "platform/random.h"
 #include "stream/embedded.h"
 #include "stream/stream.h"
@@ -34,6 +41,8 @@ constexpr int kBalloons = 3 + 3 * (kStage - 1);  // 60
 constexpr int kShots = 40;
 constexpr int kEffects = 12;
 
+std::string renderer = "gl";
+
 bool open_game() {
   static int state = 0;  // 0 not tried, 1 open, -1 failed
   if (state != 0) return state > 0;
@@ -43,6 +52,7 @@ bool open_game() {
   init_stream_module();
   init_pixmap_module();
   init_graphics_module();
+  if (renderer == "software") SetGraphicsDriver(SoftRenderer(), BackBuffer);
   init_audio_module();
   if (!OpenGraphics(640, 480, 0, 60, BackBuffer)) return false;
   SetMaskColor(0, 0, 0);
@@ -132,6 +142,7 @@ void BM_PlayFrame_GameSide(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["planes"] = static_cast<double>(ebplane_list.count());
+  state.SetLabel(renderer);
 }
 
 // The whole frame as the main loop makes it, presented unpaced and read back, so the
@@ -153,6 +164,7 @@ void BM_PlayFrame_Whole(benchmark::State& state) {
     benchmark::DoNotOptimize(GrabPixmap(0, 0, 1, 1));
     Flip(0);
   }
+  state.SetLabel(renderer);
 }
 
 BENCHMARK(BM_PlayFrame_GameSide)->Unit(benchmark::kMicrosecond);
@@ -161,6 +173,20 @@ BENCHMARK(BM_PlayFrame_Whole)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const char* env = std::getenv("AEROVANE_RENDERER")) renderer = env;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--renderer=", 11) == 0) {
+      renderer = argv[i] + 11;
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+  if (renderer != "gl" && renderer != "software") {
+    std::fprintf(stderr, "play_frame_bench: no renderer '%s' (gl or software)\n", renderer.c_str());
+    return 2;
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
