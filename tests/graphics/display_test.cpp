@@ -2,7 +2,6 @@
 // the bars around the presented screen, and failing cleanly without a display.
 
 #include <SDL.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "private_display.h"
@@ -16,18 +15,10 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
+#include "graphics/window/screen_window.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "sdl_events.h"
-
-// Every swap interval the display asks for: this stands in for SDL's call (the test's
-// own definition wins over the library's) and passes it on.
-std::vector<int> swap_intervals;
-extern "C" int SDL_GL_SetSwapInterval(int interval) {
-  swap_intervals.push_back(interval);
-  static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "SDL_GL_SetSwapInterval"));
-  return real(interval);
-}
 
 namespace {
 
@@ -188,23 +179,11 @@ TEST_F(DisplayTest, FullScreenCentresThePointer) {
   EXPECT_NEAR(y, 512, 1);
 }
 
-TEST_F(DisplayTest, AfterAFocusChangeThePresentsKeepThePacingsInterval) {
-  open_full_screen(100);  // soft sync: presents without waiting for the display
-  set_clock_hooks(nullptr, nullptr);
-  Flip(-1);
-  push_window(SDL_WINDOWEVENT_FOCUS_LOST);
-  push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
-  poll_system();
-  swap_intervals.clear();
-  Flip(-1);
-  ASSERT_FALSE(swap_intervals.empty());
-  EXPECT_EQ(swap_intervals.back(), 0);
-}
-
 TEST_F(DisplayTest, AWindowStaysPutWithoutTheFocusAndMapsThePointerAfterAResize) {
   SetGraphicsWindowed(true);
   open_full_screen(100);
-  SDL_Window* w = SDL_GL_GetCurrentWindow();
+  ASSERT_NE(CurrentScreenWindow(), nullptr);
+  SDL_Window* w = CurrentScreenWindow()->window;
   push_window(SDL_WINDOWEVENT_FOCUS_LOST);
   EXPECT_EQ(app_suspended(), 1);  // the game pauses; the window stays
   EXPECT_EQ(SDL_GetWindowFlags(w) & SDL_WINDOW_MINIMIZED, 0u);
@@ -212,30 +191,6 @@ TEST_F(DisplayTest, AWindowStaysPutWithoutTheFocusAndMapsThePointerAfterAResize)
   push_motion(106, 6);
   EXPECT_EQ(mouse_x(), 5);
   EXPECT_EQ(mouse_y(), 5);
-}
-
-TEST(NoFramebufferObjects, APlainWindowNeverTakesTheScreen) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_framebuffer_object", 1);
-  setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
-  EXPECT_EXIT(
-      {
-        use_private_display(1280, 1024);
-        init_graphics_module();
-        if (!OpenGraphics(640, 480, 32, 60, BackBuffer)) std::exit(2);
-        push_window(SDL_WINDOWEVENT_FOCUS_LOST);
-        push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
-        push_key(SDL_SCANCODE_F11, true);
-        poll_system();
-        SDL_Rect r{};  // (no comma may stand outside parentheses here)
-        SDL_GetWindowSize(SDL_GL_GetCurrentWindow(), &r.w, &r.h);
-        const Uint32 taken = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED;
-        std::exit((SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & taken) || r.w != 640 ||
-                  r.h != 480);
-      },
-      ::testing::ExitedWithCode(0), "");
-  unsetenv("MESA_EXTENSION_OVERRIDE");
-  unsetenv("MESA_GL_VERSION_OVERRIDE");
 }
 
 // Every pixel of the screen in the window is the present test's; here, the bars a 4:3

@@ -8,9 +8,9 @@
 #include "gl_fixture.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
-#include "graphics/gl/glgraphics.h"
 #include "graphics/gl/graphics.h"
 #include "graphics/pixmap/pixmap.h"
+#include "graphics/window/screen_window.h"
 #include "private_display.h"
 
 namespace {
@@ -66,13 +66,15 @@ TEST(Present, EveryShownPixelIsTheScreenPixelUnderIt) {
 
     std::shared_ptr<TPixmap> desktop = desktop_shot();
     ASSERT_NE(desktop, nullptr);
-    if (depth && GLScreenIsOffscreen()) {  // without framebuffer objects, a plain window
+    const TScreenWindow* shown = CurrentScreenWindow();
+    ASSERT_NE(shown, nullptr);
+    if (depth && shown->offscreen) {  // without framebuffer objects, a plain window
       EXPECT_EQ(wrong_pixels(*desktop, 27, 0, 1346, 1010), 0);
       EXPECT_EQ(desktop->ReadPixel(26, 500) & 0xFFFFFF, 0) << "left border";
       EXPECT_EQ(desktop->ReadPixel(1373, 500) & 0xFFFFFF, 0) << "right border";
     } else {
       int x = 0, y = 0;
-      SDL_GetWindowPosition(SDL_GL_GetCurrentWindow(), &x, &y);
+      SDL_GetWindowPosition(shown->window, &x, &y);
       EXPECT_EQ(wrong_pixels(*desktop, x, y, 640, 480), 0);
     }
 

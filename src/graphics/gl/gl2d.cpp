@@ -14,7 +14,6 @@ TGL2DState g_gl2d;
 namespace {
 
 std::shared_ptr<TGL2DDriver> the_renderer;
-bool module_ready = false;
 
 // Oval, polygon and pixmap draws are immediate mode; they take the GL's current colour.
 void use_color() {
@@ -357,10 +356,4 @@ std::shared_ptr<TPixmap> TGL2DDriver::GrabPixmap(int x, int y, int width, int he
 std::shared_ptr<TGL2DDriver> GLRenderer() {
   if (!the_renderer) the_renderer = std::make_shared<TGL2DDriver>();
   return the_renderer;
-}
-
-void init_graphics_module() {
-  if (module_ready) return;
-  module_ready = true;
-  SetGraphicsDriver(GLRenderer(), BackBuffer);
 }

@@ -56,7 +56,8 @@ class TGraphicsDriver {
   virtual bool Windowed() { return false; }
 };
 
-// Registers the OpenGL renderer as the current driver with default flags 2. Safe to call twice.
+// Registers the renderer chosen for this machine (renderer_choice.h) as the current driver
+// with default flags 2. Safe to call twice.
 void init_graphics_module();
 
 // The caption of every window opened from now on.
