@@ -15,7 +15,6 @@
 // 8 bytes (native 64-bit), so that a prober can read the frame rate over any span.
 // The window's requests to be minimised and restored are logged too: "minimise MS" and
 // "restore MS", seen on an X server without a window manager, which ignores them.
-#include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -28,6 +27,23 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+
+struct SDL_Window;
+
+// The leading fields of SDL2's surface and pixel format, which its ABI keeps; the shim is
+// built without SDL's headers (the end-to-end suite builds it too).
+struct SDL_PixelFormat {
+  std::uint32_t format;
+  void* palette;
+  std::uint8_t BitsPerPixel, BytesPerPixel, padding[2];
+  std::uint32_t Rmask, Gmask, Bmask, Amask;
+};
+struct SDL_Surface {
+  std::uint32_t flags;
+  SDL_PixelFormat* format;
+  int w, h, pitch;
+  void* pixels;
+};
 
 namespace {
 
