@@ -161,7 +161,8 @@ bool surface_has_content(SDL_Window* window) {
   const int w = s->w < 64 ? s->w : 64, h = s->h < 64 ? s->h : 64;
   const auto* base = static_cast<const unsigned char*>(s->pixels);
   for (int y = (s->h - h) / 2; y < (s->h + h) / 2; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(base + static_cast<long>(y) * s->pitch);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(base + static_cast<long>(y) * s->pitch);
     for (int x = (s->w - w) / 2; x < (s->w + w) / 2; ++x)
       if (row[x] & (s->format->Rmask | s->format->Gmask | s->format->Bmask)) return true;
   }

@@ -80,7 +80,8 @@ uint32_t blend(uint32_t s, uint32_t d) {
   if (a == 255) return s;
   uint32_t out = 0xff000000u;
   for (int shift = 0; shift < 24; shift += 8) {
-    const uint32_t c = (((s >> shift) & 0xffu) * a + ((d >> shift) & 0xffu) * (255 - a) + 127) / 255;
+    const uint32_t c =
+        (((s >> shift) & 0xffu) * a + ((d >> shift) & 0xffu) * (255 - a) + 127) / 255;
     out |= c << shift;
   }
   return out;
