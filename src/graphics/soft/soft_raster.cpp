@@ -268,9 +268,18 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
     lambda = std::log2(std::max(rx, ry));
     // A texel column that only depends on the pixel column is worked out once.
     columns_.clear();
+    texel_columns_.clear();
+    columns_straight_ = false;
     if (pu.dady == 0.0f) {
       columns_from_ = static_cast<int>(ilo);
-      for (int64_t i = ilo; i <= ihi; ++i) columns_.push_back(pu.At(static_cast<int>(i), 0));
+      const int lw = p.texture->width;
+      columns_straight_ = true;
+      for (int64_t i = ilo; i <= ihi; ++i) {
+        columns_.push_back(pu.At(static_cast<int>(i), 0));
+        texel_columns_.push_back(nearest_index(columns_.back(), lw));
+        columns_straight_ =
+            columns_straight_ && texel_columns_.back() == texel_columns_.front() + (i - ilo);
+      }
     }
   }
 
@@ -346,15 +355,13 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     const int lw = t.width;
     const uint32_t* texrow =
         t.levels[0].data() + static_cast<size_t>(nearest_index(pv.At(x0, row), t.height)) * lw;
-    const float* us = columns_.data() + (x0 - columns_from_);
-    const int first = nearest_index(us[0], lw);
-    bool straight = first + n <= lw;
-    for (int i = 0; i < n; ++i) {
-      const int col = nearest_index(us[i], lw);
-      straight = straight && col == first + i;
-      line[i] = texrow[col];
+    const int* cols = texel_columns_.data() + (x0 - columns_from_);
+    if (columns_straight_) {
+      BlendSpan(p, texrow + cols[0], dst, n);
+      return;
     }
-    BlendSpan(p, straight ? texrow + first : line, dst, n);
+    for (int i = 0; i < n; ++i) line[i] = texrow[cols[i]];
+    BlendSpan(p, line, dst, n);
     return;
   }
   for (int i = 0; i < n; ++i) {
@@ -422,8 +429,26 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
   }
 }
 
+// Texels through unchanged onto a screen without alpha: the two blends that only copy
+// (or not) go word by word, which the compiler can do several at a time.
+void solid_white(const uint32_t* texels, uint32_t* dst, int n) {
+  for (int i = 0; i < n; ++i) dst[i] = texels[i] | 0xff000000u;
+}
+void mask_white(const uint32_t* texels, uint32_t* dst, int n) {
+  for (int i = 0; i < n; ++i) {
+    const uint32_t t = texels[i];
+    dst[i] = (t >> 24) >= kMaskThreshold ? (t | 0xff000000u) : dst[i];
+  }
+}
+
 template <int kBlend>
 void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+  if constexpr (kBlend == SolidBlend || kBlend == MaskBlend) {
+    if (p.white && texels && !p.keep_alpha) {
+      kBlend == SolidBlend ? solid_white(texels, dst, n) : mask_white(texels, dst, n);
+      return;
+    }
+  }
   const bool white = p.white || !texels;
   if (p.keep_alpha) {
     white ? blend_span<kBlend, true, true>(p, texels, dst, n)

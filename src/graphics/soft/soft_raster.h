@@ -74,6 +74,11 @@ class Raster {
   std::vector<uint32_t> line_;  // the source texels of a span
   std::vector<float> columns_;  // u per pixel column, for a triangle where u only depends on it
   int columns_from_ = 0;
+  // The nearest first-level texel column of each of those, and whether they run on one by
+  // one from the first (a frame drawn at its own size): then a span's texels are a run of
+  // its texel row.
+  std::vector<int> texel_columns_;
+  bool columns_straight_ = false;
 };
 
 // Blends n source words (texels, or the colour when `texels` is null) into dst.
