@@ -15,6 +15,14 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
+// The hot loops built a second time for newer x86-64 processors and chosen at load time:
+// integer arithmetic and a correctly rounded fma give the same results on either.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define AV_SOFT_CLONES(isa) __attribute__((target_clones(isa, "default")))
+#else
+#define AV_SOFT_CLONES(isa)
+#endif
+
 namespace soft {
 
 namespace {
@@ -220,6 +228,7 @@ void Raster::Triangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex
   for (int i = 1; i + 1 < n; ++i) Rasterize(w[0], w[i], w[i + 1], p);
 }
 
+AV_SOFT_CLONES("fma")
 void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                        const Window* plane_of) {
   // Coverage on snapped vertices, counter-clockwise with rows counted upwards.
@@ -283,28 +292,50 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
     }
   }
 
+  // Where each edge crosses a row is a quotient by its dy (the edge function is
+  // k - dy * (cx - px) with k = dx * (cy - py)); from row to row the numerator moves by
+  // dx * 256, so quotient and remainder are stepped rather than divided again.
   struct Edge {
     int64_t px, py, dx, dy, bias;
+    int64_t q, r, dq, dr, den;  // floor(numerator / den) and its remainder, and their steps
   } e[3];
+  const int64_t cy0 = jlo * 256 + 128;
   for (int k = 0; k < 3; ++k) {
     const int l = (k + 1) % 3;
-    e[k] = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0};
-    const bool inclusive = (e[k].dy == 0 && e[k].dx > 0) || e[k].dy < 0;
-    e[k].bias = inclusive ? 0 : 1;
+    Edge& g = e[k];
+    g = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0, 0, 0, 0, 0, 1};
+    const bool inclusive = (g.dy == 0 && g.dx > 0) || g.dy < 0;
+    g.bias = inclusive ? 0 : 1;
+    if (g.dy == 0) continue;
+    // dy < 0: cx - px = ceil((bias - k) / -dy) = -floor((k - bias) / -dy);
+    // dy > 0: cx - px = floor((k - bias) / dy). Either way a floor of (k - bias) / |dy|.
+    g.den = g.dy < 0 ? -g.dy : g.dy;
+    const int64_t num = g.dx * (cy0 - g.py) - g.bias, step = g.dx * 256;
+    g.q = floor_div(num, g.den);
+    g.r = num - g.q * g.den;
+    g.dq = floor_div(step, g.den);
+    g.dr = step - g.dq * g.den;
   }
   for (int64_t j = jlo; j <= jhi; ++j) {
     const int64_t cy = j * 256 + 128;
     int64_t lo = ilo, hi = ihi + 1;
-    for (const Edge& g : e) {
-      const int64_t k = g.dx * (cy - g.py);  // the edge function is k - dy * (cx - px)
+    for (Edge& g : e) {
       if (g.dy == 0) {
-        if (k < g.bias) lo = hi;
-      } else if (g.dy < 0) {
-        const int64_t cx = g.px + ceil_div(g.bias - k, -g.dy);
+        if (g.dx * (cy - g.py) < g.bias) lo = hi;
+        continue;
+      }
+      if (g.dy < 0) {
+        const int64_t cx = g.px - g.q;
         lo = std::max(lo, ceil_div(cx - 128, 256));
       } else {
-        const int64_t cx = g.px + floor_div(k - g.bias, g.dy);
+        const int64_t cx = g.px + g.q;
         hi = std::min(hi, floor_div(cx - 128, 256) + 1);
+      }
+      g.q += g.dq;
+      g.r += g.dr;
+      if (g.r >= g.den) {
+        g.r -= g.den;
+        ++g.q;
       }
     }
     if (lo < hi)
@@ -312,6 +343,7 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   }
 }
 
+AV_SOFT_CLONES("fma")
 void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row,
                        int x0, int x1) {
   uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
@@ -339,15 +371,22 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
       level = std::min(level, t.MaxLevel());
     }
   }
-  auto fetch = [&](int lv, int x) {
-    const int lw = t.LevelWidth(lv), lh = t.LevelHeight(lv);
-    const uint32_t* texels = t.levels[static_cast<size_t>(lv)].data();
-    const float u =
-        columns_.empty() ? pu.At(x, row) : columns_[static_cast<size_t>(x - columns_from_)];
+  struct LevelView {
+    const uint32_t* texels;
+    int w, h;
+  };
+  auto view = [&](int lv) {
+    return LevelView{t.levels[static_cast<size_t>(lv)].data(), t.LevelWidth(lv), t.LevelHeight(lv)};
+  };
+  const LevelView first_level = view(level), second_level = view(level2 >= 0 ? level2 : level);
+  const bool have_columns = !columns_.empty();
+  const bool filtered = p.filtered;
+  auto fetch = [&](const LevelView& l, int x) {
+    const float u = have_columns ? columns_[static_cast<size_t>(x - columns_from_)] : pu.At(x, row);
     const float v = pv.At(x, row);
-    if (!p.filtered)
-      return texels[static_cast<size_t>(nearest_index(v, lh)) * lw + nearest_index(u, lw)];
-    return sample_linear(texels, lw, lh, linear_coordinate(u, lw), linear_coordinate(v, lh));
+    if (!filtered)
+      return l.texels[static_cast<size_t>(nearest_index(v, l.h)) * l.w + nearest_index(u, l.w)];
+    return sample_linear(l.texels, l.w, l.h, linear_coordinate(u, l.w), linear_coordinate(v, l.h));
   };
   uint32_t* line = line_.data();
   if (!p.filtered && level == 0 && pv.dadx == 0.0f && !columns_.empty()) {
@@ -365,8 +404,8 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     return;
   }
   for (int i = 0; i < n; ++i) {
-    uint32_t texel = fetch(level, x0 + i);
-    if (level2 >= 0) texel = lerp_texel(texel, fetch(level2, x0 + i), level_weight);
+    uint32_t texel = fetch(first_level, x0 + i);
+    if (level2 >= 0) texel = lerp_texel(texel, fetch(second_level, x0 + i), level_weight);
     line[i] = texel;
   }
   BlendSpan(p, line, dst, n);
@@ -374,12 +413,13 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
 
 namespace {
 
+// Written without branches so that the compiler can blend several pixels at a time: the
+// alpha and light blends of alpha 0 give the destination back and the alpha blend of
+// alpha 255 the source, so their shortcuts are left out; the texel times the colour is
+// worked out rather than looked up, the same rounding as the renderer's tables.
 template <int kBlend, bool kWhite, bool kKeepAlpha>
-void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
-  const uint8_t* mr = kWhite ? nullptr : p.modulate;
-  const uint8_t* mg = kWhite ? nullptr : p.modulate + 256;
-  const uint8_t* mb = kWhite ? nullptr : p.modulate + 512;
-  const uint8_t* ma = kWhite ? nullptr : p.modulate + 768;
+[[gnu::always_inline]] inline void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst,
+                                              int n) {
   const uint32_t cr = p.color[0], cg = p.color[1], cb = p.color[2], ca = p.color[3];
   for (int i = 0; i < n; ++i) {
     uint32_t r, g, b, a;
@@ -390,10 +430,10 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
       b = Channel(t, kBlue);
       a = Channel(t, kAlpha);
       if (!kWhite) {
-        r = mr[r];
-        g = mg[g];
-        b = mb[b];
-        a = ma[a];
+        r = Modulate(r, cr);
+        g = Modulate(g, cg);
+        b = Modulate(b, cb);
+        a = Modulate(a, ca);
       }
     } else {
       r = cr;
@@ -403,19 +443,12 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
     }
     const uint32_t d = dst[i];
     if constexpr (kBlend == MaskBlend) {
-      if (a < kMaskThreshold) continue;
-      dst[i] = Pack(r, g, b, kKeepAlpha ? a : 255u);
+      dst[i] = a >= kMaskThreshold ? Pack(r, g, b, kKeepAlpha ? a : 255u) : d;
     } else if constexpr (kBlend == AlphaBlend) {
-      if (a == 0) continue;
-      if (a == 255) {
-        dst[i] = Pack(r, g, b, 255u);
-        continue;
-      }
       dst[i] = Pack(AlphaOver(r, a, Channel(d, kRed)), AlphaOver(g, a, Channel(d, kGreen)),
                     AlphaOver(b, a, Channel(d, kBlue)),
                     kKeepAlpha ? AlphaOver(a, a, Channel(d, kAlpha)) : 255u);
     } else if constexpr (kBlend == LightBlend) {
-      if (a == 0) continue;
       dst[i] = Pack(LightOver(r, a, Channel(d, kRed)), LightOver(g, a, Channel(d, kGreen)),
                     LightOver(b, a, Channel(d, kBlue)),
                     kKeepAlpha ? LightOver(a, a, Channel(d, kAlpha)) : 255u);
@@ -431,10 +464,10 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
 
 // Texels through unchanged onto a screen without alpha: the two blends that only copy
 // (or not) go word by word, which the compiler can do several at a time.
-void solid_white(const uint32_t* texels, uint32_t* dst, int n) {
+[[gnu::always_inline]] inline void solid_white(const uint32_t* texels, uint32_t* dst, int n) {
   for (int i = 0; i < n; ++i) dst[i] = texels[i] | 0xff000000u;
 }
-void mask_white(const uint32_t* texels, uint32_t* dst, int n) {
+[[gnu::always_inline]] inline void mask_white(const uint32_t* texels, uint32_t* dst, int n) {
   for (int i = 0; i < n; ++i) {
     const uint32_t t = texels[i];
     dst[i] = (t >> 24) >= kMaskThreshold ? (t | 0xff000000u) : dst[i];
@@ -442,7 +475,8 @@ void mask_white(const uint32_t* texels, uint32_t* dst, int n) {
 }
 
 template <int kBlend>
-void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+[[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
+                                                  uint32_t* dst, int n) {
   if constexpr (kBlend == SolidBlend || kBlend == MaskBlend) {
     if (p.white && texels && !p.keep_alpha) {
       kBlend == SolidBlend ? solid_white(texels, dst, n) : mask_white(texels, dst, n);
@@ -461,6 +495,7 @@ void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n
 
 }  // namespace
 
+AV_SOFT_CLONES("avx2")
 void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
   switch (p.blend) {
     case MaskBlend: blend_span_for<MaskBlend>(p, texels, dst, n); break;
