@@ -108,6 +108,8 @@ void Raster::Begin(TSoftScreen& screen, int x0, int y0, int x1, int y1) {
   cx1_ = std::min(w_, x1);
   cy1_ = std::min(h_, y1);
   if (static_cast<int>(line_.size()) < w_) line_.resize(static_cast<size_t>(w_));
+  if (static_cast<int>(coords_.size()) < 2 * w_) coords_.resize(static_cast<size_t>(2 * w_));
+  if (static_cast<int>(index_.size()) < w_) index_.resize(static_cast<size_t>(w_));
 }
 
 ClipVertex Raster::ToClip(float x, float y, float u, float v) const {
@@ -228,7 +230,7 @@ void Raster::Triangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex
   for (int i = 1; i + 1 < n; ++i) Rasterize(w[0], w[i], w[i + 1], p);
 }
 
-AV_SOFT_CLONES("fma")
+AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                        const Window* plane_of) {
   // Coverage on snapped vertices, counter-clockwise with rows counted upwards.
@@ -343,7 +345,7 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   }
 }
 
-AV_SOFT_CLONES("fma")
+AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row,
                        int x0, int x1) {
   uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
@@ -400,6 +402,24 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
       return;
     }
     for (int i = 0; i < n; ++i) line[i] = texrow[cols[i]];
+    BlendSpan(p, line, dst, n);
+    return;
+  }
+  if (!filtered && level2 < 0) {
+    // Turned or scaled at the nearest texel: the coordinates, then the texel numbers, then
+    // the texels, each a pass the compiler can do several pixels at a time.
+    const LevelView& l = first_level;
+    float* us = coords_.data();
+    float* vs = us + n;
+    int* index = index_.data();
+    for (int i = 0; i < n; ++i) {
+      us[i] =
+          have_columns ? columns_[static_cast<size_t>(x0 + i - columns_from_)] : pu.At(x0 + i, row);
+      vs[i] = pv.At(x0 + i, row);
+    }
+    for (int i = 0; i < n; ++i)
+      index[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
+    for (int i = 0; i < n; ++i) line[i] = l.texels[index[i]];
     BlendSpan(p, line, dst, n);
     return;
   }
@@ -495,7 +515,7 @@ template <int kBlend>
 
 }  // namespace
 
-AV_SOFT_CLONES("avx2")
+AV_SOFT_CLONES("arch=x86-64-v3")
 void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
   switch (p.blend) {
     case MaskBlend: blend_span_for<MaskBlend>(p, texels, dst, n); break;
