@@ -109,7 +109,7 @@ void Raster::Begin(TSoftScreen& screen, int x0, int y0, int x1, int y1) {
   cy1_ = std::min(h_, y1);
   if (static_cast<int>(line_.size()) < w_) line_.resize(static_cast<size_t>(w_));
   if (static_cast<int>(coords_.size()) < 2 * w_) coords_.resize(static_cast<size_t>(2 * w_));
-  if (static_cast<int>(index_.size()) < w_) index_.resize(static_cast<size_t>(w_));
+  if (static_cast<int>(index_.size()) < 2 * w_) index_.resize(static_cast<size_t>(2 * w_));
 }
 
 ClipVertex Raster::ToClip(float x, float y, float u, float v) const {
@@ -405,21 +405,40 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     BlendSpan(p, line, dst, n);
     return;
   }
-  if (!filtered && level2 < 0) {
-    // Turned or scaled at the nearest texel: the coordinates, then the texel numbers, then
-    // the texels, each a pass the compiler can do several pixels at a time.
+  if (level2 < 0) {
+    // One level: the coordinates, then the texel numbers, then the texels, each a pass the
+    // compiler can do several pixels at a time.
     const LevelView& l = first_level;
     float* us = coords_.data();
     float* vs = us + n;
-    int* index = index_.data();
+    int* xs = index_.data();
+    int* ys = xs + n;
     for (int i = 0; i < n; ++i) {
       us[i] =
           have_columns ? columns_[static_cast<size_t>(x0 + i - columns_from_)] : pu.At(x0 + i, row);
       vs[i] = pv.At(x0 + i, row);
     }
-    for (int i = 0; i < n; ++i)
-      index[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
-    for (int i = 0; i < n; ++i) line[i] = l.texels[index[i]];
+    if (!filtered) {
+      for (int i = 0; i < n; ++i)
+        xs[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
+      for (int i = 0; i < n; ++i) line[i] = l.texels[xs[i]];
+    } else {
+      for (int i = 0; i < n; ++i) {
+        xs[i] = linear_coordinate(us[i], l.w);
+        ys[i] = linear_coordinate(vs[i], l.h);
+      }
+      // A sample on a texel centre is that texel (weights of 0 take nothing of the
+      // neighbours): text and frames drawn at their own size on whole pixels.
+      for (int i = 0; i < n; ++i) {
+        if (((xs[i] | ys[i]) & 255) == 0) {
+          const int tx = std::clamp(xs[i] >> 8, 0, l.w - 1);
+          const int ty = std::clamp(ys[i] >> 8, 0, l.h - 1);
+          line[i] = l.texels[static_cast<size_t>(ty) * l.w + tx];
+        } else {
+          line[i] = sample_linear(l.texels, l.w, l.h, xs[i], ys[i]);
+        }
+      }
+    }
     BlendSpan(p, line, dst, n);
     return;
   }
