@@ -73,14 +73,15 @@ int linear_coordinate(float u, int size) {
   return static_cast<int>(std::nearbyint(t)) - 128;
 }
 
-uint32_t lerp_channel(uint32_t a, uint32_t b, uint32_t w) {
-  return (a * (256u - w) + b * w + 128u) >> 8;
-}
-
+// Each channel (a * (256 - w) + b * w + 128) >> 8, two channels at a time: each 16-bit
+// half holds one channel's sum, at most 255 * 256 + 128, so nothing carries into the next.
 uint32_t lerp_texel(uint32_t a, uint32_t b, uint32_t w) {
-  uint32_t out = 0;
-  for (int s = 0; s < 32; s += 8) out |= lerp_channel((a >> s) & 0xffu, (b >> s) & 0xffu, w) << s;
-  return out;
+  const uint32_t iw = 256u - w;
+  const uint32_t rb =
+      (((a & 0x00ff00ffu) * iw + (b & 0x00ff00ffu) * w + 0x00800080u) >> 8) & 0x00ff00ffu;
+  const uint32_t ag =
+      (((a >> 8) & 0x00ff00ffu) * iw + ((b >> 8) & 0x00ff00ffu) * w + 0x00800080u) & 0xff00ff00u;
+  return rb | ag;
 }
 
 // Bilinear, clamped to the edge: across first, rounded, then down, rounded.
