@@ -157,7 +157,8 @@ struct Own {
     r->SetAlpha(1.0f);
     TSoftImageFrame* sprite = frame ? frame : this->sprite.get();
     if (c == kBackdrop) {
-      r->SetBlend(SolidBlend);
+      r->SetBlend(blend ? blend : SolidBlend);
+      if (alpha >= 0.0f) r->SetAlpha(alpha);
       backdrop->Draw(0, 0, kW, kH, 0, 0);
       return;
     }
@@ -347,6 +348,8 @@ void dump(const char* path) {
       picture(static_cast<Case>(c), 255, 255, 255, -1.0f, frame, 0);
       picture(static_cast<Case>(c), 200, 90, 30, 0.7f, frame, 0);
       picture(static_cast<Case>(c), 120, 230, 250, 0.3f, frame, ShadeBlend);
+      picture(static_cast<Case>(c), 100, 100, 180, 1.0f, frame, AlphaBlend);
+      picture(static_cast<Case>(c), 255, 40, 0, 1.0f, frame, LightBlend);
     }
   }
   std::fclose(f);

@@ -514,9 +514,29 @@ template <int kBlend, bool kWhite, bool kKeepAlpha>
   }
 }
 
+// Whether every source word of a span is opaque: the alpha blend of alpha 255 is the
+// source, so such a span is drawn as the solid blend draws it.
+[[gnu::always_inline]] inline bool opaque_span(const Paint& p, const uint32_t* texels, int n) {
+  if (p.color[3] != 255) return false;
+  if (!texels) return true;
+  uint32_t all = 0xffffffffu;
+  for (int i = 0; i < n; ++i) all &= texels[i];
+  return (all >> 24) == 255u;
+}
+
+template <int kBlend>
+[[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
+                                                  uint32_t* dst, int n);
+
 template <int kBlend>
 [[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
                                                   uint32_t* dst, int n) {
+  if constexpr (kBlend == AlphaBlend) {
+    if (opaque_span(p, texels, n)) {
+      blend_span_for<SolidBlend>(p, texels, dst, n);
+      return;
+    }
+  }
   if constexpr (kBlend == SolidBlend || kBlend == MaskBlend) {
     if (p.white && texels && !p.keep_alpha) {
       kBlend == SolidBlend ? solid_white(texels, dst, n) : mask_white(texels, dst, n);
