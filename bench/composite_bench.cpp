@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "floor_frame.h"
 #include "graphics/draw/draw2d.h"
 #include "graphics/draw/image.h"
 #include "graphics/pixmap/pixmap.h"
@@ -34,29 +35,11 @@
 
 namespace {
 
-constexpr int kW = 640, kH = 480, kSpriteW = 48, kSpriteH = 33, kSprites = 40;
+constexpr int kW = floor_frame::kScreenW, kH = floor_frame::kScreenH;
+constexpr int kSpriteW = floor_frame::kSpriteW, kSpriteH = floor_frame::kSpriteH, kSprites = 40;
 constexpr float kTurnScale = 1.5f;
 
 enum Case { kBackdrop, kMasked, kAlpha, kLight, kTurned };
-
-uint32_t argb(unsigned r, unsigned g, unsigned b, unsigned a) {
-  return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
-// The floors' backdrop: a sky gradient with grain.
-std::vector<uint32_t> backdrop_words() {
-  std::vector<uint32_t> px(static_cast<size_t>(kW) * kH);
-  unsigned seed = 12345;
-  for (int y = 0; y < kH; ++y) {
-    for (int x = 0; x < kW; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      const unsigned grain = seed >> 28;
-      px[static_cast<size_t>(y) * kW + x] =
-          argb(40 + y / 4 + grain, 90 + y / 5 + grain, 160 + y / 12 + grain, 255);
-    }
-  }
-  return px;
-}
 
 // A plane-like sprite: an oval with shading, its edge pixels part transparent as the game's
 // masked pictures have them (neighbour-averaged edges).
@@ -64,13 +47,11 @@ std::vector<uint32_t> sprite_words() {
   std::vector<uint32_t> px(static_cast<size_t>(kSpriteW) * kSpriteH, 0);
   for (int y = 0; y < kSpriteH; ++y) {
     for (int x = 0; x < kSpriteW; ++x) {
-      const double dx = (x + 0.5 - kSpriteW / 2.0) / (kSpriteW / 2.0);
-      const double dy = (y + 0.5 - kSpriteH / 2.0) / (kSpriteH / 2.0);
-      const double r = dx * dx + dy * dy;
+      const double r = floor_frame::oval_radius(x, y);
       if (r > 1.0) continue;
       const unsigned a = r > 0.8 ? static_cast<unsigned>(255 * (1.0 - r) / 0.2) : 255u;
       px[static_cast<size_t>(y) * kSpriteW + x] =
-          argb(150 + x * 2, 60 + y * 3, 40 + (x ^ y) % 40, std::max(a, 1u));
+          floor_frame::argb(150 + x * 2, 60 + y * 3, 40 + (x ^ y) % 40, std::max(a, 1u));
     }
   }
   return px;
@@ -81,10 +62,9 @@ struct Place {
 };
 std::vector<Place> places() {
   std::vector<Place> p;
-  const int t = 100;
   for (int i = 0; i < kSprites; ++i) {
-    const int x = (i * 53 + t * (1 + i % 3)) % (kW + kSpriteW) - kSpriteW;
-    const int y = (i * 97) % (kH - kSpriteH) + (t / 4 + i) % 16;
+    int x = 0, y = 0;
+    floor_frame::sprite_place(i, 100, x, y);
     p.push_back({static_cast<float>(x), static_cast<float>(y), 9.0f * static_cast<float>(i)});
   }
   return p;
@@ -123,7 +103,7 @@ std::vector<uint32_t> premultiplied(std::vector<uint32_t> px) {
 }
 
 struct Scene {
-  std::vector<uint32_t> backdrop = backdrop_words(), sprite = sprite_words();
+  std::vector<uint32_t> backdrop = floor_frame::backdrop(), sprite = sprite_words();
   std::vector<Place> at = places();
 };
 const Scene& scene() {

@@ -22,12 +22,14 @@
 #include <ctime>
 #include <vector>
 
+#include "floor_frame.h"
+
 namespace {
 
-constexpr int kScreenW = 640;
-constexpr int kScreenH = 480;
-constexpr int kSpriteW = 48;
-constexpr int kSpriteH = 33;
+using floor_frame::kScreenH;
+using floor_frame::kScreenW;
+using floor_frame::kSpriteH;
+using floor_frame::kSpriteW;
 
 struct probe_options {
   int frames = 600;
@@ -36,38 +38,13 @@ struct probe_options {
   bool unpaced = false;
 };
 
-double cpu_ms() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-uint32_t argb(unsigned r, unsigned g, unsigned b, unsigned a) {
-  return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
-// The GL floor's backdrop and sprite (bench/floor_probe.cpp), as 0xAARRGGBB words.
-std::vector<uint32_t> backdrop_pixels() {
-  std::vector<uint32_t> px(static_cast<size_t>(kScreenW) * kScreenH);
-  unsigned seed = 12345;
-  for (int y = 0; y < kScreenH; ++y) {
-    for (int x = 0; x < kScreenW; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      const unsigned grain = seed >> 28;
-      px[static_cast<size_t>(y) * kScreenW + x] =
-          argb(40 + y / 4 + grain, 90 + y / 5 + grain, 160 + y / 12 + grain, 255);
-    }
-  }
-  return px;
-}
-
+// The GL floor's sprite (bench/floor_probe.cpp), as 0xAARRGGBB words.
 std::vector<uint32_t> sprite_pixels(unsigned r, unsigned g, unsigned b) {
   std::vector<uint32_t> px(static_cast<size_t>(kSpriteW) * kSpriteH, 0);
   for (int y = 0; y < kSpriteH; ++y) {
     for (int x = 0; x < kSpriteW; ++x) {
-      const double dx = (x + 0.5 - kSpriteW / 2.0) / (kSpriteW / 2.0);
-      const double dy = (y + 0.5 - kSpriteH / 2.0) / (kSpriteH / 2.0);
-      if (dx * dx + dy * dy <= 1.0) px[static_cast<size_t>(y) * kSpriteW + x] = argb(r, g, b, 255);
+      if (floor_frame::oval_radius(x, y) <= 1.0)
+        px[static_cast<size_t>(y) * kSpriteW + x] = floor_frame::argb(r, g, b, 255);
     }
   }
   return px;
@@ -102,10 +79,9 @@ void draw_frame(const probe_options& o, std::vector<uint32_t>& screen,
                 const std::vector<uint32_t>& backdrop, const std::vector<uint32_t>& sprite,
                 int frame) {
   std::memcpy(screen.data(), backdrop.data(), screen.size() * 4);
-  const int t = frame % 65536;
   for (int i = 0; i < o.sprites; ++i) {
-    const int x = (i * 53 + t * (1 + i % 3)) % (kScreenW + kSpriteW) - kSpriteW;
-    const int y = (i * 97) % (kScreenH - kSpriteH) + (t / 4 + i) % 16;
+    int x = 0, y = 0;
+    floor_frame::sprite_place(i, frame, x, y);
     draw_sprite(screen, sprite, x, y);
   }
 }
@@ -157,22 +133,6 @@ void present(SDL_Window* window, const std::vector<uint32_t>& screen) {
   SDL_UpdateWindowSurface(window);
 }
 
-// 16, 17, 17 ms: 1000 ms in 60 frames; a late frame's time is dropped, not made up.
-void pace(Uint32& next, int& fraction) {
-  fraction += 40;
-  next += 16;
-  if (fraction >= 60) {
-    fraction -= 60;
-    ++next;
-  }
-  const int wait = static_cast<int>(next - SDL_GetTicks());
-  if (wait > 0) {
-    SDL_Delay(static_cast<Uint32>(wait));
-  } else {
-    next = SDL_GetTicks();
-  }
-}
-
 bool parse(int argc, char** argv, probe_options& o) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
@@ -211,7 +171,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "soft_floor_probe: %s\n", SDL_GetError());
     return 1;
   }
-  const std::vector<uint32_t> backdrop = backdrop_pixels();
+  const std::vector<uint32_t> backdrop = floor_frame::backdrop();
   const std::vector<uint32_t> sprite = sprite_pixels(230, 60, 40);
   std::vector<uint32_t> screen(static_cast<size_t>(kScreenW) * kScreenH);
 
@@ -223,18 +183,18 @@ int main(int argc, char** argv) {
   int frame = 0;
   for (; !quit && (o.run || frame <= o.frames); ++frame) {
     if (frame == 1) {
-      cpu0 = cpu_ms();
+      cpu0 = floor_frame::cpu_ms();
       start = SDL_GetTicks();
     }
     draw_frame(o, screen, backdrop, sprite, frame);
-    if (!o.unpaced) pace(next, fraction);
+    if (!o.unpaced) floor_frame::pace(next, fraction);
     present(window, screen);
     SDL_Event e;
     while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
   }
   if (!o.run && frame > 1) {
     const SDL_Surface* s = SDL_GetWindowSurface(window);
-    const double cpu = cpu_ms() - cpu0;
+    const double cpu = floor_frame::cpu_ms() - cpu0;
     const double wall = (SDL_GetTicks() - start) / 1000.0;
     std::printf("window surface %d x %d (%s)\n", s ? s->w : 0, s ? s->h : 0,
                 s ? SDL_GetPixelFormatName(s->format->format) : "none");
