@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Measures the floor (bench/floor_probe.cpp) from outside, as bench/program_probe.sh
+# Measures the floor (bench/floor_probe.cpp, or with FLOOR_PROGRAM=soft_floor_probe the
+# software floor, bench/soft_floor_probe.cpp) from outside, as bench/program_probe.sh
 # measures the game, on the X display in DISPLAY: the time from exec to its first frame, its
 # share of a core over a span, its peak memory; SIGTERM ends it, with status 0.
 #
 #   bench/floor_measure.sh BUILD_DIR [SECONDS] [FLOOR OPTIONS...]
 #
-# SECONDS (default 10) is the length of the CPU measurement; the options go to floor_probe
+# SECONDS (default 10) is the length of the CPU measurement; the options go to the floor
 # (--direct for the floor drawn straight into the window). XVFB_PID, when set, adds the X
 # server's share; PROBE_FIGURES, when set, names a file that gets the figures for bench/report.
 set -uo pipefail
 build=$(cd "${1:?usage: floor_measure.sh BUILD_DIR [SECONDS] [FLOOR OPTIONS...]}" && pwd)
 span=${2:-10}
 shift $(( $# < 2 ? $# : 2 ))
-probe_name=floor_measure program="$build/bench/floor_probe"
+probe_name=floor_measure program="$build/bench/${FLOOR_PROGRAM:-floor_probe}"
 source "$(dirname "$0")/probe_lib.sh"
 
 probe_start "$build" "$program" --run "$@"

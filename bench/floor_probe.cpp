@@ -27,12 +27,14 @@
 #include <ctime>
 #include <vector>
 
+#include "floor_frame.h"
+
 namespace {
 
-constexpr int kScreenW = 640;
-constexpr int kScreenH = 480;
-constexpr int kSpriteW = 48;
-constexpr int kSpriteH = 33;
+using floor_frame::kScreenH;
+using floor_frame::kScreenW;
+using floor_frame::kSpriteH;
+using floor_frame::kSpriteW;
 constexpr int kSpriteTex = 64;  // power-of-two texture holding one sprite
 
 struct probe_options {
@@ -75,12 +77,6 @@ bool load_fbo_functions() {
          load_proc(p_glBlitFramebuffer, "glBlitFramebuffer");
 }
 
-double cpu_ms() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 GLuint make_texture(int w, int h, const std::vector<unsigned char>& rgba, GLint filter) {
   GLuint name = 0;
   glGenTextures(1, &name);
@@ -94,20 +90,15 @@ GLuint make_texture(int w, int h, const std::vector<unsigned char>& rgba, GLint 
   return name;
 }
 
-// A sky-like gradient with some grain, so that no texel repeats its neighbour.
+// The backdrop as the GL takes it: R, G, B, A bytes.
 std::vector<unsigned char> backdrop_pixels() {
-  std::vector<unsigned char> px(static_cast<size_t>(kScreenW) * kScreenH * 4);
-  unsigned seed = 12345;
-  for (int y = 0; y < kScreenH; ++y) {
-    for (int x = 0; x < kScreenW; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      const int grain = static_cast<int>(seed >> 28);
-      unsigned char* p = &px[(static_cast<size_t>(y) * kScreenW + x) * 4];
-      p[0] = static_cast<unsigned char>(40 + y / 4 + grain);
-      p[1] = static_cast<unsigned char>(90 + y / 5 + grain);
-      p[2] = static_cast<unsigned char>(160 + y / 12 + grain);
-      p[3] = 255;
-    }
+  const std::vector<uint32_t> words = floor_frame::backdrop();
+  std::vector<unsigned char> px(words.size() * 4);
+  for (size_t i = 0; i < words.size(); ++i) {
+    px[i * 4] = static_cast<unsigned char>(words[i] >> 16);
+    px[i * 4 + 1] = static_cast<unsigned char>(words[i] >> 8);
+    px[i * 4 + 2] = static_cast<unsigned char>(words[i]);
+    px[i * 4 + 3] = static_cast<unsigned char>(words[i] >> 24);
   }
   return px;
 }
@@ -117,9 +108,7 @@ std::vector<unsigned char> sprite_pixels(unsigned char r, unsigned char g, unsig
   std::vector<unsigned char> px(static_cast<size_t>(kSpriteTex) * kSpriteTex * 4, 0);
   for (int y = 0; y < kSpriteH; ++y) {
     for (int x = 0; x < kSpriteW; ++x) {
-      const double dx = (x + 0.5 - kSpriteW / 2.0) / (kSpriteW / 2.0);
-      const double dy = (y + 0.5 - kSpriteH / 2.0) / (kSpriteH / 2.0);
-      if (dx * dx + dy * dy > 1.0) continue;
+      if (floor_frame::oval_radius(x, y) > 1.0) continue;
       unsigned char* p = &px[(static_cast<size_t>(y) * kSpriteTex + x) * 4];
       p[0] = r;
       p[1] = g;
@@ -211,15 +200,14 @@ void draw_frame(const probe_options& o, const floor_scene& f, int frame) {
   glEnable(GL_BLEND);
   const float su = static_cast<float>(kSpriteW) / kSpriteTex;
   const float sv = static_cast<float>(kSpriteH) / kSpriteTex;
-  const int t = frame % 65536;
   for (int i = 0; i < o.sprites;) {
     // Consecutive sprites of one texture go in one draw.
     const int tex = i % o.textures;
     glBindTexture(GL_TEXTURE_2D, f.sprite[tex]);
     glBegin(GL_QUADS);
     do {
-      const int x = (i * 53 + t * (1 + i % 3)) % (kScreenW + kSpriteW) - kSpriteW;
-      const int y = (i * 97) % (kScreenH - kSpriteH) + (t / 4 + i) % 16;
+      int x = 0, y = 0;
+      floor_frame::sprite_place(i, frame, x, y);
       textured_quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + kSpriteW),
                     static_cast<float>(y + kSpriteH), su, sv);
       ++i;
@@ -256,22 +244,6 @@ void present(const probe_options& o, const floor_scene& f) {
     glViewport(0, 0, kScreenW, kScreenH);
   }
   SDL_GL_SwapWindow(f.window);
-}
-
-// 16, 17, 17 ms: 1000 ms in 60 frames; a late frame's time is dropped, not made up.
-void pace(Uint32& next, int& fraction) {
-  fraction += 40;
-  next += 16;
-  if (fraction >= 60) {
-    fraction -= 60;
-    ++next;
-  }
-  const int wait = static_cast<int>(next - SDL_GetTicks());
-  if (wait > 0) {
-    SDL_Delay(static_cast<Uint32>(wait));
-  } else {
-    next = SDL_GetTicks();
-  }
 }
 
 bool parse(int argc, char** argv, probe_options& o) {
@@ -358,17 +330,17 @@ int main(int argc, char** argv) {
   int frame = 0;
   for (; !quit && (o.run || frame <= o.frames); ++frame) {
     if (frame == 1) {  // the first frame pays for compiling the drawing code
-      cpu0 = cpu_ms();
+      cpu0 = floor_frame::cpu_ms();
       start = SDL_GetTicks();
     }
     draw_frame(o, f, frame);
-    if (!o.unpaced) pace(next, fraction);
+    if (!o.unpaced) floor_frame::pace(next, fraction);
     present(o, f);
     SDL_Event e;
     while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
   }
   if (!o.run && frame > 1) {
-    const double cpu = cpu_ms() - cpu0;
+    const double cpu = floor_frame::cpu_ms() - cpu0;
     const double wall = (SDL_GetTicks() - start) / 1000.0;
     std::printf("window %d x %d, screen shown at %d x %d%s\n", f.dw, f.dh, rw, rh,
                 o.direct ? ", drawn straight into the window" : "");

@@ -6,7 +6,7 @@ BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libgl-dev libgl1-me
 X_PACKAGES=(xvfb xauth xdotool x11-utils libgl1-mesa-dri mesa-utils imagemagick util-linux)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev "${X_PACKAGES[@]}" clang clang-format
   libclang-rt-dev sox python3 dpkg-dev file lintian desktop-file-utils appstream weston)
-BENCH_PACKAGES=(libbenchmark-dev "${X_PACKAGES[@]}")
+BENCH_PACKAGES=(libbenchmark-dev libpixman-1-dev "${X_PACKAGES[@]}")
 
 # Install whatever of the given packages is missing; nothing when all are present.
 need_packages() {

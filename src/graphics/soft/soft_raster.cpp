@@ -15,6 +15,14 @@
 #pragma GCC optimize("fp-contract=off")
 #endif
 
+// The hot loops built a second time for newer x86-64 processors and chosen at load time:
+// integer arithmetic and a correctly rounded fma give the same results on either.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define AV_SOFT_CLONES(isa) __attribute__((target_clones(isa, "default")))
+#else
+#define AV_SOFT_CLONES(isa)
+#endif
+
 namespace soft {
 
 namespace {
@@ -65,14 +73,15 @@ int linear_coordinate(float u, int size) {
   return static_cast<int>(std::nearbyint(t)) - 128;
 }
 
-uint32_t lerp_channel(uint32_t a, uint32_t b, uint32_t w) {
-  return (a * (256u - w) + b * w + 128u) >> 8;
-}
-
+// Each channel (a * (256 - w) + b * w + 128) >> 8, two channels at a time: each 16-bit
+// half holds one channel's sum, at most 255 * 256 + 128, so nothing carries into the next.
 uint32_t lerp_texel(uint32_t a, uint32_t b, uint32_t w) {
-  uint32_t out = 0;
-  for (int s = 0; s < 32; s += 8) out |= lerp_channel((a >> s) & 0xffu, (b >> s) & 0xffu, w) << s;
-  return out;
+  const uint32_t iw = 256u - w;
+  const uint32_t rb =
+      (((a & 0x00ff00ffu) * iw + (b & 0x00ff00ffu) * w + 0x00800080u) >> 8) & 0x00ff00ffu;
+  const uint32_t ag =
+      (((a >> 8) & 0x00ff00ffu) * iw + ((b >> 8) & 0x00ff00ffu) * w + 0x00800080u) & 0xff00ff00u;
+  return rb | ag;
 }
 
 // Bilinear, clamped to the edge: across first, rounded, then down, rounded.
@@ -100,6 +109,8 @@ void Raster::Begin(TSoftScreen& screen, int x0, int y0, int x1, int y1) {
   cx1_ = std::min(w_, x1);
   cy1_ = std::min(h_, y1);
   if (static_cast<int>(line_.size()) < w_) line_.resize(static_cast<size_t>(w_));
+  if (static_cast<int>(coords_.size()) < 2 * w_) coords_.resize(static_cast<size_t>(2 * w_));
+  if (static_cast<int>(index_.size()) < 2 * w_) index_.resize(static_cast<size_t>(2 * w_));
 }
 
 ClipVertex Raster::ToClip(float x, float y, float u, float v) const {
@@ -220,6 +231,7 @@ void Raster::Triangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex
   for (int i = 1; i + 1 < n; ++i) Rasterize(w[0], w[i], w[i + 1], p);
 }
 
+AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                        const Window* plane_of) {
   // Coverage on snapped vertices, counter-clockwise with rows counted upwards.
@@ -268,34 +280,65 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
     lambda = std::log2(std::max(rx, ry));
     // A texel column that only depends on the pixel column is worked out once.
     columns_.clear();
+    texel_columns_.clear();
+    columns_straight_ = false;
     if (pu.dady == 0.0f) {
       columns_from_ = static_cast<int>(ilo);
-      for (int64_t i = ilo; i <= ihi; ++i) columns_.push_back(pu.At(static_cast<int>(i), 0));
+      const int lw = p.texture->width;
+      columns_straight_ = true;
+      for (int64_t i = ilo; i <= ihi; ++i) {
+        columns_.push_back(pu.At(static_cast<int>(i), 0));
+        texel_columns_.push_back(nearest_index(columns_.back(), lw));
+        columns_straight_ =
+            columns_straight_ && texel_columns_.back() == texel_columns_.front() + (i - ilo);
+      }
     }
   }
 
+  // Where each edge crosses a row is a quotient by its dy (the edge function is
+  // k - dy * (cx - px) with k = dx * (cy - py)); from row to row the numerator moves by
+  // dx * 256, so quotient and remainder are stepped rather than divided again.
   struct Edge {
     int64_t px, py, dx, dy, bias;
+    int64_t q, r, dq, dr, den;  // floor(numerator / den) and its remainder, and their steps
   } e[3];
+  const int64_t cy0 = jlo * 256 + 128;
   for (int k = 0; k < 3; ++k) {
     const int l = (k + 1) % 3;
-    e[k] = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0};
-    const bool inclusive = (e[k].dy == 0 && e[k].dx > 0) || e[k].dy < 0;
-    e[k].bias = inclusive ? 0 : 1;
+    Edge& g = e[k];
+    g = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0, 0, 0, 0, 0, 1};
+    const bool inclusive = (g.dy == 0 && g.dx > 0) || g.dy < 0;
+    g.bias = inclusive ? 0 : 1;
+    if (g.dy == 0) continue;
+    // dy < 0: cx - px = ceil((bias - k) / -dy) = -floor((k - bias) / -dy);
+    // dy > 0: cx - px = floor((k - bias) / dy). Either way a floor of (k - bias) / |dy|.
+    g.den = g.dy < 0 ? -g.dy : g.dy;
+    const int64_t num = g.dx * (cy0 - g.py) - g.bias, step = g.dx * 256;
+    g.q = floor_div(num, g.den);
+    g.r = num - g.q * g.den;
+    g.dq = floor_div(step, g.den);
+    g.dr = step - g.dq * g.den;
   }
   for (int64_t j = jlo; j <= jhi; ++j) {
     const int64_t cy = j * 256 + 128;
     int64_t lo = ilo, hi = ihi + 1;
-    for (const Edge& g : e) {
-      const int64_t k = g.dx * (cy - g.py);  // the edge function is k - dy * (cx - px)
+    for (Edge& g : e) {
       if (g.dy == 0) {
-        if (k < g.bias) lo = hi;
-      } else if (g.dy < 0) {
-        const int64_t cx = g.px + ceil_div(g.bias - k, -g.dy);
+        if (g.dx * (cy - g.py) < g.bias) lo = hi;
+        continue;
+      }
+      if (g.dy < 0) {
+        const int64_t cx = g.px - g.q;
         lo = std::max(lo, ceil_div(cx - 128, 256));
       } else {
-        const int64_t cx = g.px + floor_div(k - g.bias, g.dy);
+        const int64_t cx = g.px + g.q;
         hi = std::min(hi, floor_div(cx - 128, 256) + 1);
+      }
+      g.q += g.dq;
+      g.r += g.dr;
+      if (g.r >= g.den) {
+        g.r -= g.den;
+        ++g.q;
       }
     }
     if (lo < hi)
@@ -303,6 +346,7 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   }
 }
 
+AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row,
                        int x0, int x1) {
   uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
@@ -330,15 +374,22 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
       level = std::min(level, t.MaxLevel());
     }
   }
-  auto fetch = [&](int lv, int x) {
-    const int lw = t.LevelWidth(lv), lh = t.LevelHeight(lv);
-    const uint32_t* texels = t.levels[static_cast<size_t>(lv)].data();
-    const float u =
-        columns_.empty() ? pu.At(x, row) : columns_[static_cast<size_t>(x - columns_from_)];
+  struct LevelView {
+    const uint32_t* texels;
+    int w, h;
+  };
+  auto view = [&](int lv) {
+    return LevelView{t.levels[static_cast<size_t>(lv)].data(), t.LevelWidth(lv), t.LevelHeight(lv)};
+  };
+  const LevelView first_level = view(level), second_level = view(level2 >= 0 ? level2 : level);
+  const bool have_columns = !columns_.empty();
+  const bool filtered = p.filtered;
+  auto fetch = [&](const LevelView& l, int x) {
+    const float u = have_columns ? columns_[static_cast<size_t>(x - columns_from_)] : pu.At(x, row);
     const float v = pv.At(x, row);
-    if (!p.filtered)
-      return texels[static_cast<size_t>(nearest_index(v, lh)) * lw + nearest_index(u, lw)];
-    return sample_linear(texels, lw, lh, linear_coordinate(u, lw), linear_coordinate(v, lh));
+    if (!filtered)
+      return l.texels[static_cast<size_t>(nearest_index(v, l.h)) * l.w + nearest_index(u, l.w)];
+    return sample_linear(l.texels, l.w, l.h, linear_coordinate(u, l.w), linear_coordinate(v, l.h));
   };
   uint32_t* line = line_.data();
   if (!p.filtered && level == 0 && pv.dadx == 0.0f && !columns_.empty()) {
@@ -346,20 +397,55 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     const int lw = t.width;
     const uint32_t* texrow =
         t.levels[0].data() + static_cast<size_t>(nearest_index(pv.At(x0, row), t.height)) * lw;
-    const float* us = columns_.data() + (x0 - columns_from_);
-    const int first = nearest_index(us[0], lw);
-    bool straight = first + n <= lw;
-    for (int i = 0; i < n; ++i) {
-      const int col = nearest_index(us[i], lw);
-      straight = straight && col == first + i;
-      line[i] = texrow[col];
+    const int* cols = texel_columns_.data() + (x0 - columns_from_);
+    if (columns_straight_) {
+      BlendSpan(p, texrow + cols[0], dst, n);
+      return;
     }
-    BlendSpan(p, straight ? texrow + first : line, dst, n);
+    for (int i = 0; i < n; ++i) line[i] = texrow[cols[i]];
+    BlendSpan(p, line, dst, n);
+    return;
+  }
+  if (level2 < 0) {
+    // One level: the coordinates, then the texel numbers, then the texels, each a pass the
+    // compiler can do several pixels at a time.
+    const LevelView& l = first_level;
+    float* us = coords_.data();
+    float* vs = us + n;
+    int* xs = index_.data();
+    int* ys = xs + n;
+    for (int i = 0; i < n; ++i) {
+      us[i] =
+          have_columns ? columns_[static_cast<size_t>(x0 + i - columns_from_)] : pu.At(x0 + i, row);
+      vs[i] = pv.At(x0 + i, row);
+    }
+    if (!filtered) {
+      for (int i = 0; i < n; ++i)
+        xs[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
+      for (int i = 0; i < n; ++i) line[i] = l.texels[xs[i]];
+    } else {
+      for (int i = 0; i < n; ++i) {
+        xs[i] = linear_coordinate(us[i], l.w);
+        ys[i] = linear_coordinate(vs[i], l.h);
+      }
+      // A sample on a texel centre is that texel (weights of 0 take nothing of the
+      // neighbours): text and frames drawn at their own size on whole pixels.
+      for (int i = 0; i < n; ++i) {
+        if (((xs[i] | ys[i]) & 255) == 0) {
+          const int tx = std::clamp(xs[i] >> 8, 0, l.w - 1);
+          const int ty = std::clamp(ys[i] >> 8, 0, l.h - 1);
+          line[i] = l.texels[static_cast<size_t>(ty) * l.w + tx];
+        } else {
+          line[i] = sample_linear(l.texels, l.w, l.h, xs[i], ys[i]);
+        }
+      }
+    }
+    BlendSpan(p, line, dst, n);
     return;
   }
   for (int i = 0; i < n; ++i) {
-    uint32_t texel = fetch(level, x0 + i);
-    if (level2 >= 0) texel = lerp_texel(texel, fetch(level2, x0 + i), level_weight);
+    uint32_t texel = fetch(first_level, x0 + i);
+    if (level2 >= 0) texel = lerp_texel(texel, fetch(second_level, x0 + i), level_weight);
     line[i] = texel;
   }
   BlendSpan(p, line, dst, n);
@@ -367,12 +453,13 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
 
 namespace {
 
+// Written without branches so that the compiler can blend several pixels at a time: the
+// alpha and light blends of alpha 0 give the destination back and the alpha blend of
+// alpha 255 the source, so their shortcuts are left out; the texel times the colour is
+// worked out rather than looked up, the same rounding as the renderer's tables.
 template <int kBlend, bool kWhite, bool kKeepAlpha>
-void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
-  const uint8_t* mr = kWhite ? nullptr : p.modulate;
-  const uint8_t* mg = kWhite ? nullptr : p.modulate + 256;
-  const uint8_t* mb = kWhite ? nullptr : p.modulate + 512;
-  const uint8_t* ma = kWhite ? nullptr : p.modulate + 768;
+[[gnu::always_inline]] inline void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst,
+                                              int n) {
   const uint32_t cr = p.color[0], cg = p.color[1], cb = p.color[2], ca = p.color[3];
   for (int i = 0; i < n; ++i) {
     uint32_t r, g, b, a;
@@ -383,10 +470,10 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
       b = Channel(t, kBlue);
       a = Channel(t, kAlpha);
       if (!kWhite) {
-        r = mr[r];
-        g = mg[g];
-        b = mb[b];
-        a = ma[a];
+        r = Modulate(r, cr);
+        g = Modulate(g, cg);
+        b = Modulate(b, cb);
+        a = Modulate(a, ca);
       }
     } else {
       r = cr;
@@ -396,19 +483,12 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
     }
     const uint32_t d = dst[i];
     if constexpr (kBlend == MaskBlend) {
-      if (a < kMaskThreshold) continue;
-      dst[i] = Pack(r, g, b, kKeepAlpha ? a : 255u);
+      dst[i] = a >= kMaskThreshold ? Pack(r, g, b, kKeepAlpha ? a : 255u) : d;
     } else if constexpr (kBlend == AlphaBlend) {
-      if (a == 0) continue;
-      if (a == 255) {
-        dst[i] = Pack(r, g, b, 255u);
-        continue;
-      }
       dst[i] = Pack(AlphaOver(r, a, Channel(d, kRed)), AlphaOver(g, a, Channel(d, kGreen)),
                     AlphaOver(b, a, Channel(d, kBlue)),
                     kKeepAlpha ? AlphaOver(a, a, Channel(d, kAlpha)) : 255u);
     } else if constexpr (kBlend == LightBlend) {
-      if (a == 0) continue;
       dst[i] = Pack(LightOver(r, a, Channel(d, kRed)), LightOver(g, a, Channel(d, kGreen)),
                     LightOver(b, a, Channel(d, kBlue)),
                     kKeepAlpha ? LightOver(a, a, Channel(d, kAlpha)) : 255u);
@@ -422,8 +502,47 @@ void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
   }
 }
 
+// Texels through unchanged onto a screen without alpha: the two blends that only copy
+// (or not) go word by word, which the compiler can do several at a time.
+[[gnu::always_inline]] inline void solid_white(const uint32_t* texels, uint32_t* dst, int n) {
+  for (int i = 0; i < n; ++i) dst[i] = texels[i] | 0xff000000u;
+}
+[[gnu::always_inline]] inline void mask_white(const uint32_t* texels, uint32_t* dst, int n) {
+  for (int i = 0; i < n; ++i) {
+    const uint32_t t = texels[i];
+    dst[i] = (t >> 24) >= kMaskThreshold ? (t | 0xff000000u) : dst[i];
+  }
+}
+
+// Whether every source word of a span is opaque: the alpha blend of alpha 255 is the
+// source, so such a span is drawn as the solid blend draws it.
+[[gnu::always_inline]] inline bool opaque_span(const Paint& p, const uint32_t* texels, int n) {
+  if (p.color[3] != 255) return false;
+  if (!texels) return true;
+  uint32_t all = 0xffffffffu;
+  for (int i = 0; i < n; ++i) all &= texels[i];
+  return (all >> 24) == 255u;
+}
+
 template <int kBlend>
-void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
+[[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
+                                                  uint32_t* dst, int n);
+
+template <int kBlend>
+[[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
+                                                  uint32_t* dst, int n) {
+  if constexpr (kBlend == AlphaBlend) {
+    if (opaque_span(p, texels, n)) {
+      blend_span_for<SolidBlend>(p, texels, dst, n);
+      return;
+    }
+  }
+  if constexpr (kBlend == SolidBlend || kBlend == MaskBlend) {
+    if (p.white && texels && !p.keep_alpha) {
+      kBlend == SolidBlend ? solid_white(texels, dst, n) : mask_white(texels, dst, n);
+      return;
+    }
+  }
   const bool white = p.white || !texels;
   if (p.keep_alpha) {
     white ? blend_span<kBlend, true, true>(p, texels, dst, n)
@@ -436,6 +555,7 @@ void blend_span_for(const Paint& p, const uint32_t* texels, uint32_t* dst, int n
 
 }  // namespace
 
+AV_SOFT_CLONES("arch=x86-64-v3")
 void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {
   switch (p.blend) {
     case MaskBlend: blend_span_for<MaskBlend>(p, texels, dst, n); break;

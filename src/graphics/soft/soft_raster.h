@@ -72,8 +72,15 @@ class Raster {
   int w_ = 0, h_ = 0;
   int cx0_ = 0, cy0_ = 0, cx1_ = 0, cy1_ = 0;
   std::vector<uint32_t> line_;  // the source texels of a span
+  std::vector<float> coords_;   // a span's u and v
+  std::vector<int> index_;      // and its texel numbers or fixed-point texel coordinates
   std::vector<float> columns_;  // u per pixel column, for a triangle where u only depends on it
   int columns_from_ = 0;
+  // The nearest first-level texel column of each of those, and whether they run on one by
+  // one from the first (a frame drawn at its own size): then a span's texels are a run of
+  // its texel row.
+  std::vector<int> texel_columns_;
+  bool columns_straight_ = false;
 };
 
 // Blends n source words (texels, or the colour when `texels` is null) into dst.

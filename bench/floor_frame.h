@@ -1,0 +1,74 @@
+#pragma once
+// The frame both floors draw (bench/floor_probe.cpp with GL, bench/soft_floor_probe.cpp with
+// the CPU) and composite_bench composites: a 640 x 480 sky backdrop, 48 x 33 oval sprites
+// moving a little every frame, paced 16/17/17 ms. Only SDL2 and the standard library.
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+namespace floor_frame {
+
+constexpr int kScreenW = 640;
+constexpr int kScreenH = 480;
+constexpr int kSpriteW = 48;
+constexpr int kSpriteH = 33;
+
+inline uint32_t argb(unsigned r, unsigned g, unsigned b, unsigned a) {
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// A sky-like gradient with some grain, so that no texel repeats its neighbour; 0xAARRGGBB.
+inline std::vector<uint32_t> backdrop() {
+  std::vector<uint32_t> px(static_cast<size_t>(kScreenW) * kScreenH);
+  unsigned seed = 12345;
+  for (int y = 0; y < kScreenH; ++y) {
+    for (int x = 0; x < kScreenW; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      const unsigned grain = seed >> 28;
+      px[static_cast<size_t>(y) * kScreenW + x] =
+          argb(40 + y / 4 + grain, 90 + y / 5 + grain, 160 + y / 12 + grain, 255);
+    }
+  }
+  return px;
+}
+
+// How far sprite pixel (x, y) is from the centre of its oval: 1 on the edge.
+inline double oval_radius(int x, int y) {
+  const double dx = (x + 0.5 - kSpriteW / 2.0) / (kSpriteW / 2.0);
+  const double dy = (y + 0.5 - kSpriteH / 2.0) / (kSpriteH / 2.0);
+  return dx * dx + dy * dy;
+}
+
+// Where sprite i of a frame's sprites is drawn (its top-left corner).
+inline void sprite_place(int i, int frame, int& x, int& y) {
+  const int t = frame % 65536;
+  x = (i * 53 + t * (1 + i % 3)) % (kScreenW + kSpriteW) - kSpriteW;
+  y = (i * 97) % (kScreenH - kSpriteH) + (t / 4 + i) % 16;
+}
+
+inline double cpu_ms() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// 16, 17, 17 ms: 1000 ms in 60 frames; a late frame's time is dropped, not made up.
+inline void pace(Uint32& next, int& fraction) {
+  fraction += 40;
+  next += 16;
+  if (fraction >= 60) {
+    fraction -= 60;
+    ++next;
+  }
+  const int wait = static_cast<int>(next - SDL_GetTicks());
+  if (wait > 0) {
+    SDL_Delay(static_cast<Uint32>(wait));
+  } else {
+    next = SDL_GetTicks();
+  }
+}
+
+}  // namespace floor_frame
