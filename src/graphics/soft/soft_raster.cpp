@@ -434,6 +434,30 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
       for (int i = 0; i < n; ++i)
         xs[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
       for (int i = 0; i < n; ++i) line[i] = l.texels[xs[i]];
+    } else if (pv.dadx == 0.0f) {
+      // v does not change along the row (the first fma gives a0 for every column), so
+      // neither do the two texel rows and their weight: a frame drawn untransformed.
+      for (int i = 0; i < n; ++i) xs[i] = linear_coordinate(us[i], l.w);
+      const int yf = linear_coordinate(vs[0], l.h);
+      const int j0 = std::clamp(yf >> 8, 0, l.h - 1), j1 = std::clamp((yf >> 8) + 1, 0, l.h - 1);
+      const uint32_t wy = static_cast<uint32_t>(yf & 255);
+      const uint32_t* r0 = l.texels + static_cast<size_t>(j0) * l.w;
+      const uint32_t* r1 = l.texels + static_cast<size_t>(j1) * l.w;
+      const int last = l.w - 1;
+      if (wy == 0) {  // the second row weighs nothing
+        for (int i = 0; i < n; ++i) {
+          const int i0 = std::clamp(xs[i] >> 8, 0, last),
+                    i1 = std::clamp((xs[i] >> 8) + 1, 0, last);
+          line[i] = lerp_texel(r0[i0], r0[i1], static_cast<uint32_t>(xs[i] & 255));
+        }
+      } else {
+        for (int i = 0; i < n; ++i) {
+          const int i0 = std::clamp(xs[i] >> 8, 0, last),
+                    i1 = std::clamp((xs[i] >> 8) + 1, 0, last);
+          const uint32_t wx = static_cast<uint32_t>(xs[i] & 255);
+          line[i] = lerp_texel(lerp_texel(r0[i0], r0[i1], wx), lerp_texel(r1[i0], r1[i1], wx), wy);
+        }
+      }
     } else {
       for (int i = 0; i < n; ++i) {
         xs[i] = linear_coordinate(us[i], l.w);
