@@ -17,7 +17,7 @@ std::shared_ptr<TSoft2DDriver> the_renderer;
 
 }  // namespace
 
-TSoft2DDriver::TSoft2DDriver() { ColorChanged(); }
+TSoft2DDriver::TSoft2DDriver() = default;
 
 // ---- graphics driver side ----
 
@@ -73,22 +73,9 @@ std::shared_ptr<TImageFrame> TSoft2DDriver::CreateSheetFrame(TFrameSheet& sheet,
 
 void TSoft2DDriver::SetBlend(int mode) { state_.blend = mode; }
 
-void TSoft2DDriver::SetAlpha(float alpha) {
-  state_.SetAlpha(alpha);
-  ColorChanged();
-}
+void TSoft2DDriver::SetAlpha(float alpha) { state_.SetAlpha(alpha); }
 
-void TSoft2DDriver::SetColor(int red, int green, int blue) {
-  state_.SetColor(red, green, blue);
-  ColorChanged();
-}
-
-void TSoft2DDriver::ColorChanged() {
-  for (int c = 0; c < 4; ++c)
-    for (uint32_t t = 0; t < 256; ++t)
-      modulate_[c * 256 + static_cast<int>(t)] =
-          static_cast<uint8_t>(soft::Modulate(t, state_.color[c]));
-}
+void TSoft2DDriver::SetColor(int red, int green, int blue) { state_.SetColor(red, green, blue); }
 
 void TSoft2DDriver::SetClsColor(int red, int green, int blue) {
   state_.SetClsColor(red, green, blue);
@@ -131,7 +118,6 @@ soft::Paint TSoft2DDriver::PaintOf(const TSoftImageFrame* frame) const {
   soft::Paint p;
   p.blend = state_.blend;
   std::copy(state_.color, state_.color + 4, p.color);
-  p.modulate = modulate_;
   p.white = state_.color[0] == 255 && state_.color[1] == 255 && state_.color[2] == 255 &&
             state_.color[3] == 255;
   const TSoftScreen* s = CurrentSoftScreen();

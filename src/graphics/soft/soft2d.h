@@ -58,11 +58,9 @@ class TSoft2DDriver : public T2DDriver {
   // Starts a draw on the current screen; false when there is none or nothing can show.
   bool Begin();
   soft::Paint PaintOf(const TSoftImageFrame* frame) const;
-  void ColorChanged();
 
   TRenderState state_;
   bool scissor_ = false;
-  uint8_t modulate_[4 * 256] = {};
   soft::Raster raster_;
 };
 

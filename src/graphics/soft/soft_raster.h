@@ -32,8 +32,6 @@ struct Paint {
   const TSoftTexture* texture = nullptr;
   bool filtered = false;  // bilinear (with mipmaps when the texture has them)
   bool keep_alpha = false;
-  // The colour bytes times every texel value, rounded, one table per channel (r, g, b, a).
-  const uint8_t* modulate = nullptr;
   bool white = true;  // colour and alpha all 255: texels go through unchanged
 };
 
