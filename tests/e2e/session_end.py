@@ -42,19 +42,33 @@ def journey(x):
             ended(game, lambda: server.kill(sig), 1, files)
             server.stop()
 
-    # Held at the enemies' middle height, firing, until a shot brings one down.
+    # Firing while sweeping the sky between the top of the band and well above the mountains
+    # (two pixels a frame: about 180 pixels a burst), until a shot brings an enemy down;
+    # where the enemies fly is random.
     game = Game(x).start()
     none = best_digits(game.skip_splash())
     play(game)
     end = time.monotonic() + 200
+    sweep = 0
     while same_text(best_digits(frame := game.shot()), none):
         check(time.monotonic() < end, "no enemy shot down")
         if menu_kind(frame) == "title":  # three planes lost
             play(game)
-        game.xdo("key", "--delay", "40", *(["Control_L"] * 25))
-    game.key("Escape")
-    wait_until("the pause menu", lambda: menu_kind(game.shot()) == "pause", 10)
-    game.key("Escape")
+            sweep = 0
+        way = "Up" if sweep % 2 == 0 else "Down"
+        game.key_down(way)
+        game.xdo("key", "--delay", "40", *(["Control_L"] * (15 if sweep == 0 else 38)))
+        game.key_up(way)
+        sweep += 1
+    # Escape pauses, but not while the plane is going down (it may have met an enemy): then
+    # once more. Escape in the pause menu quits to the title, where the best is saved.
+    deadline = time.monotonic() + 30
+    while (kind := menu_kind(game.shot())) not in ("pause", "title"):
+        check(time.monotonic() < deadline, "no pause menu")
+        game.key("Escape")
+        time.sleep(0.5)
+    if kind == "pause":
+        game.key("Escape")
     hiscore = os.path.join(game.data, "hiscore.dat")
     wait_until("the best saved", lambda: os.path.exists(hiscore), 10)
     best = int.from_bytes(open(hiscore, "rb").read(), "little")
