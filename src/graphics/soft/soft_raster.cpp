@@ -11,6 +11,9 @@
 // a multiply and an add on its own would change which texel an edge sample takes.
 #if defined(__clang__)
 #pragma STDC FP_CONTRACT OFF
+// The lanes are passed only between functions of this file, so how a build without AVX
+// passes them is nobody else's concern.
+#pragma clang diagnostic ignored "-Wpsabi"
 #elif defined(__GNUC__)
 #pragma GCC optimize("fp-contract=off")
 #endif
