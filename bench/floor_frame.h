@@ -5,7 +5,11 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -69,6 +73,30 @@ inline void pace(Uint32& next, int& fraction) {
   } else {
     next = SDL_GetTicks();
   }
+}
+
+// The options both floors take (FRAMES, --run, --sprites N, --unpaced) from argv[i], into a
+// struct with those fields; false when argv[i] is none of them. `extra` reads the probe's
+// own options the same way; whatever neither knows is reported and ends the parse.
+template <typename Options, typename Extra>
+bool parse_options(const char* name, int argc, char** argv, Options& o, Extra extra) {
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--run") == 0) {
+      o.run = true;
+    } else if (std::strcmp(a, "--sprites") == 0 && i + 1 < argc) {
+      o.sprites = std::max(0, std::atoi(argv[++i]));
+    } else if (std::strcmp(a, "--unpaced") == 0) {
+      o.unpaced = true;
+    } else if (extra(a, i)) {
+    } else if (std::atoi(a) > 0) {
+      o.frames = std::atoi(a);
+    } else {
+      std::fprintf(stderr, "%s: unknown argument '%s'\n", name, a);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace floor_frame

@@ -247,14 +247,8 @@ void present(const probe_options& o, const floor_scene& f) {
 }
 
 bool parse(int argc, char** argv, probe_options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (std::strcmp(a, "--run") == 0) {
-      o.run = true;
-    } else if (std::strcmp(a, "--sprites") == 0 && has_value) {
-      o.sprites = std::max(0, std::atoi(argv[++i]));
-    } else if (std::strcmp(a, "--textures") == 0 && has_value) {
+  return floor_frame::parse_options("floor_probe", argc, argv, o, [&](const char* a, int& i) {
+    if (std::strcmp(a, "--textures") == 0 && i + 1 < argc) {
       o.textures = std::clamp(std::atoi(argv[++i]), 1, 2);
     } else if (std::strcmp(a, "--direct") == 0) {
       o.direct = true;
@@ -266,16 +260,11 @@ bool parse(int argc, char** argv, probe_options& o) {
       o.filter = GL_LINEAR;
     } else if (std::strcmp(a, "--clear-all") == 0) {
       o.clear_all = true;
-    } else if (std::strcmp(a, "--unpaced") == 0) {
-      o.unpaced = true;
-    } else if (std::atoi(a) > 0) {
-      o.frames = std::atoi(a);
     } else {
-      std::fprintf(stderr, "floor_probe: unknown argument '%s'\n", a);
       return false;
     }
-  }
-  return true;
+    return true;
+  });
 }
 
 }  // namespace

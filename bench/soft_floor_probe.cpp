@@ -133,30 +133,13 @@ void present(SDL_Window* window, const std::vector<uint32_t>& screen) {
   SDL_UpdateWindowSurface(window);
 }
 
-bool parse(int argc, char** argv, probe_options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--run") == 0) {
-      o.run = true;
-    } else if (std::strcmp(a, "--sprites") == 0 && i + 1 < argc) {
-      o.sprites = std::max(0, std::atoi(argv[++i]));
-    } else if (std::strcmp(a, "--unpaced") == 0) {
-      o.unpaced = true;
-    } else if (std::atoi(a) > 0) {
-      o.frames = std::atoi(a);
-    } else {
-      std::fprintf(stderr, "soft_floor_probe: unknown argument '%s'\n", a);
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   probe_options o;
-  if (!parse(argc, argv, o)) return 2;
+  if (!floor_frame::parse_options("soft_floor_probe", argc, argv, o,
+                                  [](const char*, int&) { return false; }))
+    return 2;
   // Over whatever the environment says: the window system's image, not a GL renderer.
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
