@@ -570,8 +570,8 @@ template <int kBlend, bool kWhite, bool kKeepAlpha>
 
 // Written without branches so that the compiler can blend several pixels at a time: the
 // alpha and light blends of alpha 0 give the destination back and the alpha blend of
-// alpha 255 the source, so their shortcuts are left out; the texel times the colour is
-// worked out (Modulate), which the compiler can do several pixels at a time.
+// alpha 255 the source, so their shortcuts are left out, and the texel times the colour
+// is worked out (Modulate) rather than looked up.
 template <int kBlend, bool kWhite, bool kKeepAlpha, bool kLanes = true>
 [[gnu::always_inline]] inline void blend_span(const Paint& p, const uint32_t* texels, uint32_t* dst,
                                               int n) {
@@ -664,11 +664,8 @@ constexpr int kClearRun = 8;
 template <int kBlend>
 [[gnu::always_inline]] inline void blend_span_for(const Paint& p, const uint32_t* texels,
                                                   uint32_t* dst, int n) {
+  // (blend_run draws an opaque run of the alpha blend as the solid blend.)
   if constexpr (kBlend == AlphaBlend || kBlend == LightBlend) {
-    if (kBlend == AlphaBlend && opaque_span(p, texels, n)) {
-      blend_run<SolidBlend>(p, texels, dst, n);
-      return;
-    }
     if (texels && n >= 2 * kClearRun) {
       int from = 0, i = 0;
       for (; i + kClearRun <= n; i += kClearRun) {
