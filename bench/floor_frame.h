@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace floor_frame {
@@ -73,6 +74,37 @@ inline void pace(Uint32& next, int& fraction) {
   } else {
     next = SDL_GetTicks();
   }
+}
+
+// Frames drawn, paced and presented until FRAMES are done or, with --run, until the window
+// is closed; then, without --run, `about()` and the figures over every frame but the first
+// (which pays for start-up).
+template <typename Options, typename Draw, typename Present, typename About>
+void run_frames(const Options& o, Draw draw, Present present, About about) {
+  Uint32 next = SDL_GetTicks();
+  int fraction = 0;
+  double cpu0 = 0.0;
+  Uint32 start = 0;
+  bool quit = false;
+  int frame = 0;
+  for (; !quit && (o.run || frame <= o.frames); ++frame) {
+    if (frame == 1) {
+      cpu0 = cpu_ms();
+      start = SDL_GetTicks();
+    }
+    draw(frame);
+    if (!o.unpaced) pace(next, fraction);
+    present();
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
+  }
+  if (o.run || frame <= 1) return;
+  const double cpu = cpu_ms() - cpu0;
+  const double wall = (SDL_GetTicks() - start) / 1000.0;
+  std::printf("%s\n", std::string(about()).c_str());
+  std::printf("frames              %d\n", frame - 1);
+  std::printf("presents per second %.3f\n", wall > 0 ? (frame - 1) / wall : 0.0);
+  std::printf("CPU per frame       %.3f ms\n", cpu / (frame - 1));
 }
 
 // The options both floors take (FRAMES, --run, --sprites N, --unpaced) from argv[i], into a

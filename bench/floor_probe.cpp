@@ -311,32 +311,14 @@ int main(int argc, char** argv) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4ub(255, 255, 255, 255);
 
-  Uint32 next = SDL_GetTicks();
-  int fraction = 0;
-  double cpu0 = 0.0;
-  Uint32 start = 0;
-  bool quit = false;
-  int frame = 0;
-  for (; !quit && (o.run || frame <= o.frames); ++frame) {
-    if (frame == 1) {  // the first frame pays for compiling the drawing code
-      cpu0 = floor_frame::cpu_ms();
-      start = SDL_GetTicks();
-    }
-    draw_frame(o, f, frame);
-    if (!o.unpaced) floor_frame::pace(next, fraction);
-    present(o, f);
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
-  }
-  if (!o.run && frame > 1) {
-    const double cpu = floor_frame::cpu_ms() - cpu0;
-    const double wall = (SDL_GetTicks() - start) / 1000.0;
-    std::printf("window %d x %d, screen shown at %d x %d%s\n", f.dw, f.dh, rw, rh,
-                o.direct ? ", drawn straight into the window" : "");
-    std::printf("frames              %d\n", frame - 1);
-    std::printf("presents per second %.3f\n", wall > 0 ? (frame - 1) / wall : 0.0);
-    std::printf("CPU per frame       %.3f ms\n", cpu / (frame - 1));
-  }
+  // The first frame also pays for compiling the drawing code.
+  floor_frame::run_frames(
+      o, [&](int frame) { draw_frame(o, f, frame); }, [&] { present(o, f); },
+      [&] {
+        return "window " + std::to_string(f.dw) + " x " + std::to_string(f.dh) +
+               ", screen shown at " + std::to_string(rw) + " x " + std::to_string(rh) +
+               (o.direct ? ", drawn straight into the window" : "");
+      });
   SDL_GL_DeleteContext(gl);
   SDL_DestroyWindow(f.window);
   SDL_Quit();

@@ -158,33 +158,15 @@ int main(int argc, char** argv) {
   const std::vector<uint32_t> sprite = sprite_pixels(230, 60, 40);
   std::vector<uint32_t> screen(static_cast<size_t>(kScreenW) * kScreenH);
 
-  Uint32 next = SDL_GetTicks();
-  int fraction = 0;
-  double cpu0 = 0.0;
-  Uint32 start = 0;
-  bool quit = false;
-  int frame = 0;
-  for (; !quit && (o.run || frame <= o.frames); ++frame) {
-    if (frame == 1) {
-      cpu0 = floor_frame::cpu_ms();
-      start = SDL_GetTicks();
-    }
-    draw_frame(o, screen, backdrop, sprite, frame);
-    if (!o.unpaced) floor_frame::pace(next, fraction);
-    present(window, screen);
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) quit = quit || e.type == SDL_QUIT;
-  }
-  if (!o.run && frame > 1) {
-    const SDL_Surface* s = SDL_GetWindowSurface(window);
-    const double cpu = floor_frame::cpu_ms() - cpu0;
-    const double wall = (SDL_GetTicks() - start) / 1000.0;
-    std::printf("window surface %d x %d (%s)\n", s ? s->w : 0, s ? s->h : 0,
-                s ? SDL_GetPixelFormatName(s->format->format) : "none");
-    std::printf("frames              %d\n", frame - 1);
-    std::printf("presents per second %.3f\n", wall > 0 ? (frame - 1) / wall : 0.0);
-    std::printf("CPU per frame       %.3f ms\n", cpu / (frame - 1));
-  }
+  floor_frame::run_frames(
+      o, [&](int frame) { draw_frame(o, screen, backdrop, sprite, frame); },
+      [&] { present(window, screen); },
+      [&] {
+        const SDL_Surface* s = SDL_GetWindowSurface(window);
+        return "window surface " + std::to_string(s ? s->w : 0) + " x " +
+               std::to_string(s ? s->h : 0) + " (" +
+               (s ? SDL_GetPixelFormatName(s->format->format) : "none") + ")";
+      });
   SDL_DestroyWindow(window);
   SDL_Quit();
   return 0;

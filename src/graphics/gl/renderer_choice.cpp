@@ -18,14 +18,6 @@
 
 namespace {
 
-bool env_true(const char* name) {
-  const char* v = std::getenv(name);
-  if (!v) return false;
-  // As Mesa reads its switches.
-  return !strcasecmp(v, "1") || !strcasecmp(v, "true") || !strcasecmp(v, "yes") ||
-         !strcasecmp(v, "y");
-}
-
 bool env_is(const char* name, std::initializer_list<const char*> values) {
   const char* v = std::getenv(name);
   if (!v) return false;
@@ -114,7 +106,8 @@ bool IsSoftwareGL(const std::string& name) {
 TRendererFacts ReadRendererFacts() {
   TRendererFacts f;
   if (const char* asked = std::getenv("AEROVANE_RENDERER")) f.asked = asked;
-  f.software_gl_asked = env_true("LIBGL_ALWAYS_SOFTWARE") ||
+  // A switch of Mesa's is on as Mesa reads it: 1, true, yes or y.
+  f.software_gl_asked = env_is("LIBGL_ALWAYS_SOFTWARE", {"1", "true", "yes", "y"}) ||
                         env_is("GALLIUM_DRIVER", {"llvmpipe", "softpipe"}) ||
                         env_is("MESA_LOADER_DRIVER_OVERRIDE", {"swrast", "kms_swrast"});
   f.gpu_device =
