@@ -105,13 +105,25 @@ bool TSoft2DDriver::Begin() {
   if (scissor_) {
     const long long x1 = static_cast<long long>(state_.viewport_x) + std::max(state_.viewport_w, 0);
     const long long y1 = static_cast<long long>(state_.viewport_y) + std::max(state_.viewport_h, 0);
-    raster_.Begin(*s, state_.viewport_x, state_.viewport_y,
-                  static_cast<int>(std::clamp<long long>(x1, -1, s->width)),
-                  static_cast<int>(std::clamp<long long>(y1, -1, s->height)));
+    clip_[0] = state_.viewport_x;
+    clip_[1] = state_.viewport_y;
+    clip_[2] = static_cast<int>(std::clamp<long long>(x1, -1, s->width));
+    clip_[3] = static_cast<int>(std::clamp<long long>(y1, -1, s->height));
   } else {
-    raster_.Begin(*s, 0, 0, s->width, s->height);
+    clip_[0] = clip_[1] = 0;
+    clip_[2] = s->width;
+    clip_[3] = s->height;
   }
+  raster_.Begin(*s, clip_[0], clip_[1], clip_[2], clip_[3]);
   return true;
+}
+
+void TSoft2DDriver::Submit(soft::Draw d, const soft::ClipVertex* v, int count,
+                           const std::shared_ptr<const TSoftTexture>& texture) {
+  std::copy(clip_, clip_ + 4, d.clip);
+  d.count = count;
+  d.version = texture ? texture->version : 0;
+  CurrentSoftScreen()->Replay().Submit(d, v, texture);
 }
 
 soft::Paint TSoft2DDriver::PaintOf(const TSoftImageFrame* frame) const {
@@ -142,21 +154,47 @@ void TSoft2DDriver::Cls() {
         s.height, static_cast<long long>(state_.viewport_y) + std::max(state_.viewport_h, 0)));
   }
   const uint32_t c = soft::Pack(state_.cls_color[0], state_.cls_color[1], state_.cls_color[2], 255);
-  for (int y = y0; y < y1; ++y) std::fill(s.Row(y) + x0, s.Row(y) + std::max(x0, x1), c);
+  if (x0 == 0 && y0 == 0 && x1 == s.width && y1 == s.height) {
+    s.Replay().Clear(c);
+    return;
+  }
+  soft::Draw d;
+  d.kind = soft::Draw::kFill;
+  d.fill = c;
+  const int clip[4] = {x0, y0, x1, y1};
+  std::copy(clip, clip + 4, clip_);
+  Submit(d, nullptr, 0);
 }
 
 // ---- primitives ----
 
+void TSoft2DDriver::Fan(const std::vector<soft::ClipVertex>& v) {
+  if (v.size() < 3) return;
+  soft::Draw d;
+  d.kind = soft::Draw::kFan;
+  d.paint = PaintOf(nullptr);
+  Submit(d, v.data(), static_cast<int>(v.size()));
+}
+
 void TSoft2DDriver::Plot(float x, float y) {
   if (!Begin()) return;
-  raster_.Point(raster_.ToClip(x + 0.5f, y + 0.5f), PaintOf(nullptr));
+  soft::Draw d;
+  d.kind = soft::Draw::kPoint;
+  d.paint = PaintOf(nullptr);
+  const soft::ClipVertex v = raster_.ToClip(x + 0.5f, y + 0.5f);
+  Submit(d, &v, 1);
 }
 
 void TSoft2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (!Begin()) return;
   const float ax = state_.ScreenX(x0, y0, tx) + 0.5f, ay = state_.ScreenY(x0, y0, ty) + 0.5f;
   const float bx = state_.ScreenX(x1, y1, tx) + 0.5f, by = state_.ScreenY(x1, y1, ty) + 0.5f;
-  raster_.Line(ax, ay, bx, by, state_.line_width, PaintOf(nullptr));
+  soft::Draw d;
+  d.kind = soft::Draw::kLine;
+  d.paint = PaintOf(nullptr);
+  const float line[5] = {ax, ay, bx, by, state_.line_width};
+  std::copy(line, line + 5, d.line);
+  Submit(d, nullptr, 0);
 }
 
 void TSoft2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -164,7 +202,9 @@ void TSoft2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, f
   if (!Begin() || c.OffScreen(state_)) return;
   soft::ClipVertex q[4];
   for (int i = 0; i < 4; ++i) q[i] = raster_.ToClip(c.x[i], c.y[i]);
-  raster_.Quad(q, PaintOf(nullptr));
+  soft::Draw d;
+  d.paint = PaintOf(nullptr);
+  Submit(d, q, 4);
 }
 
 void TSoft2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -173,7 +213,7 @@ void TSoft2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, f
   ForEachOvalPoint(x0, y0, x1, y1, [&](float px, float py) {
     v.push_back(raster_.ToClip(state_.ScreenX(px, py, tx), state_.ScreenY(px, py, ty)));
   });
-  raster_.Fan(v.data(), static_cast<int>(v.size()), PaintOf(nullptr));
+  Fan(v);
 }
 
 void TSoft2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float handle_y, float tx,
@@ -184,7 +224,7 @@ void TSoft2DDriver::DrawPoly(const std::vector<float>& xy, float handle_x, float
     const float px = xy[i] + handle_x, py = xy[i + 1] + handle_y;
     v.push_back(raster_.ToClip(state_.ScreenX(px, py, tx), state_.ScreenY(px, py, ty)));
   }
-  raster_.Fan(v.data(), static_cast<int>(v.size()), PaintOf(nullptr));
+  Fan(v);
 }
 
 void TSoft2DDriver::DrawFrame(const TSoftImageFrame& f, float x0, float y0, float x1, float y1,
@@ -195,7 +235,9 @@ void TSoft2DDriver::DrawFrame(const TSoftImageFrame& f, float x0, float y0, floa
   const float v[4] = {f.v0, f.v0, f.v1, f.v1};
   soft::ClipVertex q[4];
   for (int i = 0; i < 4; ++i) q[i] = raster_.ToClip(c.x[i], c.y[i], u[i], v[i]);
-  raster_.Quad(q, PaintOf(&f));
+  soft::Draw d;
+  d.paint = PaintOf(&f);
+  Submit(d, q, 4, f.texture);
 }
 
 void TSoft2DDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, int y) {
@@ -218,6 +260,7 @@ void TSoft2DDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, in
   const long long j0 = std::max<long long>(cy0, y),
                   j1 = std::min<long long>(cy1, static_cast<long long>(y) + rows->height);
   const bool keep = s.keeps_alpha;
+  s.Settle();
   for (long long j = j0; j < j1; ++j) {
     const uint8_t* src = rows->PixelPtr(static_cast<int>(i0 - x), static_cast<int>(j - y));
     uint32_t* dst = s.Row(static_cast<int>(j));
@@ -232,8 +275,9 @@ std::shared_ptr<TPixmap> TSoft2DDriver::GrabPixmap(int x, int y, int width, int 
   if (!p) return nullptr;
   if (width == 0 || height == 0) return p;
   p->ClearPixels(0);
-  const TSoftScreen* s = CurrentSoftScreen();
+  TSoftScreen* s = CurrentSoftScreen();
   if (!s) return p;
+  s->Settle();
   const long long i0 = std::max(0LL, static_cast<long long>(x));
   const long long j0 = std::max(0LL, static_cast<long long>(y));
   const long long i1 = std::min<long long>(s->width, static_cast<long long>(x) + width);

@@ -10,6 +10,7 @@
 #include "graphics/draw/draw2d.h"
 #include "graphics/render/render_state.h"
 #include "graphics/soft/soft_raster.h"
+#include "graphics/soft/soft_replay.h"
 
 class TSoftImageFrame;
 
@@ -58,10 +59,16 @@ class TSoft2DDriver : public T2DDriver {
   // Starts a draw on the current screen; false when there is none or nothing can show.
   bool Begin();
   soft::Paint PaintOf(const TSoftImageFrame* frame) const;
+  // A draw on the current screen within the rectangle Begin found, made (or matched with
+  // the last frame's) by the screen's replay.
+  void Submit(soft::Draw d, const soft::ClipVertex* v, int count,
+              const std::shared_ptr<const TSoftTexture>& texture = nullptr);
+  void Fan(const std::vector<soft::ClipVertex>& v);  // a polygon of the current paint
 
   TRenderState state_;
   bool scissor_ = false;
-  soft::Raster raster_;
+  int clip_[4] = {0, 0, 0, 0};
+  soft::Raster raster_;  // for the projection; the screen's replay draws
 };
 
 // The one software renderer (made on first use).

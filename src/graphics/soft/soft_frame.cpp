@@ -6,8 +6,14 @@
 #include "graphics/draw/image.h"
 #include "graphics/pixmap/pixmap.h"
 #include "graphics/soft/soft2d.h"
+#include "graphics/soft/soft_replay.h"
 
 namespace {
+
+uint64_t next_version() {
+  static uint64_t last = 0;
+  return ++last;
+}
 
 // Like the GL renderer's own textures: the edge texels are repeated just outside the
 // picture, so that filtering at its border never pulls in the unused part.
@@ -65,7 +71,7 @@ class TSoftSheet : public TAtlas {
 }  // namespace
 
 TSoftTexture::TSoftTexture(int w, int h, int image_flags, int max_level)
-    : width(w), height(h), flags(image_flags) {
+    : width(w), height(h), flags(image_flags), version(next_version()) {
   for (int level = 0;; ++level) {
     const int lw = LevelWidth(level), lh = LevelHeight(level);
     levels.emplace_back(static_cast<size_t>(lw) * static_cast<size_t>(lh), 0u);
@@ -77,6 +83,8 @@ int TSoftTexture::LevelWidth(int level) const { return std::max(1, width >> leve
 int TSoftTexture::LevelHeight(int level) const { return std::max(1, height >> level); }
 
 void TSoftTexture::Write(int level, const TPixmap& picture, int x, int y) {
+  soft::FrameReplay::SettleAll();
+  version = next_version();
   const int lw = LevelWidth(level), lh = LevelHeight(level);
   std::vector<uint32_t>& texels = levels[static_cast<size_t>(level)];
   std::vector<uint8_t> rgba(static_cast<size_t>(picture.width) * 4);

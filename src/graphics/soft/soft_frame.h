@@ -21,12 +21,16 @@ struct TSoftTexture {
   int width = 0, height = 0;
   int flags = 0;  // the image flags it was made with (FilteredImage, MipmappedImage)
   std::vector<std::vector<uint32_t>> levels;
+  // New, from one count for all textures, whenever the texels change: a draw that samples
+  // this version samples the same texels.
+  uint64_t version = 0;
 
   TSoftTexture(int w, int h, int image_flags, int max_level);
   int LevelWidth(int level) const;
   int LevelHeight(int level) const;
   int MaxLevel() const { return static_cast<int>(levels.size()) - 1; }
-  // Writes a picture (any format) at (x, y) of a level, clipped to it.
+  // Writes a picture (any format) at (x, y) of a level, clipped to it. Draws not made yet
+  // are made first.
   void Write(int level, const TPixmap& picture, int x, int y);
 };
 

@@ -228,6 +228,7 @@ void TSoftGraphicsDriver::Flip(int /*sync*/) {
   if (!s) return;
   int d[4];
   LetterboxRect(*r, s->w, s->h, d);
+  r->screen.Settle();
   show_screen(*r, *s, d);
   SDL_UpdateWindowSurface(r->window);
   UpdateScreenArea(*r);

@@ -6,7 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+namespace soft {
+class FrameReplay;
+}
 
 struct TSoftScreen {
   int width = 0, height = 0;
@@ -14,16 +19,24 @@ struct TSoftScreen {
   // With an AlphaBuffer the alpha byte is what the drawing left; without one the screen
   // shows opaque, and reads give alpha 255.
   bool keeps_alpha = false;
+  // Behind what the renderer has drawn since a clear of the whole screen until settled
+  // (soft_replay.h): whatever reads them calls Settle first.
   std::vector<uint32_t> pixels;
 
-  void Resize(int w, int h) {
-    width = w;
-    height = h;
-    pitch = w;
-    pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xff000000u);
-  }
+  TSoftScreen();
+  ~TSoftScreen();
+  TSoftScreen(const TSoftScreen&) = delete;
+  TSoftScreen& operator=(const TSoftScreen&) = delete;
+
+  void Resize(int w, int h);
   uint32_t* Row(int y) { return pixels.data() + static_cast<std::size_t>(y) * pitch; }
   const uint32_t* Row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * pitch; }
+  // The pixels brought up to date with every draw made so far.
+  void Settle();
+  soft::FrameReplay& Replay() { return *replay_; }
+
+ private:
+  std::unique_ptr<soft::FrameReplay> replay_;
 };
 
 // The screen of the current software graphics; none while none are current. The driver

@@ -1,0 +1,140 @@
+// The software renderer draws a frame again only where it differs from the last: every
+// frame of a script that repeats, changes early and late, clears in other colours, writes
+// the screen and the texels between draws, and is not always read, comes out as it does
+// with every draw made as it comes.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "graphics/draw/image.h"
+#include "graphics/pixmap/pixmap.h"
+#include "graphics/soft/soft2d.h"
+#include "graphics/soft/soft_frame.h"
+#include "graphics/soft/soft_replay.h"
+#include "graphics/soft/soft_screen.h"
+
+namespace {
+
+constexpr int kW = 160, kH = 120;
+
+std::shared_ptr<TPixmap> picture(int w, int h, unsigned seed) {
+  std::shared_ptr<TPixmap> p = CreatePixmap(w, h, PixelRGBA8888);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const unsigned v = (static_cast<unsigned>(y * w + x) + seed) * 2654435761u;
+      p->WritePixel(x, y, static_cast<int>(v | (x % 5 == 0 ? 0u : 0xff000000u)));
+    }
+  }
+  return p;
+}
+
+struct Script {
+  TSoftScreen screen;
+  std::shared_ptr<TSoft2DDriver> r = SoftRenderer();
+  std::shared_ptr<TSoftImageFrame> sky, sprite, glyph;
+  std::shared_ptr<TPixmap> patch = picture(9, 7, 5), other = picture(16, 16, 9);
+
+  Script() {
+    screen.Resize(kW, kH);
+    SetCurrentSoftScreen(&screen);
+    sky = TSoftImageFrame::CreateFromPixmap(r.get(), picture(kW, kH, 1), 0);
+    sprite = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 12, 2), 0);
+    glyph = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 16, 3), FilteredImage);
+  }
+  ~Script() { SetCurrentSoftScreen(nullptr); }
+
+  // Frame k of the script; what it reads, in order, goes into `reads` (none at the end of
+  // a frame not `read`: the next clear covers it).
+  void Frame(int k, std::vector<std::shared_ptr<TPixmap>>& reads, bool read = true) {
+    r->SetViewport(0, 0, kW, kH);
+    r->SetClsColor(k == 5 ? 40 : 0, 0, k == 5 ? 0 : 30);
+    r->Cls();
+    r->SetTransform(1, 0, 0, 1);
+    r->SetBlend(AlphaBlend);
+    r->SetAlpha(1.0f);
+    r->SetColor(k == 4 ? 200 : 100, 100, 180);
+    sky->Draw(0, 0, kW, kH, 0, 0);
+    r->SetColor(255, 255, 255);
+    const float moved = k == 3 ? 7.0f : k == 2 ? -5.0f : 0.0f;
+    if (k == 9) r->SetViewport(0, 0, 70, kH);
+    for (int i = 0; i < 5; ++i) {
+      const float a = 0.3f * static_cast<float>(i + (k == 6 ? 1 : 0));
+      r->SetTransform(std::cos(a), -std::sin(a), std::sin(a), std::cos(a));
+      sprite->Draw(-8, -6, 8, 6, 20.0f + 25.0f * static_cast<float>(i) + moved, 60);
+    }
+    r->SetViewport(0, 0, kW, kH);
+    r->SetTransform(1, 0, 0, 1);
+    r->SetBlend(LightBlend);
+    r->SetAlpha(0.5f);
+    glyph->Draw(0, 0, 16, 16, 70.5f, 10.25f);
+    if (k == 7 || k == 11) {
+      r->SetClsColor(k == 11 ? 90 : 0, 0, 30);
+      r->SetViewport(30, 30, 40, 20);
+      r->Cls();
+      r->SetViewport(0, 0, kW, kH);
+      r->DrawPixmap(patch, 100, 90);
+    }
+    // New texels for a frame drawn already: that draw shows the old ones.
+    if (k == 8) glyph->texture->Write(0, *other, 0, 0);
+    r->SetBlend(SolidBlend);
+    r->SetAlpha(1.0f);
+    r->SetColor(250, 20, 20);
+    r->DrawRect(130, 5, 140, 25, 0, 0);
+    r->DrawLine(5, 100, 150, k == 10 ? 111.0f : 110.0f, 0, 0);
+    r->DrawOval(100, 40, 130, 60, 0, 0);
+    r->Plot(3, 3);
+    reads.push_back(read ? r->GrabPixmap(0, 0, kW, kH) : nullptr);
+  }
+
+  std::vector<std::shared_ptr<TPixmap>> Run(bool replay) {
+    soft::FrameReplay::SetEnabled(replay);
+    std::vector<std::shared_ptr<TPixmap>> reads;
+    // Negative: frame -k, not read.
+    for (int k : {0, 1, 1, -2, 1, 1,  -2, 2, 3, 3,  1, 4, 1, 5, 5,
+                  1, 6, 1, 7,  7, 11, 1,  9, 1, 10, 1, 8, 8, 1})
+      Frame(std::abs(k), reads, k >= 0);
+    soft::FrameReplay::SetEnabled(true);
+    return reads;
+  }
+};
+
+TEST(Replay, EveryFrameIsAsDrawnDrawByDraw) {
+  init_pixmap_module();
+  std::vector<std::shared_ptr<TPixmap>> want, got;
+  {
+    Script s;
+    want = s.Run(false);
+  }
+  {
+    Script s;
+    got = s.Run(true);
+  }
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE("read " + std::to_string(i));
+    if (!want[i]) continue;
+    ASSERT_NE(got[i], nullptr);
+    int differ = 0;
+    for (int y = 0; y < want[i]->height; ++y)
+      for (int x = 0; x < want[i]->width; ++x)
+        differ += want[i]->ReadPixel(x, y) != got[i]->ReadPixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differ, 0);
+  }
+}
+
+TEST(Replay, AFrameLikeTheLastIsNotDrawnUntilRead) {
+  init_pixmap_module();
+  Script s;
+  std::vector<std::shared_ptr<TPixmap>> reads;
+  s.Frame(1, reads);
+  s.Frame(1, reads);
+  // The same again, up to its read: the clear has not touched the screen yet.
+  s.r->Cls();
+  EXPECT_EQ(s.screen.pixels[s.screen.pitch * 60 + 20],
+            static_cast<uint32_t>(reads[1]->ReadPixel(20, 60)));
+  s.screen.Settle();
+  EXPECT_EQ(s.screen.pixels[s.screen.pitch * 60 + 20], 0xff00001eu);
+}
+
+}  // namespace
