@@ -1,6 +1,6 @@
 // Preload library for the program probe and the end-to-end journeys: timestamps the
 // running game's presents without touching the game. It stands in for SDL_GL_SwapWindow (the
-// GL renderer's present) and SDL_UpdateWindowSurface (the software renderer's), notes the
+// GL renderer's present) and SDL_UpdateWindowSurface(Rects) (the software renderer's), notes the
 // time of the first present and of the first one with anything but black on the screen, and writes
 // them to the file named by AV_FRAME_LOG, in milliseconds after AV_EXEC_US (the wall
 // clock in microseconds, taken by the launcher just before exec).
@@ -194,4 +194,11 @@ extern "C" int SDL_UpdateWindowSurface(SDL_Window* window) {
   static auto real = reinterpret_cast<update_fn>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface"));
   presented([window] { return surface_has_content(window); });
   return real ? real(window) : -1;
+}
+
+extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int n) {
+  using update_fn = int (*)(SDL_Window*, const SDL_Rect*, int);
+  static auto real = reinterpret_cast<update_fn>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects"));
+  presented([window] { return surface_has_content(window); });
+  return real ? real(window, rects, n) : -1;
 }

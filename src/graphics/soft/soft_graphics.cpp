@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -14,12 +15,39 @@ struct TSoftWindowRecord : TScreenWindow {
   // Which screen column each window column of the letterbox shows, for its width.
   std::vector<int> columns;
   std::vector<uint32_t> row;  // one converted row, for window surfaces of other formats
+  // The screen rows the window surface shows, and where: a row that is the same at the
+  // next present is left as it is, and only the window rows that changed are sent.
+  std::vector<uint32_t> shown;
+  int shown_at[4] = {0, 0, 0, 0};
+  unsigned shown_exposures = 0;
+  int presents_since_whole = 0;
+  std::vector<SDL_Rect> changed;
   void DrawableSize(int& w, int& h) const override { SDL_GetWindowSizeInPixels(window, &w, &h); }
 };
 
 namespace {
 
 std::shared_ptr<TSoftGraphicsDriver> g_driver;
+
+// Counts what may have spoilt what a window shows (exposed, resized, shown again): each
+// window surface is then drawn and sent whole at its next present.
+std::atomic<unsigned> g_exposures{0};
+int watch_exposures(void*, SDL_Event* e) {
+  if (e->type == SDL_WINDOWEVENT && e->window.event != SDL_WINDOWEVENT_MOVED &&
+      e->window.event != SDL_WINDOWEVENT_ENTER && e->window.event != SDL_WINDOWEVENT_LEAVE)
+    g_exposures.fetch_add(1, std::memory_order_relaxed);
+  return 0;
+}
+// Once while SDL's events run (stopping them forgets every watch).
+void watch_windows() {
+  SDL_DelEventWatch(watch_exposures, nullptr);
+  SDL_AddEventWatch(watch_exposures, nullptr);
+}
+
+// Even with nothing seen to spoil it, the whole surface is drawn and sent now and then.
+constexpr int kWholeEvery = 60;
+// Rectangles sent at most; changed runs of rows closer than the rest are sent as one.
+constexpr size_t kMostRects = 16;
 
 void fail(const std::string& why) { SetGraphicsError(why); }
 
@@ -64,18 +92,55 @@ void scale_row(const uint32_t* in, int screen_w, uint32_t* out, int w, const int
   }
 }
 
-// The screen into the surface at d = x, y, w, h (from the top-left), nearest, and the
-// rest of the surface black.
-void show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
-  const TSoftScreen& screen = r.screen;
-  const SDL_Rect bars[4] = {{0, 0, s.w, d[1]},
-                            {0, d[1] + d[3], s.w, s.h - d[1] - d[3]},
-                            {0, d[1], d[0], d[3]},
-                            {d[0] + d[2], d[1], s.w - d[0] - d[2], d[3]}};
-  for (const SDL_Rect& b : bars) {
-    if (b.w > 0 && b.h > 0) SDL_FillRect(&s, &b, SDL_MapRGB(s.format, 0, 0, 0));
+// Window rows [y0, y1) changed: a run of them, joined to the last run if it ends there.
+void note_changed(std::vector<SDL_Rect>& runs, int x, int w, int y0, int y1) {
+  if (!runs.empty() && runs.back().y + runs.back().h == y0) {
+    runs.back().h += y1 - y0;
+    return;
   }
-  if (d[2] <= 0 || d[3] <= 0 || screen.width <= 0 || screen.height <= 0) return;
+  runs.push_back({x, y0, w, y1 - y0});
+}
+
+// At most kMostRects runs: the two closest joined, gaps and all, until there are.
+void join_closest(std::vector<SDL_Rect>& runs) {
+  while (runs.size() > kMostRects) {
+    size_t best = 0;
+    for (size_t i = 1; i + 1 < runs.size(); ++i) {
+      const int gap = runs[i + 1].y - (runs[i].y + runs[i].h);
+      if (gap < runs[best + 1].y - (runs[best].y + runs[best].h)) best = i;
+    }
+    runs[best].h = runs[best + 1].y + runs[best + 1].h - runs[best].y;
+    runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+  }
+}
+
+// The screen into the surface at d = x, y, w, h (from the top-left), nearest, and the
+// rest of the surface black. Returns whether all of it was drawn; otherwise r.changed
+// holds the window rows that were.
+bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
+  const TSoftScreen& screen = r.screen;
+  const size_t words = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
+  const unsigned exposures = g_exposures.load(std::memory_order_relaxed);
+  // A surface SDL made anew has no mark of ours.
+  const bool whole = s.userdata != &r || !std::equal(d, d + 4, r.shown_at) ||
+                     r.shown.size() != words || r.shown_exposures != exposures ||
+                     ++r.presents_since_whole >= kWholeEvery;
+  r.changed.clear();
+  if (whole) {
+    const SDL_Rect bars[4] = {{0, 0, s.w, d[1]},
+                              {0, d[1] + d[3], s.w, s.h - d[1] - d[3]},
+                              {0, d[1], d[0], d[3]},
+                              {d[0] + d[2], d[1], s.w - d[0] - d[2], d[3]}};
+    for (const SDL_Rect& b : bars) {
+      if (b.w > 0 && b.h > 0) SDL_FillRect(&s, &b, SDL_MapRGB(s.format, 0, 0, 0));
+    }
+    s.userdata = &r;
+    std::copy(d, d + 4, r.shown_at);
+    r.shown.resize(words);
+    r.shown_exposures = exposures;
+    r.presents_since_whole = 0;
+  }
+  if (d[2] <= 0 || d[3] <= 0 || screen.width <= 0 || screen.height <= 0) return true;
   if (static_cast<int>(r.columns.size()) != d[2]) {
     r.columns.resize(static_cast<size_t>(d[2]));
     for (int x = 0; x < d[2]; ++x) r.columns[x] = (2 * x + 1) * screen.width / (2 * d[2]);
@@ -83,14 +148,26 @@ void show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
   const bool direct = same_layout(*s.format);
   const uint32_t opaque = direct ? s.format->Amask : 0xFF000000u;
   if (!direct) r.row.resize(static_cast<size_t>(d[2]));
-  if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) return;
+  if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) return true;
   auto* base = static_cast<uint8_t*>(s.pixels);
+  const size_t row_bytes = static_cast<size_t>(screen.width) * 4;
   const uint8_t* last = nullptr;  // the window row made last, and the screen row it shows
   int last_y = -1;
+  bool same = false;  // screen row last_y is shown as it is already
   for (int y = 0; y < d[3]; ++y) {
     uint8_t* out = base + static_cast<ptrdiff_t>(d[1] + y) * s.pitch +
                    static_cast<ptrdiff_t>(d[0]) * s.format->BytesPerPixel;
     const int sy = (2 * y + 1) * screen.height / (2 * d[3]);
+    if (sy != last_y) {
+      uint32_t* kept = r.shown.data() + static_cast<size_t>(sy) * screen.width;
+      same = !whole && std::memcmp(kept, screen.Row(sy), row_bytes) == 0;
+      if (!same) std::memcpy(kept, screen.Row(sy), row_bytes);
+    }
+    if (same) {
+      last_y = sy;
+      continue;
+    }
+    if (!whole) note_changed(r.changed, d[0], d[2], d[1] + y, d[1] + y + 1);
     if (sy == last_y) {
       // Scaled up, the rows that show one screen row are the same.
       std::memcpy(out, last, static_cast<size_t>(d[2]) * s.format->BytesPerPixel);
@@ -108,6 +185,8 @@ void show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
     last_y = sy;
   }
   if (SDL_MUSTLOCK(&s)) SDL_UnlockSurface(&s);
+  join_closest(r.changed);
+  return whole;
 }
 
 }  // namespace
@@ -149,6 +228,7 @@ std::shared_ptr<TGraphics> TSoftGraphicsDriver::AttachGraphics(void* widget, int
   if (!window) return nullptr;
   if (!StartVideo()) return nullptr;
   use_system_framebuffer();
+  watch_windows();
   auto r = std::make_shared<TSoftWindowRecord>();
   r->kind = WindowKind::Attached;
   r->flags = flags;
@@ -176,6 +256,7 @@ std::shared_ptr<TGraphics> TSoftGraphicsDriver::CreateGraphics(int width, int he
   }
   if (!StartVideo()) return nullptr;
   use_system_framebuffer();
+  watch_windows();
   const bool full = depth != 0;
   SDL_Window* window = OpenScreenWindow(width, height, full, 0);
   if (!window) return nullptr;
@@ -229,8 +310,11 @@ void TSoftGraphicsDriver::Flip(int /*sync*/) {
   int d[4];
   LetterboxRect(*r, s->w, s->h, d);
   r->screen.Settle();
-  show_screen(*r, *s, d);
-  SDL_UpdateWindowSurface(r->window);
+  if (show_screen(*r, *s, d)) {
+    SDL_UpdateWindowSurface(r->window);
+  } else {
+    SDL_UpdateWindowSurfaceRects(r->window, r->changed.data(), static_cast<int>(r->changed.size()));
+  }
   UpdateScreenArea(*r);
 }
 
