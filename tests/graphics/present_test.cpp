@@ -144,6 +144,23 @@ TEST(Present, ChangesAndUncoveredPartsShowAtTheNextPresent) {
   ASSERT_NE(desktop, nullptr);
   EXPECT_EQ(wrong_pixels(*desktop, 27, 0, 1346, 1010), 0) << "after the window over it went";
   CloseGraphics();
+
+  // A window twice the screen's size, where each screen pixel shows as four.
+  ASSERT_NE(OpenGraphics(640, 480, 0, 0, BackBuffer), nullptr) << GraphicsError();
+  SDL_Window* window = CurrentScreenWindow()->window;
+  SDL_SetWindowSize(window, 1280, 960);
+  for (int i = 0; i < 20; ++i) {
+    SDL_PumpEvents();
+    SDL_Delay(10);
+  }
+  present(0, 0);
+  present(300, 302);
+  desktop = desktop_shot();
+  ASSERT_NE(desktop, nullptr);
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(window, &x, &y);
+  EXPECT_EQ(wrong_pixels(*desktop, x, y, 1280, 960), 0) << "doubled";
+  CloseGraphics();
 }
 
 }  // namespace

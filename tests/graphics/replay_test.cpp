@@ -32,7 +32,7 @@ std::shared_ptr<TPixmap> picture(int w, int h, unsigned seed) {
 struct Script {
   TSoftScreen screen;
   std::shared_ptr<TSoft2DDriver> r = SoftRenderer();
-  std::shared_ptr<TSoftImageFrame> sky, sprite, glyph;
+  std::shared_ptr<TSoftImageFrame> sky, sprite, glyph, bar;
   std::shared_ptr<TPixmap> patch = picture(9, 7, 5), other = picture(16, 16, 9);
 
   Script() {
@@ -41,6 +41,7 @@ struct Script {
     sky = TSoftImageFrame::CreateFromPixmap(r.get(), picture(kW, kH, 1), 0);
     sprite = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 12, 2), 0);
     glyph = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 16, 3), FilteredImage);
+    bar = TSoftImageFrame::CreateFromPixmap(r.get(), picture(20, kH, 4), 0);
   }
   ~Script() { SetCurrentSoftScreen(nullptr); }
 
@@ -51,7 +52,7 @@ struct Script {
     r->SetClsColor(k == 5 ? 40 : 0, 0, k == 5 ? 0 : 30);
     r->Cls();
     r->SetTransform(1, 0, 0, 1);
-    r->SetBlend(AlphaBlend);
+    r->SetBlend(k == 13 ? SolidBlend : AlphaBlend);
     r->SetAlpha(1.0f);
     r->SetColor(k == 4 ? 200 : 100, 100, 180);
     sky->Draw(0, 0, kW, kH, 0, 0);
@@ -84,6 +85,17 @@ struct Script {
     r->DrawLine(5, 100, 150, k == 10 ? 111.0f : 110.0f, 0, 0);
     r->DrawOval(100, 40, 130, 60, 0, 0);
     r->Plot(3, 3);
+    // What replaces all under it (not in frame 12): bars down the right and across the top
+    // and the bottom, which leave the draws before them less to do; a bar that stops a
+    // column short of the left side, and in frame 14 a band that stops two rows short of
+    // the top, which do not.
+    if (k != 12) {
+      r->SetColor(255, 255, 255);
+      bar->Draw(0, 0, 20, kH, 1, 0);
+      r->DrawRect(kW - 15, k == 14 ? 2 : 0, kW, kH, 0, 0);
+      r->DrawRect(0, kH - 10, kW, kH, 0, 0);
+      r->DrawRect(0, k == 14 ? 2 : 0, kW, 12, 0, 0);
+    }
     reads.push_back(read ? r->GrabPixmap(0, 0, kW, kH) : nullptr);
   }
 
@@ -91,9 +103,10 @@ struct Script {
     soft::FrameReplay::SetEnabled(replay);
     std::vector<std::shared_ptr<TPixmap>> reads;
     // Negative: frame -k, not read.
-    for (int k : {0, 1, 1, -2, 1, 1,  -2, 2, 3, 3,  1, 4, 1, 5, 5,
-                  1, 6, 1, 7,  7, 11, 1,  9, 1, 10, 1, 8, 8, 1})
-      Frame(std::abs(k), reads, k >= 0);
+    const int script[] = {0,  1,  1, -2, 1,  1,  -2, 2,  3,  3, 1,  4, 1,  5,  5, 1,
+                          6,  1,  7, 7,  11, 1,  9,  1,  10, 1, 12, 1, 12, 12, 3, 12,
+                          12, 12, 1, 12, 13, 13, 1,  14, 14, 4, 14, 4, 1,  8,  8, 1};
+    for (int k : script) Frame(std::abs(k), reads, k >= 0);
     soft::FrameReplay::SetEnabled(true);
     return reads;
   }

@@ -150,6 +150,34 @@ void Raster::Quad(const ClipVertex q[4], const Paint& p) {
   Rasterize(w[1], w[2], w[3], p, plane);
 }
 
+bool Raster::Covered(const ClipVertex q[4], int r[4]) const {
+  int64_t X[4], Y[4];
+  for (int i = 0; i < 4; ++i) {
+    if (outside(q[i])) return false;
+    const Window w = ToWindow(q[i]);
+    X[i] = snap(w.x);
+    Y[i] = snap(w.y);
+  }
+  const bool along = (X[0] == X[3] && X[1] == X[2] && Y[0] == Y[1] && Y[2] == Y[3]) ||
+                     (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[3] && Y[1] == Y[2]);
+  if (!along) return false;
+  // The pixels whose centres lie inside, not on an edge: each is in one of the two halves
+  // (the diagonal's centres in exactly one), whichever way the quad runs.
+  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
+  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  const int64_t i0 = std::max<int64_t>(floor_div(xmin - 128, 256) + 1, cx0_);
+  const int64_t i1 = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_);
+  const int64_t j0 = floor_div(ymin - 128, 256) + 1, j1 = ceil_div(ymax - 128, 256);
+  // Window rows count upwards.
+  const int64_t y0 = std::max<int64_t>(h_ - j1, cy0_), y1 = std::min<int64_t>(h_ - j0, cy1_);
+  if (i0 >= i1 || y0 >= y1) return false;
+  r[0] = static_cast<int>(i0);
+  r[1] = static_cast<int>(y0);
+  r[2] = static_cast<int>(i1);
+  r[3] = static_cast<int>(y1);
+  return true;
+}
+
 void Raster::Fan(const ClipVertex* v, int n, const Paint& p) {
   for (int i = 1; i + 1 < n; ++i) Triangle(v[0], v[i], v[i + 1], p);
 }

@@ -50,6 +50,10 @@ class Raster {
   // A line between two screen points, as a rectangle `width` across its minor axis from
   // its first point up to its last.
   void Line(float x0, float y0, float x1, float y1, float width, const Paint& p);
+  // The screen rectangle (x0, y0, x1, y1) within the clip rectangle every pixel of which
+  // the quad covers, when it lies on the screen with its sides along the axes; false for
+  // any other quad.
+  bool Covered(const ClipVertex q[4], int r[4]) const;
 
  private:
   struct Window {

@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/draw/draw2d.h"
+
 namespace soft {
 
 namespace {
 
 bool enabled = true;
 
-// A frame keeps at most this much; a frame that draws more is matched up to there.
+// A frame keeps at most this much; a frame that draws more is made as it comes from there.
 constexpr size_t kMaxDraws = 4096;
 constexpr size_t kMaxVertices = 1 << 16;
+// The last draws of a frame that replace what is under them, as many as are looked at.
+constexpr size_t kMostCovers = 16;
 
 bool same_paint(const Paint& a, const Paint& b) {
   return a.blend == b.blend && std::memcmp(a.color, b.color, sizeof a.color) == 0 &&
@@ -21,6 +25,19 @@ bool same_paint(const Paint& a, const Paint& b) {
 
 void fill(TSoftScreen& s, int x0, int y0, int x1, int y1, uint32_t word) {
   for (int y = y0; y < y1; ++y) std::fill(s.Row(y) + x0, s.Row(y) + std::max(x0, x1), word);
+}
+
+// r less o where o takes a whole side of it off (all of r when o holds all of it).
+void cut(std::array<int, 4>& r, const std::array<int, 4>& o) {
+  if (r[0] >= r[2] || r[1] >= r[3]) return;
+  if (o[1] <= r[1] && o[3] >= r[3]) {  // o spans r's rows
+    if (o[0] <= r[0] && o[2] > r[0]) r[0] = std::min(o[2], r[2]);
+    if (o[2] >= r[2] && o[0] < r[2]) r[2] = std::max(o[0], r[0]);
+  }
+  if (o[0] <= r[0] && o[2] >= r[2]) {  // o spans r's columns
+    if (o[1] <= r[1] && o[3] > r[1]) r[1] = std::min(o[3], r[3]);
+    if (o[3] >= r[3] && o[1] < r[3]) r[3] = std::max(o[1], r[1]);
+  }
 }
 
 }  // namespace
@@ -64,6 +81,7 @@ void FrameReplay::Clear(uint32_t word) {
   now_.open = true;
   now_.clear = word;
   behind_ = true;
+  matching_ = true;
   matched_ = 0;
 }
 
@@ -77,75 +95,137 @@ bool FrameReplay::Same(const Draw& d, const ClipVertex* v) const {
          std::memcmp(v, last_.vertices.data() + e.first, sizeof(ClipVertex) * d.count) == 0;
 }
 
-void FrameReplay::Keep(const Draw& d, const ClipVertex* v,
+bool FrameReplay::Keep(const Draw& d, const ClipVertex* v,
                        const std::shared_ptr<const TSoftTexture>& t) {
-  if (!now_.open) return;
+  if (!now_.open) return false;
   if (now_.draws.size() >= kMaxDraws || now_.vertices.size() + d.count > kMaxVertices) {
     now_.open = false;
-    return;
+    return false;
   }
   Draw kept = d;
   kept.first = static_cast<int>(now_.vertices.size());
   now_.vertices.insert(now_.vertices.end(), v, v + d.count);
   now_.draws.push_back(kept);
   now_.textures.push_back(t);
+  return true;
 }
 
 void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
                          const std::shared_ptr<const TSoftTexture>& texture) {
+  const Rect clip{d.clip[0], d.clip[1], d.clip[2], d.clip[3]};
   if (!enabled) {
-    Make(d, v);
+    Make(d, v, clip);
     return;
   }
-  if (behind_ && Same(d, v)) {
-    Keep(d, v, texture);
-    ++matched_;
-    return;
+  if (behind_) {
+    if (Keep(d, v, texture)) {
+      if (matching_ && Same(d, v)) {
+        ++matched_;
+      } else {
+        matching_ = false;
+      }
+      return;
+    }
+    matching_ = false;
+    Settle();  // no room to keep it: the frame so far is made, and this draw after it
   }
-  Settle();
-  Make(d, v);
+  Make(d, v, clip);
   Keep(d, v, texture);
+}
+
+void FrameReplay::FindHidden() {
+  covers_.clear();
+  for (size_t i = now_.draws.size(); i-- > 0 && covers_.size() < kMostCovers;) {
+    const Draw& d = now_.draws[i];
+    Rect r{d.clip[0], d.clip[1], d.clip[2], d.clip[3]};
+    if (d.kind == Draw::kQuad && d.paint.blend == SolidBlend) {
+      raster_.Begin(screen_, r[0], r[1], r[2], r[3]);
+      if (!raster_.Covered(now_.vertices.data() + d.first, r.data())) continue;
+    } else if (d.kind != Draw::kFill) {
+      continue;
+    }
+    r = {std::max(r[0], 0), std::max(r[1], 0), std::min(r[2], screen_.width),
+         std::min(r[3], screen_.height)};
+    if (r[0] < r[2] && r[1] < r[3]) covers_.emplace_back(i, r);
+  }
+}
+
+FrameReplay::Rect FrameReplay::Visible(const Rect& r, size_t after) const {
+  Rect v{std::max(r[0], 0), std::max(r[1], 0), std::min(r[2], screen_.width),
+         std::min(r[3], screen_.height)};
+  for (const auto& [i, o] : covers_) {  // latest first
+    if (i < after) break;
+    cut(v, o);
+  }
+  return v;
 }
 
 void FrameReplay::Settle() {
   if (!behind_) return;
   TSoftScreen& s = screen_;
   behind_ = false;
-  size_t from = 0;
-  if (have_copy_ && copy_after_ <= matched_ && copy_clear_ == now_.clear &&
-      copy_.size() == s.pixels.size()) {
-    std::copy(copy_.begin(), copy_.end(), s.pixels.begin());
-    from = copy_after_;
+  FindHidden();
+  const size_t n = now_.draws.size();
+  const bool usable = have_copy_ && copy_after_ <= matched_ && copy_clear_ == now_.clear &&
+                      copy_.size() == s.pixels.size();
+  const size_t from = usable ? copy_after_ : 0;
+  // Taken again where this frame's match ends when the copy does not serve, or when the
+  // match has reached past it twice running: a start that comes and goes with every other
+  // frame (a cloud that moves every other frame) is not worth a copy each time. A copy is
+  // of the screen drawn whole up to there.
+  grown_ = usable && matched_ > copy_after_ ? grown_ + 1 : 0;
+  const bool retake = matched_ > 0 && (!usable || grown_ >= 2);
+  if (matched_ == 0) have_copy_ = false;
+  const Rect whole{0, 0, s.width, s.height};
+  const Rect start = retake ? whole : Visible(whole, from);
+  if (usable) {
+    for (int y = start[1]; y < start[3]; ++y) {
+      const size_t at = static_cast<size_t>(y) * s.pitch + start[0];
+      std::copy(copy_.begin() + at, copy_.begin() + at + (start[2] - start[0]),
+                s.pixels.begin() + at);
+    }
   } else {
-    fill(s, 0, 0, s.width, s.height, now_.clear);
+    fill(s, start[0], start[1], start[2], start[3], now_.clear);
   }
-  for (size_t i = from; i < matched_; ++i)
-    Make(now_.draws[i], now_.vertices.data() + now_.draws[i].first);
-  if (matched_ == 0) {
-    have_copy_ = false;
-  } else if (!have_copy_ || copy_after_ != matched_ || copy_clear_ != now_.clear) {
+  size_t i = from;
+  if (retake) {
+    for (; i < matched_; ++i) {
+      const Draw& d = now_.draws[i];
+      Make(d, now_.vertices.data() + d.first, {d.clip[0], d.clip[1], d.clip[2], d.clip[3]});
+    }
     copy_.assign(s.pixels.begin(), s.pixels.end());
     copy_after_ = matched_;
     copy_clear_ = now_.clear;
     have_copy_ = true;
+    grown_ = 0;
+  }
+  for (; i < n; ++i) {
+    const Draw& d = now_.draws[i];
+    Make(d, now_.vertices.data() + d.first,
+         Visible({d.clip[0], d.clip[1], d.clip[2], d.clip[3]}, i + 1));
   }
 }
 
 void FrameReplay::Forget() {
   behind_ = false;
+  matching_ = false;
   have_copy_ = false;
+  grown_ = 0;
   matched_ = 0;
   last_ = Frame{};
   now_ = Frame{};
+  covers_.clear();
   std::vector<uint32_t>().swap(copy_);
 }
 
-void FrameReplay::Make(const Draw& d, const ClipVertex* v) {
+void FrameReplay::Make(const Draw& d, const ClipVertex* v, const Rect& clip) {
+  if (clip[0] >= clip[2] || clip[1] >= clip[3]) return;
   if (d.kind == Draw::kFill) {
-    fill(screen_, d.clip[0], d.clip[1], d.clip[2], d.clip[3], d.fill);
+    fill(screen_, std::max(clip[0], 0), std::max(clip[1], 0), std::min(clip[2], screen_.width),
+         std::min(clip[3], screen_.height), d.fill);
     return;
   }
-  raster_.Begin(screen_, d.clip[0], d.clip[1], d.clip[2], d.clip[3]);
+  raster_.Begin(screen_, clip[0], clip[1], clip[2], clip[3]);
   switch (d.kind) {
     case Draw::kQuad: raster_.Quad(v, d.paint); break;
     case Draw::kFan: raster_.Fan(v, d.count, d.paint); break;

@@ -1,16 +1,18 @@
 #pragma once
-// What a frame draws from its clear of the whole screen on, kept so that the next frame
-// draws again only what it does differently. Most frames start with the same sky, and a
-// menu nobody touches is the same frame over and over.
-//
-// After such a clear the draws are not made at once but compared with the last frame's,
-// one by one, while they are the same. The first that differs, or anything that reads the
-// screen or writes it otherwise, brings the screen up to date: from the copy of the screen
-// kept after the last frame's matched start (or from the clear), with the matched draws
-// after it made now. The copy is then taken again where this frame's matched start ends.
-// The pixels are those of making every draw as it comes; a draw is the same as another
-// only when everything it paints with is (texels by the version of their texture).
+// What a frame draws from its clear of the whole screen on is kept, and made only when the
+// screen is read (shown, grabbed) or written otherwise, so that the frame can be drawn
+// knowing all of it and the last frame.
+// - Most frames start with the same sky, and a menu nobody touches is the same frame over
+//   and over: the draws are compared with the last frame's, and for as far as they are the
+//   same from the start, a copy of the screen kept after them stands in for them (taken
+//   where the frames last matched as far).
+// - A draw that replaces what is under it (the solid blend of a rectangle along the axes,
+//   such as the black bars at the sides) leaves nothing of what was drawn there before:
+//   the draws before it are not made there (each keeps a smaller clip rectangle).
+// The pixels are those of making every draw as it comes; a draw is the same as another only
+// when everything it paints with is (texels by the version of their texture).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -65,19 +67,30 @@ class FrameReplay {
     std::vector<ClipVertex> vertices;
     std::vector<std::shared_ptr<const TSoftTexture>> textures;
   };
+  using Rect = std::array<int, 4>;  // x0, y0, x1, y1
   bool Same(const Draw& d, const ClipVertex* v) const;
-  void Keep(const Draw& d, const ClipVertex* v, const std::shared_ptr<const TSoftTexture>& t);
-  void Make(const Draw& d, const ClipVertex* v);
+  bool Keep(const Draw& d, const ClipVertex* v, const std::shared_ptr<const TSoftTexture>& t);
+  void Make(const Draw& d, const ClipVertex* v, const Rect& clip);
+  // Finds covers_ among the frame's draws.
+  void FindHidden();
+  // Of r, the part that the draws from number `after` on do not replace (for a draw's own
+  // clip rectangle, `after` is the number of the draw after it).
+  Rect Visible(const Rect& r, size_t after) const;
   static std::vector<FrameReplay*>& Live();
 
   TSoftScreen& screen_;
   Frame last_, now_;
-  bool behind_ = false;  // now_'s first `matched_` draws are not on the screen yet
-  size_t matched_ = 0;
+  bool behind_ = false;    // now_'s draws are not on the screen yet
+  bool matching_ = false;  // and all of them are the same as the last frame's first ones
+  size_t matched_ = 0;     // how many those are
+  // The last draws that replace what is under them, latest first: the draw's number and
+  // the rectangle it replaces.
+  std::vector<std::pair<size_t, Rect>> covers_;
   std::vector<uint32_t> copy_;  // the screen after the clear and the first copy_after_ draws
   size_t copy_after_ = 0;
   bool have_copy_ = false;
   uint32_t copy_clear_ = 0;
+  int grown_ = 0;  // frames running that matched further than the copy was taken
   Raster raster_;
 };
 
