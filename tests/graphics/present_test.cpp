@@ -17,10 +17,11 @@
 namespace {
 
 // Every screen pixel a colour of its own, far from its neighbours' (a filter would show);
-// rows from `from` to `to` (not included) another set of colours.
-int from = 0, to = 0;
+// rows from `from` to `to` (not included), between columns `left` and `right`, another set of
+// colours.
+int from = 0, to = 0, left = 0, right = 640;
 int pattern(int x, int y) {
-  const unsigned seed = y >= from && y < to ? 7u : 0u;
+  const unsigned seed = y >= from && y < to && x >= left && x < right ? 7u : 0u;
   return static_cast<int>((static_cast<unsigned>(y * 640 + x) * 2654435761u + seed) & 0xFFFFFFu);
 }
 std::shared_ptr<TPixmap> pattern_pixmap(int rows) {
@@ -154,6 +155,8 @@ TEST(Present, ChangesAndUncoveredPartsShowAtTheNextPresent) {
     SDL_Delay(10);
   }
   present(0, 0);
+  left = 201;
+  right = 263;
   present(300, 302);
   desktop = desktop_shot();
   ASSERT_NE(desktop, nullptr);

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -74,31 +75,59 @@ bool same_layout(const SDL_PixelFormat& f) {
          f.Bmask == 0x000000FFu;
 }
 
-// Window row `out` (w words) shows screen row `in` scaled: window column x shows the
-// screen column under its centre. `opaque` is ORed in (the alpha of a surface that has
-// one; the screen's own alpha is not for showing).
-void scale_row(const uint32_t* in, int screen_w, uint32_t* out, int w, const int* columns,
-               uint32_t opaque) {
+// Window columns [wx0, wx1) of row `out` (w words) show columns [x0, x1) of screen row
+// `in` scaled: window column x shows the screen column under its centre. `opaque` is ORed
+// in (the alpha of a surface that has one; the screen's own alpha is not for showing).
+void scale_span(const uint32_t* in, int screen_w, int x0, int x1, uint32_t* out, int w, int wx0,
+                int wx1, const int* columns, uint32_t opaque) {
   if (w == screen_w) {
     if (!opaque) {
-      std::memcpy(out, in, static_cast<size_t>(w) * 4);
+      std::memcpy(out + x0, in + x0, static_cast<size_t>(x1 - x0) * 4);
       return;
     }
-    for (int x = 0; x < w; ++x) out[x] = in[x] | opaque;
+    for (int x = x0; x < x1; ++x) out[x] = in[x] | opaque;
   } else if (w == 2 * screen_w) {
-    for (int x = 0; x < screen_w; ++x) out[2 * x] = out[2 * x + 1] = in[x] | opaque;
+    for (int x = x0; x < x1; ++x) out[2 * x] = out[2 * x + 1] = in[x] | opaque;
   } else {
-    for (int x = 0; x < w; ++x) out[x] = in[columns[x]] | opaque;
+    for (int x = wx0; x < wx1; ++x) out[x] = in[columns[x]] | opaque;
   }
 }
 
-// Window rows [y0, y1) changed: a run of them, joined to the last run if it ends there.
-void note_changed(std::vector<SDL_Rect>& runs, int x, int w, int y0, int y1) {
-  if (!runs.empty() && runs.back().y + runs.back().h == y0) {
-    runs.back().h += y1 - y0;
+// The first word where rows a and b (n words) differ and one past the last; n and n when
+// they do not.
+void find_change(const uint32_t* a, const uint32_t* b, int n, int& first, int& end) {
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint32_t any = 0;
+    for (int k = 0; k < 8; ++k) any |= a[i + k] ^ b[i + k];
+    if (any) break;
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  first = end = n;
+  if (i == n) return;
+  int j = n;
+  for (; j - 8 >= i; j -= 8) {
+    uint32_t any = 0;
+    for (int k = 1; k <= 8; ++k) any |= a[j - k] ^ b[j - k];
+    if (any) break;
+  }
+  while (a[j - 1] == b[j - 1]) --j;
+  first = i;
+  end = j;
+}
+
+// Window row y changed from column x0 to x1: a run of rows, joined to the last run (and
+// its columns to the run's) if it ends there.
+void note_changed(std::vector<SDL_Rect>& runs, int x0, int x1, int y) {
+  if (!runs.empty() && runs.back().y + runs.back().h == y) {
+    SDL_Rect& run = runs.back();
+    const int right = std::max(run.x + run.w, x1);
+    run.x = std::min(run.x, x0);
+    run.w = right - run.x;
+    ++run.h;
     return;
   }
-  runs.push_back({x, y0, w, y1 - y0});
+  runs.push_back({x0, y, x1 - x0, 1});
 }
 
 // At most kMostRects runs: the two closest joined, gaps and all, until there are.
@@ -109,7 +138,12 @@ void join_closest(std::vector<SDL_Rect>& runs) {
       const int gap = runs[i + 1].y - (runs[i].y + runs[i].h);
       if (gap < runs[best + 1].y - (runs[best].y + runs[best].h)) best = i;
     }
-    runs[best].h = runs[best + 1].y + runs[best + 1].h - runs[best].y;
+    SDL_Rect& a = runs[best];
+    const SDL_Rect& b = runs[best + 1];
+    const int right = std::max(a.x + a.w, b.x + b.w);
+    a.x = std::min(a.x, b.x);
+    a.w = right - a.x;
+    a.h = b.y + b.h - a.y;
     runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(best) + 1);
   }
 }
@@ -150,39 +184,48 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
   if (!direct) r.row.resize(static_cast<size_t>(d[2]));
   if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) return true;
   auto* base = static_cast<uint8_t*>(s.pixels);
-  const size_t row_bytes = static_cast<size_t>(screen.width) * 4;
+  const int bpp = s.format->BytesPerPixel;
   const uint8_t* last = nullptr;  // the window row made last, and the screen row it shows
   int last_y = -1;
-  bool same = false;  // screen row last_y is shown as it is already
+  // Of screen row last_y, the columns that changed and the window columns showing them.
+  int x0 = 0, x1 = 0, wx0 = 0, wx1 = 0;
   for (int y = 0; y < d[3]; ++y) {
-    uint8_t* out = base + static_cast<ptrdiff_t>(d[1] + y) * s.pitch +
-                   static_cast<ptrdiff_t>(d[0]) * s.format->BytesPerPixel;
+    uint8_t* out =
+        base + static_cast<ptrdiff_t>(d[1] + y) * s.pitch + static_cast<ptrdiff_t>(d[0]) * bpp;
     const int sy = (2 * y + 1) * screen.height / (2 * d[3]);
-    if (sy != last_y) {
+    const bool again = sy == last_y;  // scaled up, a screen row shows in several window rows
+    if (!again) {
       uint32_t* kept = r.shown.data() + static_cast<size_t>(sy) * screen.width;
-      same = !whole && std::memcmp(kept, screen.Row(sy), row_bytes) == 0;
-      if (!same) std::memcpy(kept, screen.Row(sy), row_bytes);
+      if (whole) {
+        x0 = 0;
+        x1 = screen.width;
+      } else {
+        find_change(kept, screen.Row(sy), screen.width, x0, x1);
+      }
+      std::copy(screen.Row(sy) + x0, screen.Row(sy) + x1, kept + x0);
+      wx0 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x0) -
+                             r.columns.begin());
+      wx1 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x1) -
+                             r.columns.begin());
     }
-    if (same) {
-      last_y = sy;
-      continue;
-    }
-    if (!whole) note_changed(r.changed, d[0], d[2], d[1] + y, d[1] + y + 1);
-    if (sy == last_y) {
-      // Scaled up, the rows that show one screen row are the same.
-      std::memcpy(out, last, static_cast<size_t>(d[2]) * s.format->BytesPerPixel);
+    last_y = sy;
+    if (wx0 >= wx1) continue;
+    if (!whole) note_changed(r.changed, d[0] + wx0, d[0] + wx1, d[1] + y);
+    if (again) {
+      std::memcpy(out + static_cast<ptrdiff_t>(wx0) * bpp, last + static_cast<ptrdiff_t>(wx0) * bpp,
+                  static_cast<size_t>(wx1 - wx0) * bpp);
       continue;
     }
     if (direct) {
-      scale_row(screen.Row(sy), screen.width, reinterpret_cast<uint32_t*>(out), d[2],
-                r.columns.data(), opaque);
+      scale_span(screen.Row(sy), screen.width, x0, x1, reinterpret_cast<uint32_t*>(out), d[2], wx0,
+                 wx1, r.columns.data(), opaque);
     } else {
-      scale_row(screen.Row(sy), screen.width, r.row.data(), d[2], r.columns.data(), opaque);
-      SDL_ConvertPixels(d[2], 1, SDL_PIXELFORMAT_ARGB8888, r.row.data(), d[2] * 4, s.format->format,
-                        out, s.pitch);
+      scale_span(screen.Row(sy), screen.width, x0, x1, r.row.data(), d[2], wx0, wx1,
+                 r.columns.data(), opaque);
+      SDL_ConvertPixels(wx1 - wx0, 1, SDL_PIXELFORMAT_ARGB8888, r.row.data() + wx0, d[2] * 4,
+                        s.format->format, out + static_cast<ptrdiff_t>(wx0) * bpp, s.pitch);
     }
     last = out;
-    last_y = sy;
   }
   if (SDL_MUSTLOCK(&s)) SDL_UnlockSurface(&s);
   join_closest(r.changed);
