@@ -96,6 +96,7 @@ struct Script {
       r->DrawRect(0, kH - 10, kW, kH, 0, 0);
       r->DrawRect(0, k == 14 ? 2 : 0, kW, 12, 0, 0);
     }
+    if (k == 15) r->DrawPixmap(patch, 50, 50);  // over a frame drawn as the last one was
     reads.push_back(read ? r->GrabPixmap(0, 0, kW, kH) : nullptr);
   }
 
@@ -103,9 +104,9 @@ struct Script {
     soft::FrameReplay::SetEnabled(replay);
     std::vector<std::shared_ptr<TPixmap>> reads;
     // Negative: frame -k, not read.
-    const int script[] = {0,  1,  1, -2, 1,  1,  -2, 2,  3,  3, 1,  4, 1,  5,  5, 1,
-                          6,  1,  7, 7,  11, 1,  9,  1,  10, 1, 12, 1, 12, 12, 3, 12,
-                          12, 12, 1, 12, 13, 13, 1,  14, 14, 4, 14, 4, 1,  8,  8, 1};
+    const int script[] = {0,  1,  1,  -2, 1,  1, -2, 2, 3,  3, 1,  4,  1, 5,  5,  1,  6, 1,
+                          7,  7,  11, 1,  9,  1, 10, 1, 12, 1, 12, 12, 3, 12, 12, 12, 1, 12,
+                          13, 13, 1,  14, 14, 4, 14, 4, 1,  1, 1,  15, 1, 8,  8,  1};
     for (int k : script) Frame(std::abs(k), reads, k >= 0);
     soft::FrameReplay::SetEnabled(true);
     return reads;

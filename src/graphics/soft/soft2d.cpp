@@ -260,7 +260,7 @@ void TSoft2DDriver::DrawPixmap(const std::shared_ptr<TPixmap>& pixmap, int x, in
   const long long j0 = std::max<long long>(cy0, y),
                   j1 = std::min<long long>(cy1, static_cast<long long>(y) + rows->height);
   const bool keep = s.keeps_alpha;
-  s.Settle();
+  s.Replay().Written();
   for (long long j = j0; j < j1; ++j) {
     const uint8_t* src = rows->PixelPtr(static_cast<int>(i0 - x), static_cast<int>(j - y));
     uint32_t* dst = s.Row(static_cast<int>(j));

@@ -199,6 +199,8 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
       if (whole) {
         x0 = 0;
         x1 = screen.width;
+      } else if (std::memcmp(kept, screen.Row(sy), static_cast<size_t>(screen.width) * 4) == 0) {
+        x0 = x1 = screen.width;
       } else {
         find_change(kept, screen.Row(sy), screen.width, x0, x1);
       }

@@ -68,6 +68,7 @@ void FrameReplay::SettleAll() {
 
 void FrameReplay::Clear(uint32_t word) {
   if (!enabled) {
+    copy_on_screen_ = false;
     fill(screen_, 0, 0, screen_.width, screen_.height, word);
     return;
   }
@@ -178,7 +179,9 @@ void FrameReplay::Settle() {
   if (matched_ == 0) have_copy_ = false;
   const Rect whole{0, 0, s.width, s.height};
   const Rect start = retake ? whole : Visible(whole, from);
-  if (usable) {
+  if (usable && copy_on_screen_) {
+    // Nothing has changed the screen since it was the copy.
+  } else if (usable) {
     for (int y = start[1]; y < start[3]; ++y) {
       const size_t at = static_cast<size_t>(y) * s.pitch + start[0];
       std::copy(copy_.begin() + at, copy_.begin() + at + (start[2] - start[0]),
@@ -194,6 +197,7 @@ void FrameReplay::Settle() {
       Make(d, now_.vertices.data() + d.first, {d.clip[0], d.clip[1], d.clip[2], d.clip[3]});
     }
     copy_.assign(s.pixels.begin(), s.pixels.end());
+    copy_on_screen_ = true;
     copy_after_ = matched_;
     copy_clear_ = now_.clear;
     have_copy_ = true;
@@ -208,6 +212,7 @@ void FrameReplay::Settle() {
 
 void FrameReplay::Forget() {
   behind_ = false;
+  copy_on_screen_ = false;
   matching_ = false;
   have_copy_ = false;
   grown_ = 0;
@@ -218,8 +223,14 @@ void FrameReplay::Forget() {
   std::vector<uint32_t>().swap(copy_);
 }
 
+void FrameReplay::Written() {
+  Settle();
+  copy_on_screen_ = false;
+}
+
 void FrameReplay::Make(const Draw& d, const ClipVertex* v, const Rect& clip) {
   if (clip[0] >= clip[2] || clip[1] >= clip[3]) return;
+  copy_on_screen_ = false;
   if (d.kind == Draw::kFill) {
     fill(screen_, std::max(clip[0], 0), std::max(clip[1], 0), std::min(clip[2], screen_.width),
          std::min(clip[3], screen_.height), d.fill);

@@ -47,8 +47,10 @@ class FrameReplay {
   // the draw is kept.
   void Submit(const Draw& d, const ClipVertex* v,
               const std::shared_ptr<const TSoftTexture>& texture);
-  // Brings the screen up to date; before anything reads it or writes it otherwise.
+  // Brings the screen up to date; before anything reads it.
   void Settle();
+  // The same, before something other than a draw writes it.
+  void Written();
   // The screen has a new size: nothing kept holds.
   void Forget();
 
@@ -89,6 +91,7 @@ class FrameReplay {
   std::vector<uint32_t> copy_;  // the screen after the clear and the first copy_after_ draws
   size_t copy_after_ = 0;
   bool have_copy_ = false;
+  bool copy_on_screen_ = false;  // the screen is the copy, as it was taken
   uint32_t copy_clear_ = 0;
   int grown_ = 0;  // frames running that matched further than the copy was taken
   Raster raster_;
