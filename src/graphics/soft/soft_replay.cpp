@@ -93,7 +93,8 @@ bool FrameReplay::Same(const Draw& d, const ClipVertex* v) const {
          std::memcmp(d.clip, e.clip, sizeof d.clip) == 0 &&
          std::memcmp(d.line, e.line, sizeof d.line) == 0 && d.fill == e.fill &&
          d.count == e.count &&
-         std::memcmp(v, last_.vertices.data() + e.first, sizeof(ClipVertex) * d.count) == 0;
+         (d.count == 0 ||
+          std::memcmp(v, last_.vertices.data() + e.first, sizeof(ClipVertex) * d.count) == 0);
 }
 
 bool FrameReplay::Keep(const Draw& d, const ClipVertex* v,
@@ -105,7 +106,7 @@ bool FrameReplay::Keep(const Draw& d, const ClipVertex* v,
   }
   Draw kept = d;
   kept.first = static_cast<int>(now_.vertices.size());
-  now_.vertices.insert(now_.vertices.end(), v, v + d.count);
+  if (d.count > 0) now_.vertices.insert(now_.vertices.end(), v, v + d.count);
   now_.draws.push_back(kept);
   now_.textures.push_back(t);
   return true;
