@@ -85,18 +85,30 @@ struct Script {
     r->DrawLine(5, 100, 150, k == 10 ? 111.0f : 110.0f, 0, 0);
     r->DrawOval(100, 40, 130, 60, 0, 0);
     r->Plot(3, 3);
-    // What replaces all under it (not in frame 12): bars down the right and across the top
-    // and the bottom, which leave the draws before them less to do; a bar that stops a
-    // column short of the left side, and in frame 14 a band that stops two rows short of
-    // the top, which do not.
+    // What replaces all under it, not in frame 12: bars down both sides, which leave the
+    // draws before them less to do, and in frame 19 across the top and the bottom too. In
+    // frame 14 the bars stop a column short of the left side and two rows short of the
+    // top, and leave the draws before them as they are.
     if (k != 12) {
       r->SetColor(255, 255, 255);
-      bar->Draw(0, 0, 20, kH, 1, 0);
+      bar->Draw(0, 0, 20, kH, k == 14 ? 1.0f : 0.0f, 0);
       r->DrawRect(kW - 15, k == 14 ? 2 : 0, kW, kH, 0, 0);
-      r->DrawRect(0, kH - 10, kW, kH, 0, 0);
-      r->DrawRect(0, k == 14 ? 2 : 0, kW, 12, 0, 0);
     }
+    if (k == 19) r->DrawRect(20, kH - 10, kW - 15, kH, 0, 0);
+    if (k == 19 || k == 14) r->DrawRect(0, k == 14 ? 2 : 0, kW, 12, 0, 0);
     if (k == 15) r->DrawPixmap(patch, 50, 50);  // over a frame drawn as the last one was
+    // A solid square that the sprites run under, and, over the right bar after it, a
+    // frame, a pixmap, and a frame drawn after the screen was read.
+    if (k != 12) r->DrawRect(60, 60, 80, 80, 0, 0);
+    if (k == 16) {
+      sprite->Draw(0, 0, 16, 12, 148, 30);
+      sprite->Draw(0, 0, 16, 12, -14, 70);  // two columns into the left one
+    }
+    if (k == 17) r->DrawPixmap(patch, 150, 60);
+    if (k == 18) {
+      reads.push_back(r->GrabPixmap(0, 0, kW, kH));
+      sprite->Draw(0, 0, 16, 12, 148, 30);
+    }
     reads.push_back(read ? r->GrabPixmap(0, 0, kW, kH) : nullptr);
   }
 
@@ -104,9 +116,11 @@ struct Script {
     soft::FrameReplay::SetEnabled(replay);
     std::vector<std::shared_ptr<TPixmap>> reads;
     // Negative: frame -k, not read.
-    const int script[] = {0,  1,  1,  -2, 1,  1, -2, 2, 3,  3, 1,  4,  1, 5,  5,  1,  6, 1,
-                          7,  7,  11, 1,  9,  1, 10, 1, 12, 1, 12, 12, 3, 12, 12, 12, 1, 12,
-                          13, 13, 1,  14, 14, 4, 14, 4, 1,  1, 1,  15, 1, 8,  8,  1};
+    const int script[] = {0,  1,  1,  -2, 1,  1, -2, 2,  3,  3,  1,  4,  1, 5,  5,  1,  6,  1,
+                          7,  7,  11, 1,  9,  1, 10, 1,  12, 1,  12, 12, 3, 12, 12, 12, 1,  12,
+                          13, 13, 1,  14, 14, 4, 14, 4,  19, 19, 4,  19, 1, 1,  1,  15, 1,  1,
+                          16, 1,  1,  17, 1,  1, 1,  1,  10, 1,  16, 3,  1, 17, 3,  1,  18, 3,
+                          1,  3,  3,  3,  16, 3, 3,  17, 3,  3,  18, 3,  1, 8,  8,  1};
     for (int k : script) Frame(std::abs(k), reads, k >= 0);
     soft::FrameReplay::SetEnabled(true);
     return reads;

@@ -1,6 +1,7 @@
 #include "graphics/soft/soft_replay.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "graphics/draw/draw2d.h"
@@ -23,11 +24,23 @@ bool same_paint(const Paint& a, const Paint& b) {
          a.white == b.white;
 }
 
+bool same_draw(const Draw& d, const ClipVertex* v, const Draw& e, const ClipVertex* w) {
+  return d.kind == e.kind && same_paint(d.paint, e.paint) && d.version == e.version &&
+         std::memcmp(d.clip, e.clip, sizeof d.clip) == 0 &&
+         std::memcmp(d.line, e.line, sizeof d.line) == 0 && d.fill == e.fill &&
+         d.count == e.count &&
+         (d.count == 0 || std::memcmp(v, w, sizeof(ClipVertex) * d.count) == 0);
+}
+
 void fill(TSoftScreen& s, int x0, int y0, int x1, int y1, uint32_t word) {
   for (int y = y0; y < y1; ++y) std::fill(s.Row(y) + x0, s.Row(y) + std::max(x0, x1), word);
 }
 
 // r less o where o takes a whole side of it off (all of r when o holds all of it).
+bool overlap(const std::array<int, 4>& a, const std::array<int, 4>& b) {
+  return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
 void cut(std::array<int, 4>& r, const std::array<int, 4>& o) {
   if (r[0] >= r[2] || r[1] >= r[3]) return;
   if (o[1] <= r[1] && o[3] >= r[3]) {  // o spans r's rows
@@ -69,6 +82,7 @@ void FrameReplay::SettleAll() {
 void FrameReplay::Clear(uint32_t word) {
   if (!enabled) {
     copy_on_screen_ = false;
+    clean_ = false;
     fill(screen_, 0, 0, screen_.width, screen_.height, word);
     return;
   }
@@ -89,12 +103,7 @@ void FrameReplay::Clear(uint32_t word) {
 bool FrameReplay::Same(const Draw& d, const ClipVertex* v) const {
   if (!last_.started || matched_ >= last_.draws.size()) return false;
   const Draw& e = last_.draws[matched_];
-  return d.kind == e.kind && same_paint(d.paint, e.paint) && d.version == e.version &&
-         std::memcmp(d.clip, e.clip, sizeof d.clip) == 0 &&
-         std::memcmp(d.line, e.line, sizeof d.line) == 0 && d.fill == e.fill &&
-         d.count == e.count &&
-         (d.count == 0 ||
-          std::memcmp(v, last_.vertices.data() + e.first, sizeof(ClipVertex) * d.count) == 0);
+  return same_draw(d, v, e, last_.vertices.data() + e.first);
 }
 
 bool FrameReplay::Keep(const Draw& d, const ClipVertex* v,
@@ -117,6 +126,7 @@ void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
   const Rect clip{d.clip[0], d.clip[1], d.clip[2], d.clip[3]};
   if (!enabled) {
     Make(d, v, clip);
+    clean_ = false;
     return;
   }
   if (behind_) {
@@ -132,6 +142,7 @@ void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
     Settle();  // no room to keep it: the frame so far is made, and this draw after it
   }
   Make(d, v, clip);
+  clean_ = false;  // made where it comes, outside what the next frame is told of
   Keep(d, v, texture);
 }
 
@@ -191,28 +202,106 @@ void FrameReplay::Settle() {
   } else {
     fill(s, start[0], start[1], start[2], start[3], now_.clear);
   }
-  size_t i = from;
-  if (retake) {
-    for (; i < matched_; ++i) {
-      const Draw& d = now_.draws[i];
-      Make(d, now_.vertices.data() + d.first, {d.clip[0], d.clip[1], d.clip[2], d.clip[3]});
+  // Where each draw is made: the start made whole when the copy is taken again after it,
+  // every other draw within its clip rectangle less what later draws replace.
+  const size_t first = retake ? matched_ : from;
+  made_.assign(n, Rect{0, 0, 0, 0});
+  reach_.assign(n, Rect{0, 0, 0, 0});
+  for (size_t k = from; k < n; ++k) {
+    const Draw& d = now_.draws[k];
+    const Rect clip{d.clip[0], d.clip[1], d.clip[2], d.clip[3]};
+    made_[k] = k < first ? clip : Visible(clip, k + 1);
+    reach_[k] = Reach(d, now_.vertices.data() + d.first, made_[k]);
+  }
+  FindStanding(first, usable && copy_on_screen_ ? Rect{0, 0, 0, 0} : start);
+  for (size_t k = from; k <= n; ++k) {
+    if (k == matched_ && retake) {
+      copy_.assign(s.pixels.begin(), s.pixels.end());
+      copy_on_screen_ = true;
+      copy_after_ = matched_;
+      copy_clear_ = now_.clear;
+      have_copy_ = true;
+      grown_ = 0;
     }
-    copy_.assign(s.pixels.begin(), s.pixels.end());
-    copy_on_screen_ = true;
-    copy_after_ = matched_;
-    copy_clear_ = now_.clear;
-    have_copy_ = true;
-    grown_ = 0;
+    if (k == n) break;
+    const Draw& d = now_.draws[k];
+    if (!skip_[k]) Make(d, now_.vertices.data() + d.first, made_[k]);
   }
-  for (; i < n; ++i) {
+  KeepStanding(first);
+  clean_ = true;
+}
+
+void FrameReplay::FindStanding(size_t first, const Rect& restored) {
+  skip_.assign(now_.draws.size(), 0);
+  if (!clean_) return;
+  for (const auto& [i, r] : covers_) {
+    if (i < first) break;
     const Draw& d = now_.draws[i];
-    Make(d, now_.vertices.data() + d.first,
-         Visible({d.clip[0], d.clip[1], d.clip[2], d.clip[3]}, i + 1));
+    const ClipVertex* v = now_.vertices.data() + d.first;
+    bool there = false;
+    for (const Standing& st : standing_)
+      there = there || (st.rect == r && same_draw(d, v, st.draw, st.vertices.data()));
+    if (!there || overlap(restored, r)) continue;
+    for (size_t k = first; k < i && there; ++k) there = skip_[k] || !overlap(reach_[k], r);
+    if (there) skip_[i] = 1;
   }
+}
+
+void FrameReplay::KeepStanding(size_t first) {
+  standing_.clear();
+  const size_t n = now_.draws.size();
+  for (const auto& [i, r] : covers_) {
+    if (i < first) break;
+    const Draw& d = now_.draws[i];
+    bool over = d.count != 4;
+    for (size_t k = i + 1; k < n && !over; ++k) over = overlap(skip_[k] ? Cover(k) : reach_[k], r);
+    if (over) continue;
+    Standing st{d, {}, r};
+    std::copy(now_.vertices.begin() + d.first, now_.vertices.begin() + d.first + 4,
+              st.vertices.begin());
+    standing_.push_back(st);
+  }
+}
+
+FrameReplay::Rect FrameReplay::Reach(const Draw& d, const ClipVertex* v, const Rect& made) const {
+  if (made[0] >= made[2] || made[1] >= made[3]) return Rect{0, 0, 0, 0};
+  if (d.kind == Draw::kFill) return made;
+  // Every corner, projected as the rasteriser projects it, with a pixel to spare.
+  float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+  auto take = [&](float x, float y) {
+    x0 = std::min(x0, x);
+    y0 = std::min(y0, y);
+    x1 = std::max(x1, x);
+    y1 = std::max(y1, y);
+  };
+  const float hw = static_cast<float>(screen_.width) * 0.5f;
+  const float hh = static_cast<float>(screen_.height) * 0.5f;
+  if (d.kind == Draw::kLine) {
+    const float h = d.line[4] * 0.5f;
+    take(d.line[0] - h, d.line[1] - h);
+    take(d.line[2] + h, d.line[3] + h);
+    take(d.line[0] + h, d.line[1] + h);
+    take(d.line[2] - h, d.line[3] - h);
+  } else {
+    for (int k = 0; k < d.count; ++k) take((v[k].x + 1.0f) * hw, (1.0f - v[k].y) * hh);
+  }
+  if (!(x0 <= x1 && y0 <= y1) || x1 - x0 > 1e6f || y1 - y0 > 1e6f) return made;
+  Rect r{static_cast<int>(std::floor(x0)) - 2, static_cast<int>(std::floor(y0)) - 2,
+         static_cast<int>(std::ceil(x1)) + 2, static_cast<int>(std::ceil(y1)) + 2};
+  return Rect{std::max(r[0], made[0]), std::max(r[1], made[1]), std::min(r[2], made[2]),
+              std::min(r[3], made[3])};
+}
+
+FrameReplay::Rect FrameReplay::Cover(size_t i) const {
+  for (const auto& [k, r] : covers_)
+    if (k == i) return r;
+  return Rect{0, 0, 0, 0};
 }
 
 void FrameReplay::Forget() {
   behind_ = false;
+  clean_ = false;
+  standing_.clear();
   copy_on_screen_ = false;
   matching_ = false;
   have_copy_ = false;
@@ -227,6 +316,7 @@ void FrameReplay::Forget() {
 void FrameReplay::Written() {
   Settle();
   copy_on_screen_ = false;
+  clean_ = false;
 }
 
 void FrameReplay::Make(const Draw& d, const ClipVertex* v, const Rect& clip) {

@@ -78,6 +78,16 @@ class FrameReplay {
   // Of r, the part that the draws from number `after` on do not replace (for a draw's own
   // clip rectangle, `after` is the number of the draw after it).
   Rect Visible(const Rect& r, size_t after) const;
+  Rect Cover(size_t i) const;  // the rectangle draw i replaces, if it is one of covers_
+  // The pixels a draw made within `made` can reach: its corners' box, a pixel wider.
+  Rect Reach(const Draw& d, const ClipVertex* v, const Rect& made) const;
+  // Marks in skip_ the draws from `first` on that are on the screen already: a solid
+  // rectangle the last frame drew the same, that nothing has drawn over since (`restored`
+  // is where the frame's start was written).
+  void FindStanding(size_t first, const Rect& restored);
+  // The solid rectangles from `first` on that nothing after them drew over, for the next
+  // frame.
+  void KeepStanding(size_t first);
   static std::vector<FrameReplay*>& Live();
 
   TSoftScreen& screen_;
@@ -88,6 +98,16 @@ class FrameReplay {
   // The last draws that replace what is under them, latest first: the draw's number and
   // the rectangle it replaces.
   std::vector<std::pair<size_t, Rect>> covers_;
+  std::vector<Rect> made_;   // where each draw of the frame is made
+  std::vector<Rect> reach_;  // and what of that it can reach
+  std::vector<char> skip_;   // the draws not made: their rectangle is on the screen already
+  struct Standing {
+    Draw draw;
+    std::array<ClipVertex, 4> vertices;
+    Rect rect;
+  };
+  std::vector<Standing> standing_;  // on the screen as the last frame's solid rectangles
+  bool clean_ = false;          // nothing but frames' draws and their starts has written the screen
   std::vector<uint32_t> copy_;  // the screen after the clear and the first copy_after_ draws
   size_t copy_after_ = 0;
   bool have_copy_ = false;
