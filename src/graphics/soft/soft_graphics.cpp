@@ -94,23 +94,17 @@ void scale_span(const uint32_t* in, int screen_w, int x0, int x1, uint32_t* out,
 }
 
 // The first word where rows a and b (n words) differ and one past the last; n and n when
-// they do not.
+// they do not. Blocks of 32 words are compared at a time (memcmp's own vector loops).
 void find_change(const uint32_t* a, const uint32_t* b, int n, int& first, int& end) {
+  constexpr int kBlock = 32;
   int i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint32_t any = 0;
-    for (int k = 0; k < 8; ++k) any |= a[i + k] ^ b[i + k];
-    if (any) break;
-  }
+  while (i + kBlock <= n && std::memcmp(a + i, b + i, kBlock * 4) == 0) i += kBlock;
   while (i < n && a[i] == b[i]) ++i;
   first = end = n;
   if (i == n) return;
   int j = n;
-  for (; j - 8 >= i; j -= 8) {
-    uint32_t any = 0;
-    for (int k = 1; k <= 8; ++k) any |= a[j - k] ^ b[j - k];
-    if (any) break;
-  }
+  while (j - kBlock >= i && std::memcmp(a + j - kBlock, b + j - kBlock, kBlock * 4) == 0)
+    j -= kBlock;
   while (a[j - 1] == b[j - 1]) --j;
   first = i;
   end = j;
