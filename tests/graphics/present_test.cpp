@@ -114,7 +114,6 @@ TEST(Present, ChangesAndUncoveredPartsShowAtTheNextPresent) {
     to = changed_to;
     Cls();
     DrawPixmap(pattern_pixmap(480), 0, 0);
-    DrawPixmap(pattern_pixmap(480 - from), 0, from);  // the same rows again, and the rest
     Flip(0);
   };
   present(0, 0);

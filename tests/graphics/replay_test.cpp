@@ -129,24 +129,15 @@ struct Script {
 
 TEST(Replay, EveryFrameIsAsDrawnDrawByDraw) {
   init_pixmap_module();
-  std::vector<std::shared_ptr<TPixmap>> want, got;
-  {
-    Script s;
-    want = s.Run(false);
-  }
-  {
-    Script s;
-    got = s.Run(true);
-  }
+  const std::vector<std::shared_ptr<TPixmap>> want = Script().Run(false), got = Script().Run(true);
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
     SCOPED_TRACE("read " + std::to_string(i));
     if (!want[i]) continue;
     ASSERT_NE(got[i], nullptr);
     int differ = 0;
-    for (int y = 0; y < want[i]->height; ++y)
-      for (int x = 0; x < want[i]->width; ++x)
-        differ += want[i]->ReadPixel(x, y) != got[i]->ReadPixel(x, y) ? 1 : 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) differ += want[i]->ReadPixel(x, y) != got[i]->ReadPixel(x, y);
     EXPECT_EQ(differ, 0);
   }
 }
