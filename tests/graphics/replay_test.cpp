@@ -108,6 +108,7 @@ struct Script {
     if (k == 18) {
       reads.push_back(r->GrabPixmap(0, 0, kW, kH));
       sprite->Draw(0, 0, 16, 12, 148, 30);
+      sprite->Draw(0, 0, 16, 12, 90, 30);
     }
     reads.push_back(read ? r->GrabPixmap(0, 0, kW, kH) : nullptr);
   }
