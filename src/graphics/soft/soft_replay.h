@@ -80,8 +80,8 @@ class FrameReplay {
   Rect Visible(const Rect& r, size_t after) const;
   Rect Cover(size_t i) const;  // the rectangle draw i replaces, if it is one of covers_
   void Known(const Rect& r);   // within r the screen is now the copy
-  void Drawn(const Rect& r);   // and no longer in r
-  // The pixels a draw made within `made` can reach: its corners' box, a pixel wider.
+  void Drawn(const Rect& r);   // a draw made since reached into r
+  // The pixels a draw made within `made` can reach: its corners' box, two pixels wider.
   Rect Reach(const Draw& d, const ClipVertex* v, const Rect& made) const;
   // Marks in skip_ the draws from `first` on that are on the screen already: a solid
   // rectangle the last frame drew the same, that nothing has drawn over since (`restored`
