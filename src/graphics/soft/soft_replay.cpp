@@ -83,7 +83,6 @@ void FrameReplay::Clear(uint32_t word) {
   if (!enabled) {
     copy_on_screen_ = false;
     clean_ = false;
-    known_ = Rect{0, 0, 0, 0};
     fill(screen_, 0, 0, screen_.width, screen_.height, word);
     return;
   }
@@ -144,7 +143,6 @@ void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
   }
   Make(d, v, clip);
   clean_ = false;  // made where it comes, outside what the next frame is told of
-  known_ = Rect{0, 0, 0, 0};
   Keep(d, v, texture);
 }
 
@@ -195,22 +193,14 @@ void FrameReplay::Settle() {
   const Rect start = retake ? whole : Visible(whole, from);
   if (usable && copy_on_screen_) {
     // Nothing has changed the screen since it was the copy.
-    Known(whole);
   } else if (usable) {
-    // Where the screen is known to be the copy, only what was drawn since is copied back.
-    const bool tracked = start[0] >= known_[0] && start[1] >= known_[1] && start[2] <= known_[2] &&
-                         start[3] <= known_[3];
     for (int y = start[1]; y < start[3]; ++y) {
-      const int x0 = tracked ? std::max(start[0], dirty_[y][0]) : start[0];
-      const int x1 = tracked ? std::min(start[2], dirty_[y][1]) : start[2];
-      if (x0 >= x1) continue;
-      const size_t at = static_cast<size_t>(y) * s.pitch + x0;
-      std::copy(copy_.begin() + at, copy_.begin() + at + (x1 - x0), s.pixels.begin() + at);
+      const size_t at = static_cast<size_t>(y) * s.pitch + start[0];
+      std::copy(copy_.begin() + at, copy_.begin() + at + (start[2] - start[0]),
+                s.pixels.begin() + at);
     }
-    Known(start);
   } else {
     fill(s, start[0], start[1], start[2], start[3], now_.clear);
-    known_ = Rect{0, 0, 0, 0};
   }
   // Where each draw is made: the start made whole when the copy is taken again after it,
   // every other draw within its clip rectangle less what later draws replace.
@@ -232,13 +222,10 @@ void FrameReplay::Settle() {
       copy_clear_ = now_.clear;
       have_copy_ = true;
       grown_ = 0;
-      Known(whole);
     }
     if (k == n) break;
     const Draw& d = now_.draws[k];
-    if (skip_[k]) continue;
-    Make(d, now_.vertices.data() + d.first, made_[k]);
-    if (k >= first) Drawn(reach_[k]);
+    if (!skip_[k]) Make(d, now_.vertices.data() + d.first, made_[k]);
   }
   KeepStanding(first);
   clean_ = true;
@@ -305,19 +292,6 @@ FrameReplay::Rect FrameReplay::Reach(const Draw& d, const ClipVertex* v, const R
               std::min(r[3], made[3])};
 }
 
-void FrameReplay::Known(const Rect& r) {
-  known_ = r;
-  dirty_.assign(static_cast<size_t>(std::max(screen_.height, 0)), {screen_.width, 0});
-}
-
-void FrameReplay::Drawn(const Rect& r) {
-  if (static_cast<int>(dirty_.size()) != screen_.height) return;
-  for (int y = std::max(r[1], 0); y < std::min(r[3], screen_.height); ++y) {
-    dirty_[y][0] = std::min(dirty_[y][0], r[0]);
-    dirty_[y][1] = std::max(dirty_[y][1], r[2]);
-  }
-}
-
 FrameReplay::Rect FrameReplay::Cover(size_t i) const {
   for (const auto& [k, r] : covers_)
     if (k == i) return r;
@@ -327,7 +301,6 @@ FrameReplay::Rect FrameReplay::Cover(size_t i) const {
 void FrameReplay::Forget() {
   behind_ = false;
   clean_ = false;
-  known_ = Rect{0, 0, 0, 0};
   standing_.clear();
   copy_on_screen_ = false;
   matching_ = false;
@@ -344,7 +317,6 @@ void FrameReplay::Written() {
   Settle();
   copy_on_screen_ = false;
   clean_ = false;
-  known_ = Rect{0, 0, 0, 0};
 }
 
 void FrameReplay::Make(const Draw& d, const ClipVertex* v, const Rect& clip) {

@@ -79,8 +79,6 @@ class FrameReplay {
   // clip rectangle, `after` is the number of the draw after it).
   Rect Visible(const Rect& r, size_t after) const;
   Rect Cover(size_t i) const;  // the rectangle draw i replaces, if it is one of covers_
-  void Known(const Rect& r);   // within r the screen is now the copy
-  void Drawn(const Rect& r);   // a draw made since reached into r
   // The pixels a draw made within `made` can reach: its corners' box, two pixels wider.
   Rect Reach(const Draw& d, const ClipVertex* v, const Rect& made) const;
   // Marks in skip_ the draws from `first` on that are on the screen already: a solid
@@ -109,9 +107,6 @@ class FrameReplay {
     Rect rect;
   };
   std::vector<Standing> standing_;  // on the screen as the last frame's solid rectangles
-  // Within known_ the screen is the copy but for the part of each row in dirty_ (x0, x1).
-  Rect known_{0, 0, 0, 0};
-  std::vector<std::array<int, 2>> dirty_;
   bool clean_ = false;          // nothing but frames' draws and their starts has written the screen
   std::vector<uint32_t> copy_;  // the screen after the clear and the first copy_after_ draws
   size_t copy_after_ = 0;
