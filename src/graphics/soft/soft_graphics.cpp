@@ -2,11 +2,17 @@
 
 #include <SDL.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <string>
 
+#include "graphics/soft/soft_replay.h"
 #include "graphics/window/screen_window.h"
 
 // One window and the screen shown in it. The screen is always apart from the window,
@@ -23,6 +29,10 @@ struct TSoftWindowRecord : TScreenWindow {
   unsigned shown_exposures = 0;
   int presents_since_whole = 0;
   std::vector<SDL_Rect> changed;
+  // Of the screen row being shown, the parts that changed (x0, x1 and the window columns
+  // wx0, wx1 showing them), and the runs of tiles written in its tile row.
+  std::vector<std::array<int, 4>> parts;
+  std::vector<std::array<int, 2>> runs;
   void DrawableSize(int& w, int& h) const override { SDL_GetWindowSizeInPixels(window, &w, &h); }
 };
 
@@ -93,18 +103,51 @@ void scale_span(const uint32_t* in, int screen_w, int x0, int x1, uint32_t* out,
   }
 }
 
+// Columns [x0, x1) of screen row `in` into the next row kept by the present and, doubled
+// both ways, into window rows out0 and out1 (a window of twice the screen's width).
+void double_span(const uint32_t* __restrict in, int x0, int x1, uint32_t* __restrict kept,
+                 uint32_t* __restrict out0, uint32_t* __restrict out1, uint32_t opaque) {
+  std::memcpy(kept + x0, in + x0, static_cast<size_t>(x1 - x0) * 4);
+  int x = x0;
+#if defined(__SSE2__)
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(opaque));
+  for (; x + 4 <= x1; x += 4) {
+    const __m128i v =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)), alpha);
+    const __m128i lo = _mm_unpacklo_epi32(v, v), hi = _mm_unpackhi_epi32(v, v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out0 + 2 * x), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out0 + 2 * x + 4), hi);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2 * x), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2 * x + 4), hi);
+  }
+#endif
+  for (; x < x1; ++x)
+    out0[2 * x] = out0[2 * x + 1] = out1[2 * x] = out1[2 * x + 1] = in[x] | opaque;
+}
+
+// Whether the 8 words at a and b are the same.
+bool same8(const uint32_t* a, const uint32_t* b) {
+  uint64_t diff = 0;
+  for (int k = 0; k < 8; k += 2) {
+    uint64_t x, y;
+    std::memcpy(&x, a + k, 8);
+    std::memcpy(&y, b + k, 8);
+    diff |= x ^ y;
+  }
+  return diff == 0;
+}
+
 // The first word where rows a and b (n words) differ and one past the last; n and n when
-// they do not. Blocks of 32 words are compared at a time (memcmp's own vector loops).
+// they do not. Blocks of 8 words are compared at a time.
 void find_change(const uint32_t* a, const uint32_t* b, int n, int& first, int& end) {
-  constexpr int kBlock = 32;
+  constexpr int kBlock = 8;
   int i = 0;
-  while (i + kBlock <= n && std::memcmp(a + i, b + i, kBlock * 4) == 0) i += kBlock;
+  while (i + kBlock <= n && same8(a + i, b + i)) i += kBlock;
   while (i < n && a[i] == b[i]) ++i;
   first = end = n;
   if (i == n) return;
   int j = n;
-  while (j - kBlock >= i && std::memcmp(a + j - kBlock, b + j - kBlock, kBlock * 4) == 0)
-    j -= kBlock;
+  while (j - kBlock >= i && same8(a + j - kBlock, b + j - kBlock)) j -= kBlock;
   while (a[j - 1] == b[j - 1]) --j;
   first = i;
   end = j;
@@ -146,7 +189,7 @@ void join_closest(std::vector<SDL_Rect>& runs) {
 // rest of the surface black. Returns whether all of it was drawn; otherwise r.changed
 // holds the window rows that were.
 bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
-  const TSoftScreen& screen = r.screen;
+  TSoftScreen& screen = r.screen;
   const size_t words = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
   const unsigned exposures = g_exposures.load(std::memory_order_relaxed);
   // A surface SDL made anew has no mark of ours.
@@ -176,50 +219,91 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
   const bool direct = same_layout(*s.format);
   const uint32_t opaque = direct ? s.format->Amask : 0xFF000000u;
   if (!direct) r.row.resize(static_cast<size_t>(d[2]));
-  if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) return true;
+  if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) {
+    s.userdata = nullptr;  // nothing drawn: whole at the next present
+    return true;
+  }
+  // Only the tiles written since the last present can differ from what it showed.
+  const soft::TileMap& touched = screen.Replay().Touched();
+  const bool tiles = !whole && !touched.All(screen.width, screen.height);
   auto* base = static_cast<uint8_t*>(s.pixels);
   const int bpp = s.format->BytesPerPixel;
+  const bool doubled = direct && d[2] == 2 * screen.width;
+  // The window columns [wx0, wx1) showing screen columns [x0, x1).
+  auto part = [&](int x0, int x1) {
+    const int wx0 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x0) -
+                                     r.columns.begin());
+    const int wx1 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x1) -
+                                     r.columns.begin());
+    if (wx0 < wx1) r.parts.push_back({x0, x1, wx0, wx1});
+  };
+  int runs_of = -1;               // the tile row r.runs holds the runs of
   const uint8_t* last = nullptr;  // the window row made last, and the screen row it shows
   int last_y = -1;
-  // Of screen row last_y, the columns that changed and the window columns showing them.
-  int x0 = 0, x1 = 0, wx0 = 0, wx1 = 0;
+  bool made_again = false;  // the row after it was made with it
   for (int y = 0; y < d[3]; ++y) {
     uint8_t* out =
         base + static_cast<ptrdiff_t>(d[1] + y) * s.pitch + static_cast<ptrdiff_t>(d[0]) * bpp;
     const int sy = (2 * y + 1) * screen.height / (2 * d[3]);
     const bool again = sy == last_y;  // scaled up, a screen row shows in several window rows
-    if (!again) {
-      uint32_t* kept = r.shown.data() + static_cast<size_t>(sy) * screen.width;
-      if (whole) {
-        x0 = 0;
-        x1 = screen.width;
-      } else if (std::memcmp(kept, screen.Row(sy), static_cast<size_t>(screen.width) * 4) == 0) {
-        x0 = x1 = screen.width;
-      } else {
-        find_change(kept, screen.Row(sy), screen.width, x0, x1);
-      }
-      std::copy(screen.Row(sy) + x0, screen.Row(sy) + x1, kept + x0);
-      wx0 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x0) -
-                             r.columns.begin());
-      wx1 = static_cast<int>(std::lower_bound(r.columns.begin(), r.columns.end(), x1) -
-                             r.columns.begin());
-    }
     last_y = sy;
-    if (wx0 >= wx1) continue;
-    if (!whole) note_changed(r.changed, d[0] + wx0, d[0] + wx1, d[1] + y);
+    const uint32_t* in = screen.Row(sy);
+    uint32_t* kept = r.shown.data() + static_cast<size_t>(sy) * screen.width;
+    if (!again) {
+      // The parts of the row that changed: each from its first changed column to its last.
+      r.parts.clear();
+      if (whole) {
+        part(0, screen.width);
+      } else if (tiles) {
+        const int ty = sy >> soft::TileMap::kShift;
+        if (ty != runs_of) {
+          runs_of = ty;
+          r.runs.clear();
+          touched.Runs(ty, 0, screen.width, [&](int a, int b) { r.runs.push_back({a, b}); });
+        }
+        for (const auto& [a, b] : r.runs) {
+          if (std::memcmp(kept + a, in + a, static_cast<size_t>(b - a) * 4) == 0) continue;
+          int first = 0, end = 0;
+          find_change(kept + a, in + a, b - a, first, end);
+          part(a + first, a + end);
+        }
+      } else if (std::memcmp(kept, in, static_cast<size_t>(screen.width) * 4) != 0) {
+        int first = 0, end = 0;
+        find_change(kept, in, screen.width, first, end);
+        part(first, end);
+      }
+    }
+    if (r.parts.empty()) continue;
+    if (!whole)
+      note_changed(r.changed, d[0] + r.parts.front()[2], d[0] + r.parts.back()[3], d[1] + y);
     if (again) {
-      std::memcpy(out + static_cast<ptrdiff_t>(wx0) * bpp, last + static_cast<ptrdiff_t>(wx0) * bpp,
-                  static_cast<size_t>(wx1 - wx0) * bpp);
+      if (!made_again) {
+        for (const auto& [x0, x1, wx0, wx1] : r.parts) {
+          std::memcpy(out + static_cast<ptrdiff_t>(wx0) * bpp,
+                      last + static_cast<ptrdiff_t>(wx0) * bpp,
+                      static_cast<size_t>(wx1 - wx0) * bpp);
+        }
+      }
+      made_again = false;
       continue;
     }
-    if (direct) {
-      scale_span(screen.Row(sy), screen.width, x0, x1, reinterpret_cast<uint32_t*>(out), d[2], wx0,
-                 wx1, r.columns.data(), opaque);
-    } else {
-      scale_span(screen.Row(sy), screen.width, x0, x1, r.row.data(), d[2], wx0, wx1,
-                 r.columns.data(), opaque);
-      SDL_ConvertPixels(wx1 - wx0, 1, SDL_PIXELFORMAT_ARGB8888, r.row.data() + wx0, d[2] * 4,
-                        s.format->format, out + static_cast<ptrdiff_t>(wx0) * bpp, s.pitch);
+    made_again = doubled && y + 1 < d[3] && (2 * y + 3) * screen.height / (2 * d[3]) == sy;
+    for (const auto& [x0, x1, wx0, wx1] : r.parts) {
+      if (made_again) {
+        double_span(in, x0, x1, kept, reinterpret_cast<uint32_t*>(out),
+                    reinterpret_cast<uint32_t*>(out + s.pitch), opaque);
+        continue;
+      }
+      std::copy(in + x0, in + x1, kept + x0);
+      if (direct) {
+        scale_span(in, screen.width, x0, x1, reinterpret_cast<uint32_t*>(out), d[2], wx0, wx1,
+                   r.columns.data(), opaque);
+      } else {
+        scale_span(in, screen.width, x0, x1, r.row.data(), d[2], wx0, wx1, r.columns.data(),
+                   opaque);
+        SDL_ConvertPixels(wx1 - wx0, 1, SDL_PIXELFORMAT_ARGB8888, r.row.data() + wx0, d[2] * 4,
+                          s.format->format, out + static_cast<ptrdiff_t>(wx0) * bpp, s.pitch);
+      }
     }
     last = out;
   }
@@ -349,7 +433,9 @@ void TSoftGraphicsDriver::Flip(int /*sync*/) {
   int d[4];
   LetterboxRect(*r, s->w, s->h, d);
   r->screen.Settle();
-  if (show_screen(*r, *s, d)) {
+  const bool whole = show_screen(*r, *s, d);
+  r->screen.Replay().TakeTouched();
+  if (whole) {
     SDL_UpdateWindowSurface(r->window);
   } else {
     SDL_UpdateWindowSurfaceRects(r->window, r->changed.data(), static_cast<int>(r->changed.size()));

@@ -53,7 +53,31 @@ void cut(std::array<int, 4>& r, const std::array<int, 4>& o) {
   }
 }
 
+bool inside(const std::array<int, 4>& r, const std::array<int, 4>& o) {
+  return r[0] >= o[0] && r[1] >= o[1] && r[2] <= o[2] && r[3] <= o[3];
+}
+
 }  // namespace
+
+void TileMap::Reset(int width, int height) {
+  all_ = false;
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+  cols_ = (width_ + (1 << kShift) - 1) >> kShift;
+  const int rows = (height_ + (1 << kShift) - 1) >> kShift;
+  tiles_.assign(static_cast<size_t>(cols_) * static_cast<size_t>(rows), 0);
+}
+
+void TileMap::Mark(const Rect& r) {
+  if (all_) return;
+  const int x0 = std::max(r[0], 0), y0 = std::max(r[1], 0);
+  const int x1 = std::min(r[2], width_), y1 = std::min(r[3], height_);
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int ty = y0 >> kShift; ty <= (y1 - 1) >> kShift; ++ty) {
+    uint8_t* row = tiles_.data() + static_cast<size_t>(ty) * cols_;
+    std::fill(row + (x0 >> kShift), row + ((x1 - 1) >> kShift) + 1, uint8_t{1});
+  }
+}
 
 std::vector<FrameReplay*>& FrameReplay::Live() {
   static std::vector<FrameReplay*> live;
@@ -83,6 +107,8 @@ void FrameReplay::Clear(uint32_t word) {
   if (!enabled) {
     copy_on_screen_ = false;
     clean_ = false;
+    known_ = Rect{0, 0, 0, 0};
+    touched_.MarkAll();
     fill(screen_, 0, 0, screen_.width, screen_.height, word);
     return;
   }
@@ -126,6 +152,7 @@ void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
   const Rect clip{d.clip[0], d.clip[1], d.clip[2], d.clip[3]};
   if (!enabled) {
     Make(d, v, clip);
+    touched_.MarkAll();
     clean_ = false;
     return;
   }
@@ -142,7 +169,9 @@ void FrameReplay::Submit(const Draw& d, const ClipVertex* v,
     Settle();  // no room to keep it: the frame so far is made, and this draw after it
   }
   Make(d, v, clip);
+  touched_.Mark(Reach(d, v, clip));
   clean_ = false;  // made where it comes, outside what the next frame is told of
+  known_ = Rect{0, 0, 0, 0};
   Keep(d, v, texture);
 }
 
@@ -193,14 +222,31 @@ void FrameReplay::Settle() {
   const Rect start = retake ? whole : Visible(whole, from);
   if (usable && copy_on_screen_) {
     // Nothing has changed the screen since it was the copy.
+    Known(whole);
   } else if (usable) {
-    for (int y = start[1]; y < start[3]; ++y) {
-      const size_t at = static_cast<size_t>(y) * s.pitch + start[0];
-      std::copy(copy_.begin() + at, copy_.begin() + at + (start[2] - start[0]),
-                s.pixels.begin() + at);
+    // Where the screen is known to be the copy, only the tiles drawn since are copied back.
+    const bool tracked = inside(start, known_) && !drawn_.All(s.width, s.height);
+    auto restore = [&](int y0, int y1, int x0, int x1) {
+      for (int y = y0; y < y1; ++y) {
+        const size_t at = static_cast<size_t>(y) * s.pitch + x0;
+        std::copy(copy_.begin() + at, copy_.begin() + at + (x1 - x0), s.pixels.begin() + at);
+      }
+      touched_.Mark(Rect{x0, y0, x1, y1});
+    };
+    if (!tracked) {
+      restore(start[1], start[3], start[0], start[2]);
+    } else if (start[1] < start[3]) {
+      for (int ty = start[1] >> TileMap::kShift; ty <= (start[3] - 1) >> TileMap::kShift; ++ty) {
+        const int y0 = std::max(start[1], ty << TileMap::kShift);
+        const int y1 = std::min(start[3], (ty + 1) << TileMap::kShift);
+        drawn_.Runs(ty, start[0], start[2], [&](int x0, int x1) { restore(y0, y1, x0, x1); });
+      }
     }
+    Known(start);
   } else {
     fill(s, start[0], start[1], start[2], start[3], now_.clear);
+    touched_.Mark(start);
+    known_ = Rect{0, 0, 0, 0};
   }
   // Where each draw is made: the start made whole when the copy is taken again after it,
   // every other draw within its clip rectangle less what later draws replace.
@@ -222,10 +268,13 @@ void FrameReplay::Settle() {
       copy_clear_ = now_.clear;
       have_copy_ = true;
       grown_ = 0;
+      Known(whole);
     }
     if (k == n) break;
     const Draw& d = now_.draws[k];
-    if (!skip_[k]) Make(d, now_.vertices.data() + d.first, made_[k]);
+    if (skip_[k]) continue;
+    Make(d, now_.vertices.data() + d.first, made_[k]);
+    Drawn(reach_[k]);
   }
   KeepStanding(first);
   clean_ = true;
@@ -292,6 +341,16 @@ FrameReplay::Rect FrameReplay::Reach(const Draw& d, const ClipVertex* v, const R
               std::min(r[3], made[3])};
 }
 
+void FrameReplay::Known(const Rect& r) {
+  known_ = r;
+  drawn_.Reset(screen_.width, screen_.height);
+}
+
+void FrameReplay::Drawn(const Rect& r) {
+  drawn_.Mark(r);
+  touched_.Mark(r);
+}
+
 FrameReplay::Rect FrameReplay::Cover(size_t i) const {
   for (const auto& [k, r] : covers_)
     if (k == i) return r;
@@ -301,6 +360,8 @@ FrameReplay::Rect FrameReplay::Cover(size_t i) const {
 void FrameReplay::Forget() {
   behind_ = false;
   clean_ = false;
+  known_ = Rect{0, 0, 0, 0};
+  touched_.MarkAll();
   standing_.clear();
   copy_on_screen_ = false;
   matching_ = false;
@@ -317,6 +378,8 @@ void FrameReplay::Written() {
   Settle();
   copy_on_screen_ = false;
   clean_ = false;
+  known_ = Rect{0, 0, 0, 0};
+  touched_.MarkAll();
 }
 
 void FrameReplay::Make(const Draw& d, const ClipVertex* v, const Rect& clip) {

@@ -12,6 +12,7 @@
 // The pixels are those of making every draw as it comes; a draw is the same as another only
 // when everything it paints with is (texels by the version of their texture).
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,39 @@
 #include "graphics/soft/soft_raster.h"
 
 namespace soft {
+
+// Which tiles of 8 x 8 screen pixels something may have written: each is marked, or all
+// are (a map for a screen of another size counts as all).
+class TileMap {
+ public:
+  static constexpr int kShift = 3;
+  using Rect = std::array<int, 4>;    // x0, y0, x1, y1
+  void Reset(int width, int height);  // none marked
+  void Mark(const Rect& r);           // the tiles r (within the screen) touches
+  void MarkAll() { all_ = true; }
+  bool All(int width, int height) const { return all_ || width != width_ || height != height_; }
+  // f(x0, x1) for each run of marked tiles in tile row `ty`, as the pixel columns of the
+  // run within [lo, hi).
+  template <class F>
+  void Runs(int ty, int lo, int hi, F&& f) const {
+    const uint8_t* row = tiles_.data() + static_cast<size_t>(ty) * cols_;
+    for (int tx = lo >> kShift; tx < cols_ && (tx << kShift) < hi;) {
+      if (!row[tx]) {
+        ++tx;
+        continue;
+      }
+      const int start = tx;
+      while (tx < cols_ && row[tx]) ++tx;
+      const int x0 = std::max(lo, start << kShift), x1 = std::min(hi, tx << kShift);
+      if (x0 < x1) f(x0, x1);
+    }
+  }
+
+ private:
+  bool all_ = true;
+  int width_ = 0, height_ = 0, cols_ = 0;
+  std::vector<uint8_t> tiles_;
+};
 
 struct Draw {
   enum Kind : uint8_t { kQuad, kFan, kPoint, kLine, kFill };
@@ -60,6 +94,11 @@ class FrameReplay {
   // Off, every draw is made as it comes (for tests that compare the two).
   static void SetEnabled(bool on);
 
+  // Where the screen may have changed since the last TakeTouched, as settled now: the
+  // window's present compares and sends only those tiles.
+  const TileMap& Touched() const { return touched_; }
+  void TakeTouched() { touched_.Reset(screen_.width, screen_.height); }
+
  private:
   struct Frame {
     bool started = false;  // by a clear of the whole screen
@@ -79,6 +118,8 @@ class FrameReplay {
   // clip rectangle, `after` is the number of the draw after it).
   Rect Visible(const Rect& r, size_t after) const;
   Rect Cover(size_t i) const;  // the rectangle draw i replaces, if it is one of covers_
+  void Known(const Rect& r);   // within r the screen is now the copy
+  void Drawn(const Rect& r);   // where a draw was made
   // The pixels a draw made within `made` can reach: its corners' box, two pixels wider.
   Rect Reach(const Draw& d, const ClipVertex* v, const Rect& made) const;
   // Marks in skip_ the draws from `first` on that are on the screen already: a solid
@@ -107,6 +148,11 @@ class FrameReplay {
     Rect rect;
   };
   std::vector<Standing> standing_;  // on the screen as the last frame's solid rectangles
+  // Within known_ the screen is the copy but for the tiles of drawn_; what a restore of
+  // the copy there has to copy back.
+  Rect known_{0, 0, 0, 0};
+  TileMap drawn_;
+  TileMap touched_;
   bool clean_ = false;          // nothing but frames' draws and their starts has written the screen
   std::vector<uint32_t> copy_;  // the screen after the clear and the first copy_after_ draws
   size_t copy_after_ = 0;
