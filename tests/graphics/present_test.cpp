@@ -19,8 +19,12 @@ namespace {
 // Every screen pixel a colour of its own, far from its neighbours' (a filter would show);
 // rows from `from` to `to` (not included), between columns `left` and `right`, another set of
 // colours.
+// A 16 x 16 square of one colour at sprite_x, sprite_y over it, when there.
 int from = 0, to = 0, left = 0, right = 640;
+int sprite_x = -100, sprite_y = -100;
+constexpr int kSprite = 0x123456;
 int pattern(int x, int y) {
+  if (x >= sprite_x && x < sprite_x + 16 && y >= sprite_y && y < sprite_y + 16) return kSprite;
   const unsigned seed = y >= from && y < to && x >= left && x < right ? 7u : 0u;
   return static_cast<int>((static_cast<unsigned>(y * 640 + x) * 2654435761u + seed) & 0xFFFFFFu);
 }
@@ -116,6 +120,29 @@ TEST(Present, ChangesAndUncoveredPartsShowAtTheNextPresent) {
     DrawPixmap(pattern_pixmap(480), 0, 0);
     Flip(0);
   };
+  // Frames drawn from pictures, the same but for a square that moves: it shows where it
+  // is, and the picture where it was.
+  std::shared_ptr<TImage> sky = LoadImage(pattern_pixmap(480), 0);
+  std::shared_ptr<TPixmap> square = CreatePixmap(16, 16, PixelRGBA8888);
+  square->ClearPixels(~0xFFFFFF | kSprite);
+  std::shared_ptr<TImage> sprite = LoadImage(square, 0);
+  auto moving = [&](int x0, int y0, int w, int h) {
+    SetBlend(SolidBlend);
+    SetColor(255, 255, 255);
+    for (int k = 0; k < 3; ++k) {
+      Cls();
+      DrawImage(sky, 0, 0);
+      DrawImage(sprite, static_cast<float>(100 + 37 * k), static_cast<float>(200 + 5 * k));
+      Flip(0);
+    }
+    sprite_x = 100 + 37 * 2;
+    sprite_y = 200 + 5 * 2;
+    std::shared_ptr<TPixmap> desktop = desktop_shot();
+    ASSERT_NE(desktop, nullptr);
+    EXPECT_EQ(wrong_pixels(*desktop, x0, y0, w, h), 0) << "a square moved";
+    sprite_x = sprite_y = -100;
+  };
+  moving(27, 0, 1346, 1010);
   present(0, 0);
   present(0, 0);
   present(100, 141);
@@ -162,6 +189,17 @@ TEST(Present, ChangesAndUncoveredPartsShowAtTheNextPresent) {
   int x = 0, y = 0;
   SDL_GetWindowPosition(window, &x, &y);
   EXPECT_EQ(wrong_pixels(*desktop, x, y, 1280, 960), 0) << "doubled";
+  left = 0;
+  right = 640;
+  from = to = 0;
+  sky = LoadImage(pattern_pixmap(480), 0);
+  moving(x, y, 1280, 960);
+  SDL_SetWindowSize(window, 640, 480);
+  for (int i = 0; i < 20; ++i) {
+    SDL_PumpEvents();
+    SDL_Delay(10);
+  }
+  moving(x, y, 640, 480);
   CloseGraphics();
 }
 

@@ -19,13 +19,18 @@
 // so it is always shown letterboxed (at 1:1 in a window of its own size).
 struct TSoftWindowRecord : TScreenWindow {
   TSoftScreen screen;
-  // Which screen column each window column of the letterbox shows, for its width.
+  // Which screen column each window column of the letterbox shows, for its width and the
+  // screen's.
   std::vector<int> columns;
+  int columns_of = 0;
   std::vector<uint32_t> row;  // one converted row, for window surfaces of other formats
-  // The screen rows the window surface shows, and where: a row that is the same at the
-  // next present is left as it is, and only the window rows that changed are sent.
+  // What the window surface shows, and where: a part of a row that is the same at the next
+  // present is left as it is, and only the window rows that changed are sent. A window
+  // surface laid out as the screen, at once or twice its size, holds the screen's words
+  // itself; for any other the rows shown are kept here.
   std::vector<uint32_t> shown;
   int shown_at[4] = {0, 0, 0, 0};
+  int shown_size[2] = {0, 0};
   unsigned shown_exposures = 0;
   int presents_since_whole = 0;
   std::vector<SDL_Rect> changed;
@@ -103,11 +108,10 @@ void scale_span(const uint32_t* in, int screen_w, int x0, int x1, uint32_t* out,
   }
 }
 
-// Columns [x0, x1) of screen row `in` into the next row kept by the present and, doubled
-// both ways, into window rows out0 and out1 (a window of twice the screen's width).
-void double_span(const uint32_t* __restrict in, int x0, int x1, uint32_t* __restrict kept,
-                 uint32_t* __restrict out0, uint32_t* __restrict out1, uint32_t opaque) {
-  std::memcpy(kept + x0, in + x0, static_cast<size_t>(x1 - x0) * 4);
+// Columns [x0, x1) of screen row `in`, doubled both ways, into window rows out0 and out1
+// (a window of twice the screen's width).
+void double_span(const uint32_t* __restrict in, int x0, int x1, uint32_t* __restrict out0,
+                 uint32_t* __restrict out1, uint32_t opaque) {
   int x = x0;
 #if defined(__SSE2__)
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(opaque));
@@ -125,30 +129,46 @@ void double_span(const uint32_t* __restrict in, int x0, int x1, uint32_t* __rest
     out0[2 * x] = out0[2 * x + 1] = out1[2 * x] = out1[2 * x + 1] = in[x] | opaque;
 }
 
-// Whether the 8 words at a and b are the same.
-bool same8(const uint32_t* a, const uint32_t* b) {
-  uint64_t diff = 0;
-  for (int k = 0; k < 8; k += 2) {
-    uint64_t x, y;
-    std::memcpy(&x, a + k, 8);
-    std::memcpy(&y, b + k, 8);
-    diff |= x ^ y;
+// Whether the 8 screen words at `in` show as they did: `shown` holds what each showed,
+// every `step`-th word (1: the kept row or a window of the screen's size, 2: a window of
+// twice its size), with `alpha` ORed in.
+bool same8(const uint32_t* in, const uint32_t* shown, int step, uint32_t alpha) {
+#if defined(__SSE2__)
+  const __m128i a = _mm_set1_epi32(static_cast<int>(alpha));
+  __m128i eq = _mm_set1_epi32(-1);
+  for (int k = 0; k < 8; k += 4) {
+    const __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k)), a);
+    const auto* at = reinterpret_cast<const __m128i*>(shown + k * step);
+    if (step == 1) {
+      eq = _mm_and_si128(eq, _mm_cmpeq_epi32(v, _mm_loadu_si128(at)));
+    } else {
+      eq = _mm_and_si128(eq, _mm_cmpeq_epi32(_mm_unpacklo_epi32(v, v), _mm_loadu_si128(at)));
+      eq = _mm_and_si128(eq, _mm_cmpeq_epi32(_mm_unpackhi_epi32(v, v), _mm_loadu_si128(at + 1)));
+    }
   }
-  return diff == 0;
+  return _mm_movemask_epi8(eq) == 0xffff;
+#else
+  for (int k = 0; k < 8; ++k)
+    if ((in[k] | alpha) != shown[k * step]) return false;
+  return true;
+#endif
 }
 
-// The first word where rows a and b (n words) differ and one past the last; n and n when
-// they do not. Blocks of 8 words are compared at a time.
-void find_change(const uint32_t* a, const uint32_t* b, int n, int& first, int& end) {
+// Of screen words in[0, n), the first that does not show as it did and one past the last;
+// n and n when all do (`shown`, `step` and `alpha` as for same8). Blocks of 8 at a time.
+void find_change(const uint32_t* in, const uint32_t* shown, int step, uint32_t alpha, int n,
+                 int& first, int& end) {
   constexpr int kBlock = 8;
+  auto same = [&](int i) { return (in[i] | alpha) == shown[i * step]; };
   int i = 0;
-  while (i + kBlock <= n && same8(a + i, b + i)) i += kBlock;
-  while (i < n && a[i] == b[i]) ++i;
+  while (i + kBlock <= n && same8(in + i, shown + i * step, step, alpha)) i += kBlock;
+  while (i < n && same(i)) ++i;
   first = end = n;
   if (i == n) return;
   int j = n;
-  while (j - kBlock >= i && same8(a + j - kBlock, b + j - kBlock)) j -= kBlock;
-  while (a[j - 1] == b[j - 1]) --j;
+  while (j - kBlock >= i && same8(in + j - kBlock, shown + (j - kBlock) * step, step, alpha))
+    j -= kBlock;
+  while (same(j - 1)) --j;
   first = i;
   end = j;
 }
@@ -193,8 +213,13 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
   const size_t words = static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height);
   const unsigned exposures = g_exposures.load(std::memory_order_relaxed);
   // A surface SDL made anew has no mark of ours.
+  const bool direct = same_layout(*s.format);
+  const bool on_window = direct && screen.width > 0 && screen.height > 0 &&
+                         (d[2] == screen.width || d[2] == 2 * screen.width) &&
+                         d[3] * screen.width == d[2] * screen.height;
   const bool whole = s.userdata != &r || !std::equal(d, d + 4, r.shown_at) ||
-                     r.shown.size() != words || r.shown_exposures != exposures ||
+                     r.shown_size[0] != screen.width || r.shown_size[1] != screen.height ||
+                     (!on_window && r.shown.size() != words) || r.shown_exposures != exposures ||
                      ++r.presents_since_whole >= kWholeEvery;
   r.changed.clear();
   if (whole) {
@@ -207,16 +232,22 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
     }
     s.userdata = &r;
     std::copy(d, d + 4, r.shown_at);
-    r.shown.resize(words);
+    r.shown_size[0] = screen.width;
+    r.shown_size[1] = screen.height;
+    if (on_window) {
+      std::vector<uint32_t>().swap(r.shown);
+    } else {
+      r.shown.resize(words);
+    }
     r.shown_exposures = exposures;
     r.presents_since_whole = 0;
   }
   if (d[2] <= 0 || d[3] <= 0 || screen.width <= 0 || screen.height <= 0) return true;
-  if (static_cast<int>(r.columns.size()) != d[2]) {
+  if (static_cast<int>(r.columns.size()) != d[2] || r.columns_of != screen.width) {
+    r.columns_of = screen.width;
     r.columns.resize(static_cast<size_t>(d[2]));
     for (int x = 0; x < d[2]; ++x) r.columns[x] = (2 * x + 1) * screen.width / (2 * d[2]);
   }
-  const bool direct = same_layout(*s.format);
   const uint32_t opaque = direct ? s.format->Amask : 0xFF000000u;
   if (!direct) r.row.resize(static_cast<size_t>(d[2]));
   if (SDL_MUSTLOCK(&s) && SDL_LockSurface(&s) != 0) {
@@ -248,7 +279,11 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
     const bool again = sy == last_y;  // scaled up, a screen row shows in several window rows
     last_y = sy;
     const uint32_t* in = screen.Row(sy);
-    uint32_t* kept = r.shown.data() + static_cast<size_t>(sy) * screen.width;
+    uint32_t* kept = on_window ? nullptr : r.shown.data() + static_cast<size_t>(sy) * screen.width;
+    // What the row showed: the window's own row (the first showing it) or the kept one.
+    const uint32_t* was = on_window ? reinterpret_cast<const uint32_t*>(out) : kept;
+    const int step = on_window ? d[2] / screen.width : 1;
+    const uint32_t alpha = on_window ? opaque : 0;
     if (!again) {
       // The parts of the row that changed: each from its first changed column to its last.
       r.parts.clear();
@@ -262,15 +297,14 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
           touched.Runs(ty, 0, screen.width, [&](int a, int b) { r.runs.push_back({a, b}); });
         }
         for (const auto& [a, b] : r.runs) {
-          if (std::memcmp(kept + a, in + a, static_cast<size_t>(b - a) * 4) == 0) continue;
           int first = 0, end = 0;
-          find_change(kept + a, in + a, b - a, first, end);
-          part(a + first, a + end);
+          find_change(in + a, was + a * step, step, alpha, b - a, first, end);
+          if (first < end) part(a + first, a + end);
         }
-      } else if (std::memcmp(kept, in, static_cast<size_t>(screen.width) * 4) != 0) {
+      } else {
         int first = 0, end = 0;
-        find_change(kept, in, screen.width, first, end);
-        part(first, end);
+        find_change(in, was, step, alpha, screen.width, first, end);
+        if (first < end) part(first, end);
       }
     }
     if (r.parts.empty()) continue;
@@ -289,12 +323,12 @@ bool show_screen(TSoftWindowRecord& r, SDL_Surface& s, const int d[4]) {
     }
     made_again = doubled && y + 1 < d[3] && (2 * y + 3) * screen.height / (2 * d[3]) == sy;
     for (const auto& [x0, x1, wx0, wx1] : r.parts) {
+      if (kept) std::copy(in + x0, in + x1, kept + x0);
       if (made_again) {
-        double_span(in, x0, x1, kept, reinterpret_cast<uint32_t*>(out),
+        double_span(in, x0, x1, reinterpret_cast<uint32_t*>(out),
                     reinterpret_cast<uint32_t*>(out + s.pitch), opaque);
         continue;
       }
-      std::copy(in + x0, in + x1, kept + x0);
       if (direct) {
         scale_span(in, screen.width, x0, x1, reinterpret_cast<uint32_t*>(out), d[2], wx0, wx1,
                    r.columns.data(), opaque);
