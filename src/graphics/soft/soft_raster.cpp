@@ -32,6 +32,8 @@ namespace soft {
 
 namespace {
 
+bool rectangles = true;
+
 int64_t floor_div(int64_t a, int64_t b) {  // b > 0
   const int64_t q = a / b;
   return (a % b != 0 && a < 0) ? q - 1 : q;
@@ -146,8 +148,40 @@ void Raster::Quad(const ClipVertex q[4], const Paint& p) {
   if (!screen_ || cx0_ >= cx1_ || cy0_ >= cy1_) return;
   const Window w[4] = {ToWindow(q[0]), ToWindow(q[1]), ToWindow(q[2]), ToWindow(q[3])};
   const Window plane[3] = {w[0], w[1], w[3]};
+  if (rectangles && Rectangle(w, p, plane)) return;
   Rasterize(w[0], w[1], w[3], p, plane);
   Rasterize(w[1], w[2], w[3], p, plane);
+}
+
+void Raster::UseRectangles(bool on) { rectangles = on; }
+
+bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3]) {
+  int64_t X[4], Y[4];
+  for (int i = 0; i < 4; ++i) {
+    X[i] = snap(w[i].x);
+    Y[i] = snap(w[i].y);
+  }
+  const bool along = (X[0] == X[3] && X[1] == X[2] && Y[0] == Y[1] && Y[2] == Y[3]) ||
+                     (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[3] && Y[1] == Y[2]);
+  if (!along) return false;
+  // The halves cover the centres inside it between them, each once; of the centres on its
+  // sides, those on the left and the bottom (rows counted upwards), as every edge of either
+  // half going down or along the bottom to the right keeps its centres.
+  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
+  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  if (xmin == xmax || ymin == ymax) return true;  // no area: neither half draws
+  const int64_t ilo = std::max<int64_t>(ceil_div(xmin - 128, 256), cx0_);
+  const int64_t ihi = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_) - 1;
+  const int64_t jlo = std::max<int64_t>(ceil_div(ymin - 128, 256), h_ - cy1_);
+  const int64_t jhi = std::min<int64_t>(ceil_div(ymax - 128, 256), h_ - cy0_) - 1;
+  if (jlo > jhi || ilo > ihi) return true;
+  Plane pu{0.0f, 0.0f, 0.0f}, pv{0.0f, 0.0f, 0.0f};
+  float lambda = 0.0f;
+  if (p.texture) SetUpTexture(*p.texture, plane[0], plane[1], plane[2], ilo, ihi, pu, pv, lambda);
+  for (int64_t j = jlo; j <= jhi; ++j)
+    ShadeSpan(p, pu, pv, lambda, static_cast<int>(j), static_cast<int>(ilo),
+              static_cast<int>(ihi) + 1);
+  return true;
 }
 
 bool Raster::Covered(const ClipVertex q[4], int r[4]) const {
@@ -269,6 +303,45 @@ void Raster::Triangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex
   for (int i = 1; i + 1 < n; ++i) Rasterize(w[0], w[i], w[i + 1], p);
 }
 
+void Raster::SetUpTexture(const TSoftTexture& t, const Window& pa, const Window& pb,
+                          const Window& pc, int64_t ilo, int64_t ihi, Plane& pu, Plane& pv,
+                          float& lambda) {
+  const float x0 = pa.x - 0.5f, y0 = pa.y - 0.5f, x1 = pb.x - 0.5f, y1 = pb.y - 0.5f;
+  const float x2 = pc.x - 0.5f, y2 = pc.y - 0.5f;
+  const float dx01 = x0 - x1, dy01 = y0 - y1, dx20 = x2 - x0, dy20 = y2 - y0;
+  const float ooa = 1.0f / (dx01 * dy20 - dx20 * dy01);
+  const float ka = dy20 * ooa, kb = dy01 * ooa, kc = dx01 * ooa, kd = dx20 * ooa;
+  auto plane = [&](float q0, float q1, float q2) {
+    const float da01 = q0 - q1, da20 = q2 - q0;
+    Plane pl;
+    pl.dadx = da01 * ka - da20 * kb;
+    pl.dady = da20 * kc - da01 * kd;
+    pl.a0 = q0 - (pl.dadx * x0 + pl.dady * y0);
+    return pl;
+  };
+  pu = plane(pa.u, pb.u, pc.u);
+  pv = plane(pa.v, pb.v, pc.v);
+  const float tw = static_cast<float>(t.width), th = static_cast<float>(t.height);
+  const float rx = std::hypot(pu.dadx * tw, pv.dadx * th);
+  const float ry = std::hypot(pu.dady * tw, pv.dady * th);
+  lambda = std::log2(std::max(rx, ry));
+  // A texel column that only depends on the pixel column is worked out once.
+  columns_.clear();
+  texel_columns_.clear();
+  columns_straight_ = false;
+  if (pu.dady == 0.0f) {
+    columns_from_ = static_cast<int>(ilo);
+    const int lw = t.width;
+    columns_straight_ = true;
+    for (int64_t i = ilo; i <= ihi; ++i) {
+      columns_.push_back(pu.At(static_cast<int>(i), 0));
+      texel_columns_.push_back(nearest_index(columns_.back(), lw));
+      columns_straight_ =
+          columns_straight_ && texel_columns_.back() == texel_columns_.front() + (i - ilo);
+    }
+  }
+}
+
 AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                        const Window* plane_of) {
@@ -296,41 +369,7 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
     const Window& pa = plane_of ? plane_of[0] : a;
     const Window& pb = plane_of ? plane_of[1] : b;
     const Window& pc = plane_of ? plane_of[2] : c;
-    const float x0 = pa.x - 0.5f, y0 = pa.y - 0.5f, x1 = pb.x - 0.5f, y1 = pb.y - 0.5f;
-    const float x2 = pc.x - 0.5f, y2 = pc.y - 0.5f;
-    const float dx01 = x0 - x1, dy01 = y0 - y1, dx20 = x2 - x0, dy20 = y2 - y0;
-    const float ooa = 1.0f / (dx01 * dy20 - dx20 * dy01);
-    const float ka = dy20 * ooa, kb = dy01 * ooa, kc = dx01 * ooa, kd = dx20 * ooa;
-    auto plane = [&](float q0, float q1, float q2) {
-      const float da01 = q0 - q1, da20 = q2 - q0;
-      Plane pl;
-      pl.dadx = da01 * ka - da20 * kb;
-      pl.dady = da20 * kc - da01 * kd;
-      pl.a0 = q0 - (pl.dadx * x0 + pl.dady * y0);
-      return pl;
-    };
-    pu = plane(pa.u, pb.u, pc.u);
-    pv = plane(pa.v, pb.v, pc.v);
-    const float tw = static_cast<float>(p.texture->width),
-                th = static_cast<float>(p.texture->height);
-    const float rx = std::hypot(pu.dadx * tw, pv.dadx * th);
-    const float ry = std::hypot(pu.dady * tw, pv.dady * th);
-    lambda = std::log2(std::max(rx, ry));
-    // A texel column that only depends on the pixel column is worked out once.
-    columns_.clear();
-    texel_columns_.clear();
-    columns_straight_ = false;
-    if (pu.dady == 0.0f) {
-      columns_from_ = static_cast<int>(ilo);
-      const int lw = p.texture->width;
-      columns_straight_ = true;
-      for (int64_t i = ilo; i <= ihi; ++i) {
-        columns_.push_back(pu.At(static_cast<int>(i), 0));
-        texel_columns_.push_back(nearest_index(columns_.back(), lw));
-        columns_straight_ =
-            columns_straight_ && texel_columns_.back() == texel_columns_.front() + (i - ilo);
-      }
-    }
+    SetUpTexture(*p.texture, pa, pb, pc, ilo, ihi, pu, pv, lambda);
   }
 
   // Where each edge crosses a row is a quotient by its dy (the edge function is

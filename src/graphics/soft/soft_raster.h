@@ -54,6 +54,9 @@ class Raster {
   // the quad covers, when it lies on the screen with its sides along the axes; false for
   // any other quad.
   bool Covered(const ClipVertex q[4], int r[4]) const;
+  // Off, a quad along the axes is drawn as its two halves like any other (for tests that
+  // compare the two).
+  static void UseRectangles(bool on);
 
  private:
   struct Window {
@@ -66,6 +69,13 @@ class Raster {
   // plane_of: three points to set the texture planes up from, if not these.
   void Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                  const Window* plane_of = nullptr);
+  // The texture planes from three points, and the texel columns of pixel columns ilo to ihi
+  // where they only depend on the column.
+  void SetUpTexture(const TSoftTexture& t, const Window& pa, const Window& pb, const Window& pc,
+                    int64_t ilo, int64_t ihi, Plane& pu, Plane& pv, float& lambda);
+  // A quad on the screen with its sides along the axes, as its two halves would draw it
+  // (texture planes from `plane`); false for any other.
+  bool Rectangle(const Window w[4], const Paint& p, const Window plane[3]);
   void ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row, int x0,
                  int x1);
   Window ToWindow(const ClipVertex& c) const;
