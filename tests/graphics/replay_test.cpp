@@ -54,13 +54,12 @@ struct Script {
     const soft::TileMap& touched = screen.Replay().Touched();
     if (!seen.empty() && !touched.All(kW, kH)) {
       ++tracked_reads;
-      for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-          if (screen.Row(y)[x] == seen[static_cast<size_t>(y * kW + x)]) continue;
-          bool marked = false;
-          touched.Runs(y >> soft::TileMap::kShift, x, x + 1, [&](int, int) { marked = true; });
-          untracked += !marked;
-        }
+      for (size_t i = 0; i < seen.size(); ++i) {
+        if (screen.pixels[i] == seen[i]) continue;
+        const int x = static_cast<int>(i) % kW, y = static_cast<int>(i) / kW;
+        bool marked = false;
+        touched.Runs(y >> soft::TileMap::kShift, x, x + 1, [&](int, int) { marked = true; });
+        untracked += !marked;
       }
     }
     seen = screen.pixels;
