@@ -74,7 +74,8 @@ def journey(x):
     best = int.from_bytes(open(hiscore, "rb").read(), "little")
     play(game)
     ended(game, game.proc.kill, -9, {"anaglyph3d": 0, "hiscore": best})
-    check(best > 0 and best % 15 == 0, f"best {best}")
+    # On the first stage an enemy is worth 15 and the blimp, which the sweep may hit, 250.
+    check(best > 0 and any((best - 250 * k) % 15 == 0 for k in range(best // 250 + 1)), f"best {best}")
 
     # Weston on the X server (for a seat), the game on SDL's Wayland driver.
     with tempfile.TemporaryDirectory() as runtime:
