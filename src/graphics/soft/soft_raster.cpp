@@ -43,6 +43,19 @@ int64_t ceil_div(int64_t a, int64_t b) { return -floor_div(-a, b); }
 // A window coordinate in the rasteriser's fixed point: 1/256 pixel, ties to even.
 int64_t snap(float v) { return static_cast<int64_t>(std::nearbyint(v * 256.0f)); }
 
+// The snapped box (xmin, ymin, xmax, ymax) of a quad whose snapped corners (x[i], y[i])
+// run along the axes; false for any other quad.
+bool snapped_box(const int64_t x[4], const int64_t y[4], int64_t box[4]) {
+  const bool along = (x[0] == x[3] && x[1] == x[2] && y[0] == y[1] && y[2] == y[3]) ||
+                     (x[0] == x[1] && x[2] == x[3] && y[0] == y[3] && y[1] == y[2]);
+  if (!along) return false;
+  box[0] = std::min({x[0], x[1], x[2]});
+  box[1] = std::min({y[0], y[1], y[2]});
+  box[2] = std::max({x[0], x[1], x[2]});
+  box[3] = std::max({y[0], y[1], y[2]});
+  return true;
+}
+
 // Clip space planes, in the order they are applied: x >= -w, x <= w, y >= -w, y <= w.
 float plane_distance(const ClipVertex& p, int plane) {
   switch (plane) {
@@ -156,19 +169,16 @@ void Raster::Quad(const ClipVertex q[4], const Paint& p) {
 void Raster::UseRectangles(bool on) { rectangles = on; }
 
 bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3]) {
-  int64_t X[4], Y[4];
+  int64_t X[4], Y[4], box[4];
   for (int i = 0; i < 4; ++i) {
     X[i] = snap(w[i].x);
     Y[i] = snap(w[i].y);
   }
-  const bool along = (X[0] == X[3] && X[1] == X[2] && Y[0] == Y[1] && Y[2] == Y[3]) ||
-                     (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[3] && Y[1] == Y[2]);
-  if (!along) return false;
+  if (!snapped_box(X, Y, box)) return false;
   // The halves cover the centres inside it between them, each once; of the centres on its
   // sides, those on the left and the bottom (rows counted upwards), as every edge of either
   // half going down or along the bottom to the right keeps its centres.
-  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
-  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  const int64_t xmin = box[0], ymin = box[1], xmax = box[2], ymax = box[3];
   if (xmin == xmax || ymin == ymax) return true;  // no area: neither half draws
   const int64_t ilo = std::max<int64_t>(ceil_div(xmin - 128, 256), cx0_);
   const int64_t ihi = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_) - 1;
@@ -185,20 +195,17 @@ bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3])
 }
 
 bool Raster::Covered(const ClipVertex q[4], int r[4]) const {
-  int64_t X[4], Y[4];
+  int64_t X[4], Y[4], box[4];
   for (int i = 0; i < 4; ++i) {
     if (outside(q[i])) return false;
     const Window w = ToWindow(q[i]);
     X[i] = snap(w.x);
     Y[i] = snap(w.y);
   }
-  const bool along = (X[0] == X[3] && X[1] == X[2] && Y[0] == Y[1] && Y[2] == Y[3]) ||
-                     (X[0] == X[1] && X[2] == X[3] && Y[0] == Y[3] && Y[1] == Y[2]);
-  if (!along) return false;
+  if (!snapped_box(X, Y, box)) return false;
   // The pixels whose centres lie inside, not on an edge: each is in one of the two halves
   // (the diagonal's centres in exactly one), whichever way the quad runs.
-  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
-  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  const int64_t xmin = box[0], ymin = box[1], xmax = box[2], ymax = box[3];
   const int64_t i0 = std::max<int64_t>(floor_div(xmin - 128, 256) + 1, cx0_);
   const int64_t i1 = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_);
   const int64_t j0 = floor_div(ymin - 128, 256) + 1, j1 = ceil_div(ymax - 128, 256);

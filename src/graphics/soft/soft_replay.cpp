@@ -36,11 +36,11 @@ void fill(TSoftScreen& s, int x0, int y0, int x1, int y1, uint32_t word) {
   for (int y = y0; y < y1; ++y) std::fill(s.Row(y) + x0, s.Row(y) + std::max(x0, x1), word);
 }
 
-// r less o where o takes a whole side of it off (all of r when o holds all of it).
 bool overlap(const std::array<int, 4>& a, const std::array<int, 4>& b) {
   return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
 }
 
+// r less o where o takes a whole side of it off (all of r when o holds all of it).
 void cut(std::array<int, 4>& r, const std::array<int, 4>& o) {
   if (r[0] >= r[2] || r[1] >= r[3]) return;
   if (o[1] <= r[1] && o[3] >= r[3]) {  // o spans r's rows
@@ -315,7 +315,7 @@ void FrameReplay::KeepStanding(size_t first) {
 FrameReplay::Rect FrameReplay::Reach(const Draw& d, const ClipVertex* v, const Rect& made) const {
   if (made[0] >= made[2] || made[1] >= made[3]) return Rect{0, 0, 0, 0};
   if (d.kind == Draw::kFill) return made;
-  // Every corner, projected as the rasteriser projects it, with a pixel to spare.
+  // Every corner, projected as the rasteriser projects it, with two pixels to spare.
   float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
   auto take = [&](float x, float y) {
     x0 = std::min(x0, x);
