@@ -2,11 +2,16 @@
 // flight and a dozen effects, with stereo drawing and the retro lines on. The real
 // pictures, font and sounds; presents are unpaced.
 //
-//   play_frame_bench [--renderer=gl|software] [--frames=N] [--first-stage] [benchmark options]
+//   play_frame_bench [--renderer=gl|software] [--frames=N] [--first-stage | --crash]
+//                    [benchmark options]
 //
 // --first-stage: the first stage as it is usually flown instead: 10 enemy planes, 3
 // balloons, a few shots and effects, flat drawing without the scan lines, full screen
 // (twice the screen's size on a 1280 x 1024 display), every frame shown.
+//
+// --crash: the first stage with the player's plane lost every three seconds (drawn as it
+// is lost: a large explosion and four pieces of wreck trailing turned, growing, fading
+// smoke), while the plane flies on. The most the first stage asks of the renderer.
 //
 // The sky changes from frame to frame (the first hundred or so carry the smoke of the
 // effects made at the start), so two builds compare only over the same frames: --frames
@@ -44,6 +49,7 @@
 namespace {
 
 bool first_stage = false;
+bool crashes = false;
 int stage_no = 20;
 int planes_kept = 10 + 5 * (stage_no - 1);   // 105
 int balloons_kept = 3 + 3 * (stage_no - 1);  // 60
@@ -100,6 +106,11 @@ bool open_game() {
 
 // Keeps the sky as full as at the start: what was shot down or flew off comes back.
 void top_up() {
+  static int frame = 0;
+  if (crashes && frame++ % 180 == 0) {
+    explode_tag::create_it(player->x, player->y, 1.5f);
+    particle_tag::create_em(player->x, player->y, 2, 4);
+  }
   game_state = 2;
   play_phase = 1;
   shield_tmr = 1000000;  // the player must survive the run
@@ -198,6 +209,9 @@ int main(int argc, char** argv) {
       renderer = argv[i] + 11;
     } else if (std::strcmp(argv[i], "--first-stage") == 0) {
       fly_first_stage();
+    } else if (std::strcmp(argv[i], "--crash") == 0) {
+      fly_first_stage();
+      crashes = true;
     } else if (std::strncmp(argv[i], "--frames=", 9) == 0) {
       frames = std::atoi(argv[i] + 9);
     } else {
