@@ -1,8 +1,10 @@
-// A quad with its sides along the axes is drawn in one go, with the pixels its two halves
-// would give: every centre on its sides, on a pixel's edge or between, in the one place.
+// A quad with its sides along the axes, or turned, is drawn in one go, with the pixels its
+// two halves would give: every centre on its sides, on a pixel's edge or between, or on a
+// corner, in the one place.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "graphics/draw/image.h"
@@ -14,7 +16,7 @@
 
 namespace {
 
-TEST(Raster, ARectangleIsDrawnAsItsTwoHalvesWould) {
+TEST(Raster, AQuadIsDrawnAsItsTwoHalvesWould) {
   init_pixmap_module();
   constexpr int kW = 64, kH = 48;
   std::shared_ptr<TPixmap> picture = CreatePixmap(13, 9, PixelRGBA8888);
@@ -47,11 +49,20 @@ TEST(Raster, ARectangleIsDrawnAsItsTwoHalvesWould) {
     paint.filtered = n % 4 == 1;
     // The corners in the orders images, flipped images and rectangles give them.
     float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+    if (n % 2 == 1) {  // turned about its first corner, at any angle or by eighths of a turn
+      const double a = random() % 3 == 0 ? M_PI / 4.0 * (random() % 8) : (random() % 3600) / 572.96;
+      for (int i = 1; i < 4; ++i) {
+        const double dx = xs[i] - x0, dy = ys[i] - y0;
+        xs[i] = static_cast<float>(x0 + dx * std::cos(a) - dy * std::sin(a));
+        ys[i] = static_cast<float>(y0 + dx * std::sin(a) + dy * std::cos(a));
+      }
+      if (n % 10 == 3) xs[2] = coordinate(kW), ys[2] = coordinate(kH);  // any four points
+    }
     const float us[4] = {0, 1, 1, 0}, vs[4] = {0, 0, 1, 1};
     const int start = static_cast<int>(random() % 4);
     const bool back = random() % 2 != 0;
     for (TSoftScreen* s : {&one, &halves}) {
-      soft::Raster::UseRectangles(s == &one);
+      soft::Raster::UseWholeQuads(s == &one);
       raster.Begin(*s, m, m / 2, kW - m % 7, kH - m / 3);
       soft::ClipVertex q[4];
       for (int i = 0; i < 4; ++i) {
@@ -60,7 +71,7 @@ TEST(Raster, ARectangleIsDrawnAsItsTwoHalvesWould) {
       }
       raster.Quad(q, paint);
     }
-    soft::Raster::UseRectangles(true);
+    soft::Raster::UseWholeQuads(true);
     differ += one.pixels != halves.pixels;
     halves.pixels = one.pixels;
   }

@@ -32,7 +32,7 @@ namespace soft {
 
 namespace {
 
-bool rectangles = true;
+bool whole_quads = true;
 
 int64_t floor_div(int64_t a, int64_t b) {  // b > 0
   const int64_t q = a / b;
@@ -77,10 +77,14 @@ bool outside(const ClipVertex& p) {
   return !(p.x >= -1.0f && p.x <= 1.0f && p.y >= -1.0f && p.y <= 1.0f);
 }
 
-int nearest_index(float u, int size) {
-  const float t = u * static_cast<float>(size);
-  if (!(t >= 0.0f)) return 0;  // also not a number
-  if (t >= static_cast<float>(size)) return size - 1;
+// Clamped to the texture; not a number gives 0. Selects, not branches, so that a loop of
+// them goes several at a time (sides are far below 2^24, so size - 1 is exact in float and
+// anything from it up truncates to it).
+[[gnu::always_inline]] inline int nearest_index(float u, int size) {
+  float t = u * static_cast<float>(size);
+  t = t >= 0.0f ? t : 0.0f;
+  const float last = static_cast<float>(size - 1);
+  t = t < last ? t : last;
   return static_cast<int>(t);
 }
 
@@ -161,12 +165,12 @@ void Raster::Quad(const ClipVertex q[4], const Paint& p) {
   if (!screen_ || cx0_ >= cx1_ || cy0_ >= cy1_) return;
   const Window w[4] = {ToWindow(q[0]), ToWindow(q[1]), ToWindow(q[2]), ToWindow(q[3])};
   const Window plane[3] = {w[0], w[1], w[3]};
-  if (rectangles && Rectangle(w, p, plane)) return;
+  if (whole_quads && (Rectangle(w, p, plane) || ConvexQuad(w, p, plane))) return;
   Rasterize(w[0], w[1], w[3], p, plane);
   Rasterize(w[1], w[2], w[3], p, plane);
 }
 
-void Raster::UseRectangles(bool on) { rectangles = on; }
+void Raster::UseWholeQuads(bool on) { whole_quads = on; }
 
 bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3]) {
   int64_t X[4], Y[4], box[4];
@@ -349,7 +353,6 @@ void Raster::SetUpTexture(const TSoftTexture& t, const Window& pa, const Window&
   }
 }
 
-AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                        const Window* plane_of) {
   // Coverage on snapped vertices, counter-clockwise with rows counted upwards.
@@ -361,8 +364,47 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
     std::swap(X[1], X[2]);
     std::swap(Y[1], Y[2]);
   }
-  const int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
-  const int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
+  const Window own[3] = {a, b, c};
+  Fill(X, Y, 3, p, plane_of ? plane_of : own);
+}
+
+bool Raster::ConvexQuad(const Window w[4], const Paint& p, const Window plane[3]) {
+  int64_t X[4], Y[4];
+  for (int i = 0; i < 4; ++i) {
+    X[i] = snap(w[i].x);
+    Y[i] = snap(w[i].y);
+  }
+  // Every corner turning the same way, none straight: the halves (0, 1, 3) and (1, 2, 3)
+  // then run the same way round and meet only along the diagonal, whose centres the edge
+  // rule gives to exactly one of them; every other centre inside lies in one half only.
+  int turns = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int l = (k + 1) % 4, m = (k + 2) % 4;
+    const int64_t cross = (X[l] - X[k]) * (Y[m] - Y[l]) - (Y[l] - Y[k]) * (X[m] - X[l]);
+    if (cross == 0) return false;
+    turns += cross > 0 ? 1 : -1;
+  }
+  // (At a corner of the diagonal, on three edges, the halves keep a centre exactly when
+  // the outer two do: the edge rule is the same whichever way round a corner turns.)
+  if (turns != 4 && turns != -4) return false;
+  if (turns < 0) {
+    std::swap(X[1], X[3]);
+    std::swap(Y[1], Y[3]);
+  }
+  Fill(X, Y, 4, p, plane);
+  return true;
+}
+
+AV_SOFT_CLONES("arch=x86-64-v3")
+void Raster::Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p,
+                  const Window plane[3]) {
+  int64_t ymin = Y[0], ymax = Y[0], xmin = X[0], xmax = X[0];
+  for (int k = 1; k < n; ++k) {
+    ymin = std::min(ymin, Y[k]);
+    ymax = std::max(ymax, Y[k]);
+    xmin = std::min(xmin, X[k]);
+    xmax = std::max(xmax, X[k]);
+  }
   // Window rows count upwards; screen rows downwards.
   const int64_t jlo = std::max<int64_t>(ceil_div(ymin - 128, 256), h_ - cy1_);
   const int64_t jhi = std::min<int64_t>(floor_div(ymax - 128, 256), h_ - 1 - cy0_);
@@ -372,12 +414,7 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
 
   Plane pu{0.0f, 0.0f, 0.0f}, pv{0.0f, 0.0f, 0.0f};
   float lambda = 0.0f;
-  if (p.texture) {
-    const Window& pa = plane_of ? plane_of[0] : a;
-    const Window& pb = plane_of ? plane_of[1] : b;
-    const Window& pc = plane_of ? plane_of[2] : c;
-    SetUpTexture(*p.texture, pa, pb, pc, ilo, ihi, pu, pv, lambda);
-  }
+  if (p.texture) SetUpTexture(*p.texture, plane[0], plane[1], plane[2], ilo, ihi, pu, pv, lambda);
 
   // Where each edge crosses a row is a quotient by its dy (the edge function is
   // k - dy * (cx - px) with k = dx * (cy - py)); from row to row the numerator moves by
@@ -385,10 +422,10 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   struct Edge {
     int64_t px, py, dx, dy, bias;
     int64_t q, r, dq, dr, den;  // floor(numerator / den) and its remainder, and their steps
-  } e[3];
+  } e[4];
   const int64_t cy0 = jlo * 256 + 128;
-  for (int k = 0; k < 3; ++k) {
-    const int l = (k + 1) % 3;
+  for (int k = 0; k < n; ++k) {
+    const int l = (k + 1) % n;
     Edge& g = e[k];
     g = {X[k], Y[k], X[l] - X[k], Y[l] - Y[k], 0, 0, 0, 0, 0, 1};
     const bool inclusive = (g.dy == 0 && g.dx > 0) || g.dy < 0;
@@ -406,7 +443,8 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   for (int64_t j = jlo; j <= jhi; ++j) {
     const int64_t cy = j * 256 + 128;
     int64_t lo = ilo, hi = ihi + 1;
-    for (Edge& g : e) {
+    for (int k = 0; k < n; ++k) {
+      Edge& g = e[k];
       if (g.dy == 0) {
         if (g.dx * (cy - g.py) < g.bias) lo = hi;
         continue;

@@ -54,9 +54,9 @@ class Raster {
   // the quad covers, when it lies on the screen with its sides along the axes; false for
   // any other quad.
   bool Covered(const ClipVertex q[4], int r[4]) const;
-  // Off, a quad along the axes is drawn as its two halves like any other (for tests that
-  // compare the two).
-  static void UseRectangles(bool on);
+  // Off, every quad is drawn as its two halves, not in one go where it can be (for tests
+  // that compare the two).
+  static void UseWholeQuads(bool on);
 
  private:
   struct Window {
@@ -69,6 +69,12 @@ class Raster {
   // plane_of: three points to set the texture planes up from, if not these.
   void Rasterize(const Window& a, const Window& b, const Window& c, const Paint& p,
                  const Window* plane_of = nullptr);
+  // The convex polygon of n (3 or 4) snapped corners counter-clockwise, texture planes from
+  // `plane`.
+  void Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p, const Window plane[3]);
+  // A convex quad on the screen in one go, one span a row, as its two halves would draw
+  // it (texture planes from `plane`); false where they might not agree.
+  bool ConvexQuad(const Window w[4], const Paint& p, const Window plane[3]);
   // The texture planes from three points, and the texel columns of pixel columns ilo to ihi
   // where they only depend on the column.
   void SetUpTexture(const TSoftTexture& t, const Window& pa, const Window& pb, const Window& pc,
