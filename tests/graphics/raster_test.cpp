@@ -1,10 +1,13 @@
 // A quad with its sides along the axes, or turned, is drawn in one go, with the pixels its
 // two halves would give: every centre on its sides, on a pixel's edge or between, or on a
-// corner, in the one place.
+// corner, in the one place. And of a picture with a clear border, a span is drawn only where
+// it samples the visible middle, with the pixels the whole span would give.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <random>
 
 #include "graphics/draw/image.h"
@@ -16,16 +19,22 @@
 
 namespace {
 
-TEST(Raster, AQuadIsDrawnAsItsTwoHalvesWould) {
+TEST(Raster, AQuadDrawsWhatItsTwoHalvesDrawnInFullWould) {
   init_pixmap_module();
   constexpr int kW = 64, kH = 48;
   std::shared_ptr<TPixmap> picture = CreatePixmap(13, 9, PixelRGBA8888);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 13; ++x)
-      picture->WritePixel(x, y, static_cast<int>(0x80000000u | (y * 13 + x) * 0x010305u));
+      picture->WritePixel(x, y,
+                          static_cast<int>((x > 2 && x < 10 && y > 1 && y < 7 ? 0x80000000u : 0u) |
+                                           (y * 13 + x) * 0x010305u));
   std::shared_ptr<TSoft2DDriver> driver = SoftRenderer();
   std::shared_ptr<TSoftImageFrame> frame =
       TSoftImageFrame::CreateFromPixmap(driver.get(), picture, FilteredImage);
+  // The reference draws its spans whole.
+  TSoftTexture whole = *frame->texture;
+  std::copy_n(std::initializer_list<int>{0, 0, whole.width - 1, whole.height - 1}.begin(), 4,
+              whole.visible);
   std::mt19937 random(7);
   auto coordinate = [&](int most) {  // on pixel edges and centres, a hair past, or anywhere
     const unsigned k = random() % 6;
@@ -42,7 +51,8 @@ TEST(Raster, AQuadIsDrawnAsItsTwoHalvesWould) {
     const float x0 = coordinate(kW), x1 = coordinate(kW), y0 = coordinate(kH), y1 = coordinate(kH);
     const int m = static_cast<int>(random() % 20);  // the clip rectangle's margins
     soft::Paint paint;
-    paint.blend = n % 3 == 0 ? SolidBlend : AlphaBlend;
+    const int blends[5] = {SolidBlend, AlphaBlend, MaskBlend, LightBlend, AlphaBlend};
+    paint.blend = blends[n % 5];
     for (int c = 0; c < 4; ++c) paint.color[c] = static_cast<uint8_t>(90 + 40 * c);
     paint.white = false;
     paint.texture = n % 4 == 0 ? nullptr : frame->texture.get();
@@ -69,7 +79,9 @@ TEST(Raster, AQuadIsDrawnAsItsTwoHalvesWould) {
         const int k = back ? (start + 4 - i) % 4 : (start + i) % 4;
         q[i] = raster.ToClip(xs[k], ys[k], us[i], vs[i]);
       }
-      raster.Quad(q, paint);
+      soft::Paint drawn = paint;
+      if (s == &halves && paint.texture) drawn.texture = &whole;
+      raster.Quad(q, drawn);
     }
     soft::Raster::UseWholeQuads(true);
     differ += one.pixels != halves.pixels;

@@ -99,6 +99,16 @@ void TSoftTexture::Write(int level, const TPixmap& picture, int x, int y) {
       const uint8_t* p = &rgba[static_cast<size_t>(i) * 4];
       texels[static_cast<size_t>(ty) * lw + tx] =
           (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+      if (level != 0 || p[3] == 0) continue;
+      if (visible[0] > visible[2]) {
+        visible[0] = visible[2] = tx;
+        visible[1] = visible[3] = ty;
+        continue;
+      }
+      visible[0] = std::min(visible[0], tx);
+      visible[1] = std::min(visible[1], ty);
+      visible[2] = std::max(visible[2], tx);
+      visible[3] = std::max(visible[3], ty);
     }
   }
 }

@@ -24,6 +24,9 @@ struct TSoftTexture {
   // New, from one count for all textures, whenever the texels change: a draw that samples
   // this version samples the same texels.
   uint64_t version = 0;
+  // A box (x0, y0, x1, y1, inclusive) holding every first-level texel whose alpha is not 0;
+  // x0 > x1 when there is none. Kept by Write, so it may hold more.
+  int visible[4] = {0, 0, -1, -1};
 
   TSoftTexture(int w, int h, int image_flags, int max_level);
   int LevelWidth(int level) const;

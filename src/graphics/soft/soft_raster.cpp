@@ -125,7 +125,7 @@ uint32_t lerp_texel(uint32_t a, uint32_t b, uint32_t w) {
 
 }  // namespace
 
-float Raster::Plane::At(int x, int y) const {
+[[gnu::always_inline]] inline float Raster::Plane::At(int x, int y) const {
   return std::fma(dady, static_cast<float>(y), std::fma(dadx, static_cast<float>(x), a0));
 }
 
@@ -468,13 +468,92 @@ void Raster::Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p,
   }
 }
 
+namespace {
+
+// The first x of [lo, hi) from which `holds` is true (false before it, true from it on),
+// or hi; looked for at `hint` and the column before it, and searched for if not there.
+template <class Holds>
+[[gnu::always_inline]] inline int first_where(int lo, int hi, int hint, Holds holds) {
+  if (lo >= hi) return lo;
+  hint = std::clamp(hint, lo + 1, hi);
+  if (!holds(hint - 1)) {
+    if (hint == hi || holds(hint)) return hint;
+    lo = hint + 1;
+  } else {
+    hi = hint - 1;
+  }
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+// Where along a row the texture coordinate c(x) = c0 + slope * (x - x0) reaches `to`.
+int reaches(int x0, float c0, float slope, float to) {
+  if (slope == 0.0f) return x0;
+  const float x = static_cast<float>(x0) + (to - c0) / slope;
+  if (!(x > static_cast<float>(x0))) return x0;
+  if (x >= 1.0e6f) return 1000000;
+  return static_cast<int>(std::ceil(x));
+}
+
+}  // namespace
+
+[[gnu::always_inline]] inline bool Raster::Narrow(const TSoftTexture& t, bool filtered,
+                                                  const Plane& pu, const Plane& pv, int row,
+                                                  int& x0, int& x1) const {
+  const int* box = t.visible;
+  if (box[0] > box[2]) return false;
+  // A filtered sample takes its texel and the next: it shows from one texel before the box.
+  const int widen = filtered ? 1 : 0;
+  const float* columns = columns_.empty() ? nullptr : columns_.data() - columns_from_;
+  for (int axis = 0; axis < 2 && x0 < x1; ++axis) {
+    const Plane& plane = axis == 0 ? pu : pv;
+    const int size = axis == 0 ? t.width : t.height;
+    const int k0 = box[axis] - widen, k1 = box[axis + 2];
+    const bool from_columns = axis == 0 && columns;
+    auto texel = [&](int x) __attribute__((always_inline)) {
+      const float c = from_columns ? columns[x] : plane.At(x, row);
+      return filtered ? (linear_coordinate(c, size) >> 8) : nearest_index(c, size);
+    };
+    // Along the row the texel (the first of a filtered sample's two) only ever moves one
+    // way, as the plane's slope says, so the columns where it lies in the box are one run.
+    const int first = texel(x0), last = texel(x1 - 1);
+    const bool up = plane.dadx >= 0.0f;
+    if (up ? (first >= k0 && last <= k1) : (last >= k0 && first <= k1)) continue;
+    // Where texel k begins: k / size for the nearest, half a texel on for a filtered sample.
+    const float c0 = from_columns ? columns[x0] : plane.At(x0, row);
+    auto hint = [&](int k) __attribute__((always_inline)) {
+      const float at =
+          (static_cast<float>(k) + (filtered ? 0.5f : 0.0f)) / static_cast<float>(size);
+      return reaches(x0, c0, plane.dadx, at);
+    };
+    if (up ? first < k0 : first > k1)
+      x0 = first_where(
+          x0, x1, hint(up ? k0 : k1 + 1), [&](int x) __attribute__((always_inline)) {
+            const int i = texel(x);
+            return up ? i >= k0 : i <= k1;
+          });
+    if (x0 < x1 && (up ? last > k1 : last < k0))
+      x1 = first_where(
+          x0, x1, hint(up ? k1 + 1 : k0), [&](int x) __attribute__((always_inline)) {
+            const int i = texel(x);
+            return up ? i > k1 : i < k0;
+          });
+  }
+  return x0 < x1;
+}
+
 AV_SOFT_CLONES("arch=x86-64-v3")
 void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row,
                        int x0, int x1) {
-  uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
-  const int n = x1 - x0;
   if (!p.texture) {
-    BlendSpan(p, nullptr, dst, n);
+    BlendSpan(p, nullptr, screen_->Row(h_ - 1 - row) + x0, x1 - x0);
     return;
   }
   const TSoftTexture& t = *p.texture;
@@ -507,6 +586,17 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     return LevelView{t.levels[static_cast<size_t>(lv)].data(), std::max(1, t.width >> lv),
                      std::max(1, t.height >> lv)};
   };
+  // A texel of alpha 0 leaves the screen as it is in these blends (the screen's alpha too,
+  // which is 255 throughout where it is not kept): what lies beyond the picture's visible
+  // texels at either end of the span is not drawn.
+  if (level == 0 && level2 < 0 &&
+      (p.blend == MaskBlend || p.blend == AlphaBlend || p.blend == LightBlend) &&
+      !(t.visible[0] == 0 && t.visible[1] == 0 && t.visible[2] == t.width - 1 &&
+        t.visible[3] == t.height - 1) &&
+      !Narrow(t, p.filtered, pu, pv, row, x0, x1))
+    return;
+  uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
+  const int n = x1 - x0;
   const LevelView first_level = view(level), second_level = view(level2 >= 0 ? level2 : level);
   const bool have_columns = !columns_.empty();
   const bool filtered = p.filtered;
@@ -760,17 +850,13 @@ template <int kBlend>
                                              int n);
 
 // The alpha and light blends of a texel of alpha 0 leave the destination as it is (its
-// alpha too, where the screen keeps alpha; elsewhere where it is already 255), so runs of
-// eight such pixels are left out: the space between and around glyphs.
+// alpha too: kept, or 255 throughout), so runs of eight such pixels are left out: the space
+// between and around glyphs.
 constexpr int kClearRun = 8;
-[[gnu::always_inline]] inline bool clear_run(const uint32_t* texels, const uint32_t* dst,
-                                             bool keep_alpha) {
-  uint32_t any = 0, all = 0xffffffffu;
-  for (int i = 0; i < kClearRun; ++i) {
-    any |= texels[i];
-    all &= dst[i];
-  }
-  return (any >> 24) == 0 && (keep_alpha || (all >> 24) == 255u);
+[[gnu::always_inline]] inline bool clear_run(const uint32_t* texels) {
+  uint32_t any = 0;
+  for (int i = 0; i < kClearRun; ++i) any |= texels[i];
+  return (any >> 24) == 0;
 }
 
 template <int kBlend>
@@ -781,7 +867,7 @@ template <int kBlend>
     if (texels && n >= 2 * kClearRun) {
       int from = 0, i = 0;
       for (; i + kClearRun <= n; i += kClearRun) {
-        if (!clear_run(texels + i, dst + i, p.keep_alpha)) continue;
+        if (!clear_run(texels + i)) continue;
         if (i > from) blend_run<kBlend>(p, texels + from, dst + from, i - from);
         from = i + kClearRun;
       }

@@ -84,6 +84,10 @@ class Raster {
   bool Rectangle(const Window w[4], const Paint& p, const Window plane[3]);
   void ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row, int x0,
                  int x1);
+  // Narrows the span [x0, x1) of a first-level draw of t to the columns that sample one of
+  // its visible texels; false when none does.
+  bool Narrow(const TSoftTexture& t, bool filtered, const Plane& pu, const Plane& pv, int row,
+              int& x0, int& x1) const;
   Window ToWindow(const ClipVertex& c) const;
 
   TSoftScreen* screen_ = nullptr;

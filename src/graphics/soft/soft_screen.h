@@ -17,7 +17,8 @@ struct TSoftScreen {
   int width = 0, height = 0;
   int pitch = 0;  // in pixels
   // With an AlphaBuffer the alpha byte is what the drawing left; without one the screen
-  // shows opaque, and reads give alpha 255.
+  // shows opaque, reads give alpha 255, and every word's alpha is 255 (everything that
+  // writes it keeps it so, and the drawing leaves out what would only write it again).
   bool keeps_alpha = false;
   // Behind what the renderer has drawn since a clear of the whole screen until settled
   // (soft_replay.h): whatever reads them calls Settle first.
