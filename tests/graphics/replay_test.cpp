@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "graphics/draw/image.h"
@@ -18,12 +19,15 @@ namespace {
 
 constexpr int kW = 160, kH = 120;
 
-std::shared_ptr<TPixmap> picture(int w, int h, unsigned seed) {
+// With a clear border `border` texels wide, if any.
+std::shared_ptr<TPixmap> picture(int w, int h, unsigned seed, int border = 0) {
   std::shared_ptr<TPixmap> p = CreatePixmap(w, h, PixelRGBA8888);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const unsigned v = (static_cast<unsigned>(y * w + x) + seed) * 2654435761u;
-      p->WritePixel(x, y, static_cast<int>(v | (x % 5 == 0 ? 0u : 0xff000000u)));
+      const bool clear = std::min({x, y, w - 1 - x, h - 1 - y}) < border;
+      p->WritePixel(x, y,
+                    static_cast<int>(clear ? v & 0xffffffu : v | (x % 5 == 0 ? 0u : 0xff000000u)));
     }
   }
   return p;
@@ -39,8 +43,8 @@ struct Script {
     screen.Resize(kW, kH);
     SetCurrentSoftScreen(&screen);
     sky = TSoftImageFrame::CreateFromPixmap(r.get(), picture(kW, kH, 1), 0);
-    sprite = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 12, 2), 0);
-    glyph = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 16, 3), FilteredImage);
+    sprite = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 12, 2, 3), 0);
+    glyph = TSoftImageFrame::CreateFromPixmap(r.get(), picture(16, 16, 3, 2), FilteredImage);
     bar = TSoftImageFrame::CreateFromPixmap(r.get(), picture(20, kH, 4), 0);
   }
   ~Script() { SetCurrentSoftScreen(nullptr); }

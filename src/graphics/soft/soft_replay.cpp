@@ -337,8 +337,54 @@ FrameReplay::Rect FrameReplay::Reach(const Draw& d, const ClipVertex* v, const R
   if (!(x0 <= x1 && y0 <= y1) || x1 - x0 > 1e6f || y1 - y0 > 1e6f) return made;
   Rect r{static_cast<int>(std::floor(x0)) - 2, static_cast<int>(std::floor(y0)) - 2,
          static_cast<int>(std::ceil(x1)) + 2, static_cast<int>(std::ceil(y1)) + 2};
-  return Rect{std::max(r[0], made[0]), std::max(r[1], made[1]), std::min(r[2], made[2]),
-              std::min(r[3], made[3])};
+  r = Rect{std::max(r[0], made[0]), std::max(r[1], made[1]), std::min(r[2], made[2]),
+           std::min(r[3], made[3])};
+  return d.kind == Draw::kQuad && d.count == 4 ? VisibleReach(d, v, r) : r;
+}
+
+FrameReplay::Rect FrameReplay::VisibleReach(const Draw& d, const ClipVertex* v,
+                                            const Rect& r) const {
+  // The rasteriser leaves out what samples only clear texels in these blends; every pixel
+  // it draws samples the box of visible texels (or, filtered, a texel next to it) through
+  // the one texture plane of the quad, set up from its corners 0, 1 and 3.
+  const TSoftTexture* t = d.paint.texture;
+  const int blend = d.paint.blend;
+  if (!t || t->MaxLevel() != 0 ||
+      (blend != MaskBlend && blend != AlphaBlend && blend != LightBlend))
+    return r;
+  const int* box = t->visible;
+  if (box[0] > box[2]) return Rect{0, 0, 0, 0};
+  const float hw = static_cast<float>(screen_.width) * 0.5f;
+  const float hh = static_cast<float>(screen_.height) * 0.5f;
+  const float px = (v[0].x + 1.0f) * hw, py = (1.0f - v[0].y) * hh;
+  const float ax = (v[1].x + 1.0f) * hw - px, ay = (1.0f - v[1].y) * hh - py;
+  const float bx = (v[3].x + 1.0f) * hw - px, by = (1.0f - v[3].y) * hh - py;
+  const float au = v[1].u - v[0].u, av = v[1].v - v[0].v;
+  const float bu = v[3].u - v[0].u, bv = v[3].v - v[0].v;
+  const float det = au * bv - bu * av;
+  if (!(std::fabs(det) > 1e-12f)) return r;
+  const float w = static_cast<float>(t->width), h = static_cast<float>(t->height);
+  // A texel to spare on each side, for a filtered sample's neighbour and for rounding.
+  const float us[2] = {static_cast<float>(box[0] - 1) / w, static_cast<float>(box[2] + 2) / w};
+  const float vs[2] = {static_cast<float>(box[1] - 1) / h, static_cast<float>(box[3] + 2) / h};
+  float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+  for (float u : us) {
+    for (float tv : vs) {
+      // (u, v) = v[0] + a * (au, av) + b * (bu, bv), so the point is p + a * A + b * B.
+      const float du = u - v[0].u, dv = tv - v[0].v;
+      const float a = (du * bv - bu * dv) / det, b = (au * dv - du * av) / det;
+      const float x = px + a * ax + b * bx, y = py + a * ay + b * by;
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
+    }
+  }
+  if (!(x0 >= -1e6f && x1 <= 1e6f && y0 >= -1e6f && y1 <= 1e6f)) return r;
+  return Rect{std::max(r[0], static_cast<int>(std::floor(x0)) - 2),
+              std::max(r[1], static_cast<int>(std::floor(y0)) - 2),
+              std::min(r[2], static_cast<int>(std::ceil(x1)) + 2),
+              std::min(r[3], static_cast<int>(std::ceil(y1)) + 2)};
 }
 
 void FrameReplay::Known(const Rect& r) {

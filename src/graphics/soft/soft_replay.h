@@ -122,6 +122,8 @@ class FrameReplay {
   void Drawn(const Rect& r);   // where a draw was made
   // The pixels a draw made within `made` can reach: its corners' box, two pixels wider.
   Rect Reach(const Draw& d, const ClipVertex* v, const Rect& made) const;
+  // Of a textured quad's reach r, the part its visible texels can reach.
+  Rect VisibleReach(const Draw& d, const ClipVertex* v, const Rect& r) const;
   // Marks in skip_ the draws from `first` on that are on the screen already: a solid
   // rectangle the last frame drew the same, that nothing has drawn over since (`restored`
   // is where the frame's start was written).
