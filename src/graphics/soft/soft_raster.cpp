@@ -336,6 +336,8 @@ void Raster::SetUpTexture(const TSoftTexture& t, const Window& pa, const Window&
   const float rx = std::hypot(pu.dadx * tw, pv.dadx * th);
   const float ry = std::hypot(pu.dady * tw, pv.dady * th);
   lambda = std::log2(std::max(rx, ry));
+  per_texel_[0] = pu.dadx != 0.0f ? 1.0f / (pu.dadx * tw) : 0.0f;
+  per_texel_[1] = pv.dadx != 0.0f ? 1.0f / (pv.dadx * th) : 0.0f;
   // A texel column that only depends on the pixel column is worked out once.
   columns_.clear();
   texel_columns_.clear();
@@ -493,15 +495,6 @@ template <class Holds>
   return lo;
 }
 
-// Where along a row the texture coordinate c(x) = c0 + slope * (x - x0) reaches `to`.
-int reaches(int x0, float c0, float slope, float to) {
-  if (slope == 0.0f) return x0;
-  const float x = static_cast<float>(x0) + (to - c0) / slope;
-  if (!(x > static_cast<float>(x0))) return x0;
-  if (x >= 1.0e6f) return 1000000;
-  return static_cast<int>(std::ceil(x));
-}
-
 }  // namespace
 
 [[gnu::always_inline]] inline bool Raster::Narrow(const TSoftTexture& t, bool filtered,
@@ -526,12 +519,15 @@ int reaches(int x0, float c0, float slope, float to) {
     const int first = texel(x0), last = texel(x1 - 1);
     const bool up = plane.dadx >= 0.0f;
     if (up ? (first >= k0 && last <= k1) : (last >= k0 && first <= k1)) continue;
-    // Where texel k begins: k / size for the nearest, half a texel on for a filtered sample.
-    const float c0 = from_columns ? columns[x0] : plane.At(x0, row);
+    if (first == last) return false;  // one texel all along, outside
+    // Where texel k begins (half a texel on for a filtered sample), from the columns a
+    // texel takes.
+    const float c0 = (from_columns ? columns[x0] : plane.At(x0, row)) * static_cast<float>(size);
     auto hint = [&](int k) __attribute__((always_inline)) {
-      const float at =
-          (static_cast<float>(k) + (filtered ? 0.5f : 0.0f)) / static_cast<float>(size);
-      return reaches(x0, c0, plane.dadx, at);
+      const float x = static_cast<float>(x0) +
+                      (static_cast<float>(k) + (filtered ? 0.5f : 0.0f) - c0) * per_texel_[axis];
+      if (!(x > static_cast<float>(x0))) return x0;
+      return x < 1.0e6f ? static_cast<int>(std::ceil(x)) : 1000000;
     };
     if (up ? first < k0 : first > k1)
       x0 = first_where(

@@ -103,6 +103,7 @@ class Raster {
   // its texel row.
   std::vector<int> texel_columns_;
   bool columns_straight_ = false;
+  float per_texel_[2] = {0.0f, 0.0f};  // pixel columns a texel takes along u and v
 };
 
 // Blends n source words (texels, or the colour when `texels` is null) into dst.
