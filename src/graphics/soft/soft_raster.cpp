@@ -38,7 +38,10 @@ int64_t floor_div(int64_t a, int64_t b) {  // b > 0
   const int64_t q = a / b;
   return (a % b != 0 && a < 0) ? q - 1 : q;
 }
-int64_t ceil_div(int64_t a, int64_t b) { return -floor_div(-a, b); }
+// Floor and ceiling of a / 256, the fixed point's unit: a shift, which rounds down for
+// negative a too.
+int64_t floor256(int64_t a) { return a >> 8; }
+int64_t ceil256(int64_t a) { return -((-a) >> 8); }
 
 // A window coordinate in the rasteriser's fixed point: 1/256 pixel, ties to even.
 int64_t snap(float v) { return static_cast<int64_t>(std::nearbyint(v * 256.0f)); }
@@ -184,10 +187,10 @@ bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3])
   // half going down or along the bottom to the right keeps its centres.
   const int64_t xmin = box[0], ymin = box[1], xmax = box[2], ymax = box[3];
   if (xmin == xmax || ymin == ymax) return true;  // no area: neither half draws
-  const int64_t ilo = std::max<int64_t>(ceil_div(xmin - 128, 256), cx0_);
-  const int64_t ihi = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_) - 1;
-  const int64_t jlo = std::max<int64_t>(ceil_div(ymin - 128, 256), h_ - cy1_);
-  const int64_t jhi = std::min<int64_t>(ceil_div(ymax - 128, 256), h_ - cy0_) - 1;
+  const int64_t ilo = std::max<int64_t>(ceil256(xmin - 128), cx0_);
+  const int64_t ihi = std::min<int64_t>(ceil256(xmax - 128), cx1_) - 1;
+  const int64_t jlo = std::max<int64_t>(ceil256(ymin - 128), h_ - cy1_);
+  const int64_t jhi = std::min<int64_t>(ceil256(ymax - 128), h_ - cy0_) - 1;
   if (jlo > jhi || ilo > ihi) return true;
   Plane pu{0.0f, 0.0f, 0.0f}, pv{0.0f, 0.0f, 0.0f};
   float lambda = 0.0f;
@@ -210,9 +213,9 @@ bool Raster::Covered(const ClipVertex q[4], int r[4]) const {
   // The pixels whose centres lie inside, not on an edge: each is in one of the two halves
   // (the diagonal's centres in exactly one), whichever way the quad runs.
   const int64_t xmin = box[0], ymin = box[1], xmax = box[2], ymax = box[3];
-  const int64_t i0 = std::max<int64_t>(floor_div(xmin - 128, 256) + 1, cx0_);
-  const int64_t i1 = std::min<int64_t>(ceil_div(xmax - 128, 256), cx1_);
-  const int64_t j0 = floor_div(ymin - 128, 256) + 1, j1 = ceil_div(ymax - 128, 256);
+  const int64_t i0 = std::max<int64_t>(floor256(xmin - 128) + 1, cx0_);
+  const int64_t i1 = std::min<int64_t>(ceil256(xmax - 128), cx1_);
+  const int64_t j0 = floor256(ymin - 128) + 1, j1 = ceil256(ymax - 128);
   // Window rows count upwards.
   const int64_t y0 = std::max<int64_t>(h_ - j1, cy0_), y1 = std::min<int64_t>(h_ - j0, cy1_);
   if (i0 >= i1 || y0 >= y1) return false;
@@ -230,7 +233,7 @@ void Raster::Fan(const ClipVertex* v, int n, const Paint& p) {
 void Raster::Point(const ClipVertex& c, const Paint& p) {
   if (!screen_ || outside(c)) return;
   const Window w = ToWindow(c);
-  const int64_t i = floor_div(snap(w.x), 256), j = floor_div(snap(w.y), 256);
+  const int64_t i = floor256(snap(w.x)), j = floor256(snap(w.y));
   const int64_t row = h_ - 1 - j;
   if (i < cx0_ || i >= cx1_ || row < cy0_ || row >= cy1_) return;
   BlendSpan(p, nullptr, screen_->Row(static_cast<int>(row)) + i, 1);
@@ -408,10 +411,10 @@ void Raster::Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p,
     xmax = std::max(xmax, X[k]);
   }
   // Window rows count upwards; screen rows downwards.
-  const int64_t jlo = std::max<int64_t>(ceil_div(ymin - 128, 256), h_ - cy1_);
-  const int64_t jhi = std::min<int64_t>(floor_div(ymax - 128, 256), h_ - 1 - cy0_);
-  const int64_t ilo = std::max<int64_t>(ceil_div(xmin - 128, 256), cx0_);
-  const int64_t ihi = std::min<int64_t>(floor_div(xmax - 128, 256), cx1_ - 1);
+  const int64_t jlo = std::max<int64_t>(ceil256(ymin - 128), h_ - cy1_);
+  const int64_t jhi = std::min<int64_t>(floor256(ymax - 128), h_ - 1 - cy0_);
+  const int64_t ilo = std::max<int64_t>(ceil256(xmin - 128), cx0_);
+  const int64_t ihi = std::min<int64_t>(floor256(xmax - 128), cx1_ - 1);
   if (jlo > jhi || ilo > ihi) return;
 
   Plane pu{0.0f, 0.0f, 0.0f}, pv{0.0f, 0.0f, 0.0f};
@@ -453,10 +456,10 @@ void Raster::Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p,
       }
       if (g.dy < 0) {
         const int64_t cx = g.px - g.q;
-        lo = std::max(lo, ceil_div(cx - 128, 256));
+        lo = std::max(lo, ceil256(cx - 128));
       } else {
         const int64_t cx = g.px + g.q;
-        hi = std::min(hi, floor_div(cx - 128, 256) + 1);
+        hi = std::min(hi, floor256(cx - 128) + 1);
       }
       g.q += g.dq;
       g.r += g.dr;
