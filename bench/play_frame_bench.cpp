@@ -11,7 +11,8 @@
 //
 // --crash: the first stage with the player's plane lost every three seconds (drawn as it
 // is lost: a large explosion and four pieces of wreck trailing turned, growing, fading
-// smoke), while the plane flies on. The most the first stage asks of the renderer.
+// smoke) and an enemy shot down between, while the plane flies on. The most the first
+// stage asks of the renderer.
 //
 // The sky changes from frame to frame (the first hundred or so carry the smoke of the
 // effects made at the start), so two builds compare only over the same frames: --frames
@@ -107,10 +108,16 @@ bool open_game() {
 // Keeps the sky as full as at the start: what was shot down or flew off comes back.
 void top_up() {
   static int frame = 0;
-  if (crashes && frame++ % 180 == 0) {
+  if (crashes && frame % 180 == 0) {
     explode_tag::create_it(player->x, player->y, 1.5f);
     particle_tag::create_em(player->x, player->y, 2, 4);
   }
+  if (crashes && frame % 180 == 90) {  // and an enemy shot down between
+    explode_tag::create_it(380.0f, 160.0f, 1.0f);
+    particle_tag::create_em(380.0f, 160.0f, 16, 2);
+    points_tag::create_it(380, 160, 15);
+  }
+  ++frame;
   game_state = 2;
   play_phase = 1;
   shield_tmr = 1000000;  // the player must survive the run
