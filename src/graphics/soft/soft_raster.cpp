@@ -607,7 +607,17 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     return sample_linear(l.texels, l.w, l.h, linear_coordinate(u, l.w), linear_coordinate(v, l.h));
   };
   uint32_t* line = line_.data();
-  if (!p.filtered && level == 0 && pv.dadx == 0.0f && !columns_.empty()) {
+  // Along a row v only ever moves one way: the same texel row (or filtered, the same two
+  // rows and weight) at both ends is the same all along. So it is for a frame drawn
+  // untransformed, whose planes can come out a hair from level.
+  auto one_row = [&]() __attribute__((always_inline)) {
+    if (pv.dadx == 0.0f) return true;
+    const float v0 = pv.At(x0, row), v1 = pv.At(x1 - 1, row);
+    const int h = first_level.h;
+    return filtered ? linear_coordinate(v0, h) == linear_coordinate(v1, h)
+                    : nearest_index(v0, h) == nearest_index(v1, h);
+  };
+  if (!p.filtered && level == 0 && !columns_.empty() && one_row()) {
     // One texel row for the whole span, a texel column per pixel column.
     const int lw = t.width;
     const uint32_t* texrow =
@@ -638,9 +648,8 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
       for (int i = 0; i < n; ++i)
         xs[i] = nearest_index(vs[i], l.h) * l.w + nearest_index(us[i], l.w);
       for (int i = 0; i < n; ++i) line[i] = l.texels[xs[i]];
-    } else if (pv.dadx == 0.0f) {
-      // v does not change along the row (the first fma gives a0 for every column), so
-      // neither do the two texel rows and their weight: a frame drawn untransformed.
+    } else if (one_row()) {
+      // The two texel rows and their weight are the same all along the row.
       for (int i = 0; i < n; ++i) xs[i] = linear_coordinate(us[i], l.w);
       const int yf = linear_coordinate(vs[0], l.h);
       const int j0 = std::clamp(yf >> 8, 0, l.h - 1), j1 = std::clamp((yf >> 8) + 1, 0, l.h - 1);
