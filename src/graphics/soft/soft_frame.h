@@ -32,6 +32,10 @@ struct TSoftTexture {
   int LevelWidth(int level) const;
   int LevelHeight(int level) const;
   int MaxLevel() const { return static_cast<int>(levels.size()) - 1; }
+  bool AllVisible() const {
+    return visible[0] == 0 && visible[1] == 0 && visible[2] == width - 1 &&
+           visible[3] == height - 1;
+  }
   // Writes a picture (any format) at (x, y) of a level, clipped to it. Draws not made yet
   // are made first.
   void Write(int level, const TPixmap& picture, int x, int y);

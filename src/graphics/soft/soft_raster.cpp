@@ -168,19 +168,23 @@ void Raster::Quad(const ClipVertex q[4], const Paint& p) {
   if (!screen_ || cx0_ >= cx1_ || cy0_ >= cy1_) return;
   const Window w[4] = {ToWindow(q[0]), ToWindow(q[1]), ToWindow(q[2]), ToWindow(q[3])};
   const Window plane[3] = {w[0], w[1], w[3]};
-  if (whole_quads && (Rectangle(w, p, plane) || ConvexQuad(w, p, plane))) return;
+  if (whole_quads) {
+    int64_t X[4], Y[4];
+    for (int i = 0; i < 4; ++i) {
+      X[i] = snap(w[i].x);
+      Y[i] = snap(w[i].y);
+    }
+    if (Rectangle(X, Y, p, plane) || ConvexQuad(X, Y, p, plane)) return;
+  }
   Rasterize(w[0], w[1], w[3], p, plane);
   Rasterize(w[1], w[2], w[3], p, plane);
 }
 
 void Raster::UseWholeQuads(bool on) { whole_quads = on; }
 
-bool Raster::Rectangle(const Window w[4], const Paint& p, const Window plane[3]) {
-  int64_t X[4], Y[4], box[4];
-  for (int i = 0; i < 4; ++i) {
-    X[i] = snap(w[i].x);
-    Y[i] = snap(w[i].y);
-  }
+bool Raster::Rectangle(const int64_t X[4], const int64_t Y[4], const Paint& p,
+                       const Window plane[3]) {
+  int64_t box[4];
   if (!snapped_box(X, Y, box)) return false;
   // The halves cover the centres inside it between them, each once; of the centres on its
   // sides, those on the left and the bottom (rows counted upwards), as every edge of either
@@ -373,12 +377,11 @@ void Raster::Rasterize(const Window& a, const Window& b, const Window& c, const 
   Fill(X, Y, 3, p, plane_of ? plane_of : own);
 }
 
-bool Raster::ConvexQuad(const Window w[4], const Paint& p, const Window plane[3]) {
+bool Raster::ConvexQuad(const int64_t corner_x[4], const int64_t corner_y[4], const Paint& p,
+                        const Window plane[3]) {
   int64_t X[4], Y[4];
-  for (int i = 0; i < 4; ++i) {
-    X[i] = snap(w[i].x);
-    Y[i] = snap(w[i].y);
-  }
+  std::copy(corner_x, corner_x + 4, X);
+  std::copy(corner_y, corner_y + 4, Y);
   // Every corner turning the same way, none straight: the halves (0, 1, 3) and (1, 2, 3)
   // then run the same way round and meet only along the diagonal, whose centres the edge
   // rule gives to exactly one of them; every other centre inside lies in one half only.
@@ -585,13 +588,8 @@ void Raster::ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float l
     return LevelView{t.levels[static_cast<size_t>(lv)].data(), std::max(1, t.width >> lv),
                      std::max(1, t.height >> lv)};
   };
-  // A texel of alpha 0 leaves the screen as it is in these blends (the screen's alpha too,
-  // which is 255 throughout where it is not kept): what lies beyond the picture's visible
-  // texels at either end of the span is not drawn.
-  if (level == 0 && level2 < 0 &&
-      (p.blend == MaskBlend || p.blend == AlphaBlend || p.blend == LightBlend) &&
-      !(t.visible[0] == 0 && t.visible[1] == 0 && t.visible[2] == t.width - 1 &&
-        t.visible[3] == t.height - 1) &&
+  // What lies beyond the picture's visible texels at either end of the span is not drawn.
+  if (level == 0 && level2 < 0 && ClearTexelsLeaveScreen(p.blend) && !t.AllVisible() &&
       !Narrow(t, p.filtered, pu, pv, row, x0, x1))
     return;
   uint32_t* dst = screen_->Row(h_ - 1 - row) + x0;
@@ -912,6 +910,10 @@ template <int kBlend>
 }
 
 }  // namespace
+
+bool ClearTexelsLeaveScreen(int blend) {
+  return blend == MaskBlend || blend == AlphaBlend || blend == LightBlend;
+}
 
 AV_SOFT_CLONES("arch=x86-64-v3")
 void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n) {

@@ -72,16 +72,16 @@ class Raster {
   // The convex polygon of n (3 or 4) snapped corners counter-clockwise, texture planes from
   // `plane`.
   void Fill(const int64_t* X, const int64_t* Y, int n, const Paint& p, const Window plane[3]);
-  // A convex quad on the screen in one go, one span a row, as its two halves would draw
-  // it (texture planes from `plane`); false where they might not agree.
-  bool ConvexQuad(const Window w[4], const Paint& p, const Window plane[3]);
+  // A convex quad on the screen (snapped corners X, Y) in one go, one span a row, as its
+  // two halves would draw it (texture planes from `plane`); false where they might not agree.
+  bool ConvexQuad(const int64_t X[4], const int64_t Y[4], const Paint& p, const Window plane[3]);
   // The texture planes from three points, and the texel columns of pixel columns ilo to ihi
   // where they only depend on the column.
   void SetUpTexture(const TSoftTexture& t, const Window& pa, const Window& pb, const Window& pc,
                     int64_t ilo, int64_t ihi, Plane& pu, Plane& pv, float& lambda);
-  // A quad on the screen with its sides along the axes, as its two halves would draw it
-  // (texture planes from `plane`); false for any other.
-  bool Rectangle(const Window w[4], const Paint& p, const Window plane[3]);
+  // A quad on the screen (snapped corners X, Y) with its sides along the axes, as its two
+  // halves would draw it (texture planes from `plane`); false for any other.
+  bool Rectangle(const int64_t X[4], const int64_t Y[4], const Paint& p, const Window plane[3]);
   void ShadeSpan(const Paint& p, const Plane& pu, const Plane& pv, float lambda, int row, int x0,
                  int x1);
   // Narrows the span [x0, x1) of a first-level draw of t to the columns that sample one of
@@ -105,6 +105,10 @@ class Raster {
   bool columns_straight_ = false;
   float per_texel_[2] = {0.0f, 0.0f};  // pixel columns a texel takes along u and v
 };
+
+// Whether a texel of alpha 0 leaves the screen as it is in this blend (its alpha too: kept,
+// or 255 throughout): then what samples only clear texels need not be drawn, nor marked.
+bool ClearTexelsLeaveScreen(int blend);
 
 // Blends n source words (texels, or the colour when `texels` is null) into dst.
 void BlendSpan(const Paint& p, const uint32_t* texels, uint32_t* dst, int n);

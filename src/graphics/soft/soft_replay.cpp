@@ -348,9 +348,7 @@ FrameReplay::Rect FrameReplay::VisibleReach(const Draw& d, const ClipVertex* v,
   // it draws samples the box of visible texels (or, filtered, a texel next to it) through
   // the one texture plane of the quad, set up from its corners 0, 1 and 3.
   const TSoftTexture* t = d.paint.texture;
-  const int blend = d.paint.blend;
-  if (!t || t->MaxLevel() != 0 ||
-      (blend != MaskBlend && blend != AlphaBlend && blend != LightBlend))
+  if (!t || t->MaxLevel() != 0 || !ClearTexelsLeaveScreen(d.paint.blend) || t->AllVisible())
     return r;
   const int* box = t->visible;
   if (box[0] > box[2]) return Rect{0, 0, 0, 0};
